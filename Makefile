@@ -1,0 +1,46 @@
+# Quick start: `make run` and `make test`. Both install what is missing first.
+BUILD      ?= build
+BUILD_TYPE ?= Release
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+# Debian packages the build, the tests and the benchmarks need.
+PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev time
+
+SUDO := $(shell [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1 && echo sudo)
+
+.PHONY: all deps configure build test run bench fuzz clean
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Until the window exists, "run" converts the bundled samples with the CLI.
+run: build
+	@rm -rf $(BUILD)/out && mkdir -p $(BUILD)/out
+	$(BUILD)/bin/marrowvale-cli convert -o $(BUILD)/out $(BUILD)/bin/Samples/*.xml
+	@echo "Wrote:" && ls -l $(BUILD)/out
+
+bench: build
+	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
+	bench/whole_file.sh $(BUILD)/bin
+
+clean:
+	rm -rf $(BUILD)

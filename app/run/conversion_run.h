@@ -1,0 +1,75 @@
+/* The conversion run: "Start Converting" over every row of the file list.
+
+   ConversionRun::PushButton7_Click walks the host's rows in order, works out
+   each result path from the output options (outputPathFor), and hands the
+   file to a Dispatcher, which runs convertFile (read, convert chunk by chunk,
+   write) at once or on a worker. Every step reports its own failure under the
+   run's location and goes on. */
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/run/host.h"
+#include "report/error_report.h"
+
+namespace mv::app {
+
+inline constexpr std::u16string_view kNoFilesAdded = u"No files added.";
+inline constexpr std::u16string_view kFolderMissing =
+    u"Folder does not exist. Please select another folder.";
+inline constexpr std::u16string_view kDone = u"Done.";
+inline constexpr std::u16string_view kNotValidXml = u"May be not a valid XML file.";
+inline constexpr std::u16string_view kProcessing = u"Processing: ";
+inline constexpr std::u16string_view kProgressIdle = u"Progress Bar";
+
+struct FileTask {
+    std::int64_t index = 0;  // the row, counted from 1
+    std::u16string source;
+    std::u16string output;
+};
+
+// Where the work on one file runs. Tasks with the same paths must complete in
+// the order they were submitted, so that the files on disk are those of a
+// run that converts one file after the other.
+class Dispatcher {
+public:
+    using Work = std::function<void(const FileTask&, report::ErrorReport&)>;
+    virtual ~Dispatcher() = default;
+    virtual void submit(FileTask task, const Work& work) = 0;
+    // Returns when every submitted task is done.
+    virtual void finish() = 0;
+};
+
+class ConversionRun {
+public:
+    // Without a dispatcher, each file is converted at once, in the run's own
+    // thread, reporting to `report`.
+    ConversionRun(Host& host, report::ErrorReport& report, Dispatcher* dispatcher = nullptr);
+
+    // The whole run; a call while a run is going returns at once.
+    void PushButton7_Click();
+    bool IsConverting() const { return m_isConverting; }
+
+    // The result path of a source: its name with ".json" for its last
+    // extension, in the output folder (option 1), beside the source (option 2),
+    // or bare when neither option is on.
+    static std::u16string outputPathFor(std::u16string_view source, bool option1, bool option2,
+                                        std::u16string_view folderText);
+
+    // Reads, converts and writes one file. Safe to call from several threads
+    // at once when the host's progress and yield are.
+    void convertFile(const FileTask& task, report::ErrorReport& report);
+
+private:
+    void convertRows();
+
+    Host& m_host;
+    report::ErrorReport& m_report;
+    Dispatcher* m_dispatcher;
+    bool m_isConverting = false;
+};
+
+}  // namespace mv::app

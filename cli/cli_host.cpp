@@ -1,0 +1,46 @@
+#include "cli/cli_host.h"
+
+#include "app/run/conversion_run.h"
+#include "engine/native_text.h"
+#include "report/failure.h"
+
+namespace mv::cli {
+
+CliHost::CliHost(std::vector<std::u16string> rows, bool toFolder, std::u16string folder,
+                 Terminal& terminal)
+    : m_rows(std::move(rows)),
+      m_toFolder(toFolder),
+      m_folder(std::move(folder)),
+      m_terminal(terminal) {}
+
+std::int64_t CliHost::rowCount() const {
+    return static_cast<std::int64_t>(m_rows.size());
+}
+
+std::u16string CliHost::rowText(std::int64_t row) const {
+    if (row < 1 || row > rowCount()) {
+        throw report::Failure(report::FailureKind::SubscriptOutOfRange);
+    }
+    return m_rows[static_cast<std::size_t>(row - 1)];
+}
+
+void CliHost::setProgressValue(double percent) {
+    m_terminal.setProgress(percent);
+}
+
+void CliHost::setProgressText(const std::u16string& text) {
+    m_terminal.setProgressText(engine::toNative(text));
+}
+
+void CliHost::showMessage(const std::u16string& text) {
+    m_messages.push_back(text);
+    // "Done." is progress; the other messages say why nothing was converted.
+    if (text == app::kDone) {
+        m_terminal.clearProgress();
+        if (m_terminal.showsProgress()) m_terminal.printLine("Done.");
+        return;
+    }
+    m_terminal.printLine("marrowvale-cli: " + engine::toNative(text));
+}
+
+}  // namespace mv::cli

@@ -1,0 +1,16 @@
+/* marrowvale-cli: the conversion run for terminals, scripts and servers.
+
+   convert_command parses the arguments (CLI11) and drives app::ConversionRun
+   with a CliHost; with -j above 1 a ParallelDispatcher converts several files
+   at once. Reports go to standard error in file order (terminal.h). */
+#pragma once
+
+namespace mv::cli {
+
+// Exit status: 0 all converted without a report, 1 a report was shown,
+// 2 a usage error, no files, or a missing output folder.
+enum ExitCode : int { kExitOk = 0, kExitReported = 1, kExitUsage = 2 };
+
+int runMain(int argc, char** argv);
+
+}  // namespace mv::cli

@@ -1,0 +1,50 @@
+// Converts several files at once while keeping the files on disk identical to
+// a one-after-the-other run: a task waits for every earlier task that reads or
+// writes one of its paths (the same result path, or a result that is another
+// task's source).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/run/conversion_run.h"
+#include "cli/terminal.h"
+
+namespace mv::cli {
+
+class ParallelDispatcher : public app::Dispatcher {
+public:
+    ParallelDispatcher(unsigned jobs, OrderedReports& reports);
+    ~ParallelDispatcher() override;
+
+    void submit(app::FileTask task, const Work& work) override;
+    void finish() override;
+
+private:
+    struct Pending {
+        app::FileTask task;
+        Work work;
+        std::vector<std::int64_t> after;  // tasks that must be done first
+    };
+    void workerLoop();
+    bool readyLocked(const Pending& pending) const;
+
+    OrderedReports& m_reports;
+    std::vector<std::thread> m_workers;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Pending> m_queue;
+    std::set<std::int64_t> m_waitingOrQueued;        // submitted, not done
+    std::map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
+    std::size_t m_limit;
+    bool m_stopping = false;
+};
+
+}  // namespace mv::cli

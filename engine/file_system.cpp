@@ -1,0 +1,347 @@
+#include "engine/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+#include "engine/codepage.h"
+#include "engine/native_text.h"
+#include "engine/text.h"
+#include "report/failure.h"
+
+namespace mv::engine {
+
+using report::Failure;
+using report::FailureKind;
+using report::systemFailure;
+
+namespace {
+
+constexpr std::size_t kReadBlock = 1 << 16;   // characters decoded per read
+constexpr std::size_t kWriteBlock = 1 << 18;  // bytes gathered per write
+
+[[noreturn]] void throwNotSet() {
+    throw Failure(FailureKind::ObjectNotSet);
+}
+
+std::string folderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string temporaryName(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    char name[64];
+    std::snprintf(name, sizeof name, "/.mv-%d-%x-%llx.tmp", static_cast<int>(getpid()),
+                  counter.fetch_add(1), static_cast<unsigned long long>(tick) & 0xFFFFFFULL);
+    return folder + name;
+}
+
+// Follows a symbolic link at the target, so that the link stays and its file
+// gets the result, as an editor's save does.
+std::string resolvedTarget(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[4096];
+        ssize_t n = readlink(target.c_str(), buffer, sizeof buffer);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) break;
+        std::string link(buffer, static_cast<std::size_t>(n));
+        target = link.front() == '/' ? link : folderOf(target) + "/" + link;
+    }
+    return target;
+}
+
+}  // namespace
+
+TextReader::TextReader(TextReader&& other) noexcept {
+    *this = std::move(other);
+}
+
+TextReader& TextReader::operator=(TextReader&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_format = other.m_format;
+        m_path = std::move(other.m_path);
+        m_text = std::move(other.m_text);
+        m_pos = std::exchange(other.m_pos, 0);
+        m_bytes = std::move(other.m_bytes);
+        m_carry = std::exchange(other.m_carry, -1);
+        m_totalChars = other.m_totalChars;
+    }
+    return *this;
+}
+
+TextReader::~TextReader() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+TextReader TextReader::open(const std::string& nativePath, TextFormat format) {
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO without a writer.
+    int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) throw systemFailure(errno, nativePath);
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        int error = errno;
+        ::close(fd);
+        throw systemFailure(error, nativePath);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::FileNotFound, nativePath);
+        throw Failure(FailureKind::NotARegularFile, nativePath);
+    }
+    TextReader reader;
+    reader.m_fd = fd;
+    reader.m_format = format;
+    reader.m_path = nativePath;
+    std::int64_t bytes = st.st_size;
+    if (format == TextFormat::Utf16) {
+        unsigned char bom[2];
+        if (pread(fd, bom, 2, 0) == 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
+            lseek(fd, 2, SEEK_SET);
+            bytes -= 2;
+        }
+        reader.m_totalChars = bytes / 2;
+    } else {
+        reader.m_totalChars = bytes;
+    }
+    return reader;
+}
+
+void TextReader::requireOpen() const {
+    if (m_fd < 0) throwNotSet();
+}
+
+bool TextReader::fill() {
+    m_text.clear();
+    m_pos = 0;
+    std::size_t want = m_format == TextFormat::Utf16 ? kReadBlock * 2 : kReadBlock;
+    m_bytes.resize(want);
+    std::size_t got = 0;
+    while (got < want) {
+        ssize_t n = ::read(m_fd, m_bytes.data() + got, want - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw systemFailure(errno, m_path);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(m_bytes.data());
+    if (m_format == TextFormat::Ansi) {
+        decodeAnsi(bytes, got, m_text);
+    } else {
+        std::size_t i = 0;
+        m_text.reserve(got / 2 + 1);
+        if (m_carry >= 0 && got > 0) {
+            m_text += static_cast<char16_t>(m_carry | (bytes[0] << 8));
+            m_carry = -1;
+            i = 1;
+        }
+        for (; i + 1 < got; i += 2) m_text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (i < got) m_carry = bytes[i];  // an odd last byte is dropped at the end
+    }
+    return !m_text.empty();
+}
+
+bool TextReader::AtEndOfStream() {
+    requireOpen();
+    return m_pos == m_text.size() && !fill();
+}
+
+std::u16string TextReader::Read(std::size_t count) {
+    std::u16string out;
+    readInto(count, out);
+    return out;
+}
+
+void TextReader::readInto(std::size_t count, std::u16string& out) {
+    requireOpen();
+    out.clear();
+    while (out.size() < count) {
+        if (m_pos == m_text.size() && !fill()) break;
+        std::size_t take = std::min(count - out.size(), m_text.size() - m_pos);
+        out.append(m_text, m_pos, take);
+        m_pos += take;
+    }
+}
+
+unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks) {
+    requireOpen();
+    std::size_t longest = 1;
+    for (auto mark : marks) longest = std::max(longest, mark.size());
+    unsigned found = 0;
+    std::u16string window;  // the part of the line still to be searched
+    auto search = [&] {
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            if (!window.empty() && findFrom(Pos(1), window, marks[i], Case::Ignore).found()) {
+                found |= 1u << i;
+            }
+        }
+    };
+    while (m_pos < m_text.size() || fill()) {
+        std::size_t brk = findEitherUnit(m_text, m_pos, u'\r', u'\n');
+        std::size_t end = brk == std::u16string::npos ? m_text.size() : brk;
+        window.append(m_text, m_pos, end - m_pos);
+        m_pos = end;
+        search();
+        if (brk != std::u16string::npos) {
+            char16_t c = m_text[m_pos++];
+            if (c == u'\r' && (m_pos < m_text.size() || fill()) && m_text[m_pos] == u'\n') ++m_pos;
+            return found;
+        }
+        // Keep only what a mark could still need across the next block.
+        if (window.size() >= longest) window.erase(0, window.size() - (longest - 1));
+    }
+    return found;
+}
+
+void TextReader::Close() {
+    requireOpen();
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+TextWriter::TextWriter(TextWriter&& other) noexcept {
+    *this = std::move(other);
+}
+
+TextWriter& TextWriter::operator=(TextWriter&& other) noexcept {
+    if (this != &other) {
+        discard();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_target = std::move(other.m_target);
+        m_namedTemp = std::move(other.m_namedTemp);
+        other.m_namedTemp.clear();
+        m_buffer = std::move(other.m_buffer);
+        m_keepMode = other.m_keepMode;
+    }
+    return *this;
+}
+
+TextWriter::~TextWriter() {
+    discard();
+}
+
+void TextWriter::discard() noexcept {
+    if (m_fd < 0) return;
+    ::close(m_fd);
+    m_fd = -1;
+    if (!m_namedTemp.empty()) ::unlink(m_namedTemp.c_str());
+    m_namedTemp.clear();
+}
+
+TextWriter TextWriter::create(const std::string& nativePath) {
+    TextWriter writer;
+    writer.m_target = resolvedTarget(nativePath);
+    const std::string& target = writer.m_target;
+    struct stat st {};
+    if (stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::PathFileAccessError, nativePath);
+        if (access(target.c_str(), W_OK) != 0) throw systemFailure(errno, nativePath);
+        writer.m_keepMode = static_cast<int>(st.st_mode & 07777);
+    }
+    std::string folder = folderOf(target);
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == EISDIR)) {
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            writer.m_namedTemp = temporaryName(folder);
+            fd = ::open(writer.m_namedTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) break;
+        }
+        if (fd < 0) writer.m_namedTemp.clear();
+    }
+    if (fd < 0) throw systemFailure(errno, nativePath);
+    writer.m_fd = fd;
+    writer.m_buffer.reserve(kWriteBlock);
+    return writer;
+}
+
+void TextWriter::flush() {
+    std::size_t done = 0;
+    while (done < m_buffer.size()) {
+        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            m_buffer.clear();
+            throw systemFailure(errno, m_target);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_buffer.clear();
+}
+
+void TextWriter::Write(std::u16string_view text) {
+    if (m_fd < 0) throwNotSet();
+    encodeAnsi(text, m_buffer);
+    if (m_buffer.size() >= kWriteBlock) flush();
+}
+
+void TextWriter::Close() {
+    if (m_fd < 0) throwNotSet();
+    // Whatever fails below, the temporary file goes and the target stays as it was.
+    struct DiscardOnExit {
+        TextWriter& writer;
+        ~DiscardOnExit() { writer.discard(); }
+    } guard{*this};
+    flush();
+    if (m_keepMode >= 0) fchmod(m_fd, static_cast<mode_t>(m_keepMode));
+    std::string temp = m_namedTemp;
+    if (temp.empty()) temp = linkUnnamed();
+    if (::rename(temp.c_str(), m_target.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temp.c_str());
+        throw systemFailure(error, m_target);
+    }
+    m_namedTemp.clear();
+}
+
+// Gives the unnamed temporary file a name beside the target.
+std::string TextWriter::linkUnnamed() {
+    std::string procPath = "/proc/self/fd/" + std::to_string(m_fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = temporaryName(folderOf(m_target));
+        if (linkat(m_fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) return temp;
+        if (errno != EEXIST &&
+            linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return temp;
+        }
+        if (errno != EEXIST) throw systemFailure(errno, m_target);
+    }
+    throw Failure(FailureKind::PathFileAccessError, m_target);
+}
+
+TextReader File::OpenAsTextStream(TextFormat format) const {
+    return TextReader::open(nativePath, format);
+}
+
+File FileSystemObject::GetFile(std::u16string_view path) const {
+    std::string native = toNative(path);
+    struct stat st {};
+    if (native.empty()) throw Failure(FailureKind::BadFileName);
+    if (stat(native.c_str(), &st) != 0) throw systemFailure(errno, native);
+    if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::FileNotFound, native);
+    if (!S_ISREG(st.st_mode)) throw Failure(FailureKind::NotARegularFile, native);
+    return File{native};
+}
+
+TextWriter FileSystemObject::OpenTextFile(std::u16string_view path) const {
+    std::string native = toNative(path);
+    if (native.empty()) throw Failure(FailureKind::BadFileName);
+    return TextWriter::create(native);
+}
+
+const File& required(const std::optional<File>& file) {
+    if (!file) throwNotSet();
+    return *file;
+}
+
+}  // namespace mv::engine

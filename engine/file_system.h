@@ -1,0 +1,106 @@
+// The file-system object: the few file operations that the source reader and
+// the conversion run need, on POSIX calls. Failures are thrown as
+// report::Failure with the path in their description.
+//
+// Readers open only regular files: a FIFO, socket or device would block or
+// never end, so opening one fails at once. Writers never touch the target
+// until they are closed: text goes to an unnamed temporary file in the
+// target's folder, which Close() links in and renames over the target, so an
+// interrupted run leaves the old result whole and no half-written one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace mv::engine {
+
+enum class TextFormat : int { Ansi = 0, Utf16 = -1 };
+
+class TextReader {
+public:
+    TextReader() = default;
+    TextReader(TextReader&& other) noexcept;
+    TextReader& operator=(TextReader&& other) noexcept;
+    ~TextReader();
+
+    // Throws when the path is missing, unreadable or not a regular file.
+    static TextReader open(const std::string& nativePath, TextFormat format);
+
+    bool isOpen() const { return m_fd >= 0; }
+    // The members below throw the "object not set" failure on a closed reader.
+    bool AtEndOfStream();
+    // Up to `count` more characters, fewer only at the end.
+    std::u16string Read(std::size_t count);
+    void readInto(std::size_t count, std::u16string& out);
+    // Consumes one line (ending at LF, CR or CR LF, the break not included)
+    // and tells which marks it contains, ignoring letter case: bit i for
+    // marks[i]. The line itself is never held whole, however long it is.
+    unsigned readLineFinding(std::span<const std::u16string_view> marks);
+    void Close();
+    // Characters in the file, from its size when it was opened.
+    std::int64_t totalChars() const { return m_totalChars; }
+
+private:
+    bool fill();
+    void requireOpen() const;
+
+    int m_fd = -1;
+    TextFormat m_format = TextFormat::Ansi;
+    std::string m_path;
+    std::u16string m_text;  // decoded characters not yet handed out start at m_pos
+    std::size_t m_pos = 0;
+    std::string m_bytes;
+    int m_carry = -1;  // odd byte of a UTF-16 reading waiting for its partner
+    std::int64_t m_totalChars = 0;
+};
+
+class TextWriter {
+public:
+    TextWriter() = default;
+    TextWriter(TextWriter&& other) noexcept;
+    TextWriter& operator=(TextWriter&& other) noexcept;
+    ~TextWriter();  // discards a file that was not closed
+
+    // Creates the temporary file; throws when the target's folder is missing
+    // or not writable, or the target is a folder or a read-only file.
+    static TextWriter create(const std::string& nativePath);
+
+    bool isOpen() const { return m_fd >= 0; }
+    // Writes the text as ANSI bytes. Throws "object not set" when not open.
+    void Write(std::u16string_view text);
+    // Puts the complete file in place of the target.
+    void Close();
+
+private:
+    void flush();
+    std::string linkUnnamed();
+    void discard() noexcept;
+
+    int m_fd = -1;
+    std::string m_target;
+    std::string m_namedTemp;  // set when the folder cannot hold unnamed files
+    std::string m_buffer;
+    int m_keepMode = -1;
+};
+
+struct File {
+    std::string nativePath;
+    TextReader OpenAsTextStream(TextFormat format) const;
+};
+
+// The object the reader and the run create by name; it holds nothing.
+class FileSystemObject {
+public:
+    // Throws "file not found" for a missing path or a folder.
+    File GetFile(std::u16string_view path) const;
+    // Mode 2 (writing), create when missing: the text stream of a result.
+    TextWriter OpenTextFile(std::u16string_view path) const;
+};
+
+// The file of an optional, or the "object not set" failure.
+const File& required(const std::optional<File>& file);
+
+}  // namespace mv::engine

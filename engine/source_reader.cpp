@@ -1,0 +1,111 @@
+#include "engine/source_reader.h"
+
+#include <array>
+
+#include "report/locations.h"
+
+namespace mv::engine {
+
+namespace {
+
+constexpr std::u16string_view kDeclarationMark = u"xml version";
+constexpr std::u16string_view kUtf16Mark = u"encoding=\"utf-16\"";
+constexpr std::u16string_view kUtf32Mark = u"encoding=\"utf-32\"";
+constexpr std::array<std::u16string_view, 3> kMarks = {kDeclarationMark, kUtf16Mark, kUtf32Mark};
+enum : unsigned { kHasDeclaration = 1, kHasUtf16 = 2, kHasUtf32 = 4 };
+
+// The numbered steps of one reading of the first line; the UTF-16 reading
+// repeats the ANSI one under its own numbers.
+struct LineSteps {
+    int open, endTest, readLine, declarationTest, utf16Test, utf32Test, close;
+};
+constexpr LineSteps kAnsiReading{104, 110, 114, 118, 124, 128, 136};
+constexpr LineSteps kUtf16Reading{144, 148, 152, 156, 162, 166, 174};
+
+void readFirstLine(report::StepRunner& step, const std::optional<File>& file, TextFormat format,
+                   const LineSteps& n, Flag16 checkEncoding, Flag16 checkDeclaration,
+                   Flag16& result) {
+    TextReader stream;
+    unsigned found = 0;
+    step(n.open, [&] { stream = required(file).OpenAsTextStream(format); });
+    // Only the first line is ever read.
+    if (step.test(n.endTest, [&] { return !stream.AtEndOfStream(); })) {
+        step(n.readLine, [&] { found = stream.readLineFinding(kMarks); });
+        if (checkDeclaration.isYes()) {
+            if (step.test(n.declarationTest, [&] { return (found & kHasDeclaration) == 0; })) {
+                result = kYes;
+            }
+        }
+        if (checkEncoding.isYes()) {
+            if (step.test(n.utf16Test, [&] { return (found & kHasUtf16) != 0; })) result = kYes;
+            if (step.test(n.utf32Test, [&] { return (found & kHasUtf32) != 0; })) result = kYes;
+        }
+    }
+    step(n.close, [&] { stream.Close(); });
+}
+
+}  // namespace
+
+Flag16 CheckFirsrStringFSO(std::u16string_view path, Flag16 checkEncoding, Flag16 checkDeclaration,
+                           report::ErrorReport& report) {
+    report::StepRunner step(report, report::locations::kCheckFirsrStringFSO);
+    FileSystemObject fso;
+    std::optional<File> file;
+    Flag16 result = kNo;
+    step(102, [&] { file = fso.GetFile(path); });
+    readFirstLine(step, file, TextFormat::Ansi, kAnsiReading, checkEncoding, checkDeclaration,
+                  result);
+    // Only the UTF-16 reading answers the encoding question; for the
+    // declaration question it is asked only when the ANSI reading found none.
+    if (checkEncoding.isYes() || result.isYes()) {
+        result = kNo;
+        readFirstLine(step, file, TextFormat::Utf16, kUtf16Reading, checkEncoding, checkDeclaration,
+                      result);
+    }
+    return result;
+}
+
+ChunkReader::ChunkReader(std::u16string_view path, report::ErrorReport& report)
+    : m_step(report, report::locations::kReadFileToStringFSO) {
+    FileSystemObject fso;
+    std::optional<File> file;
+    Flag16 decoding = kNo;
+    m_step(102, [&] { file = fso.GetFile(path); });
+    m_step(104, [&] { decoding = CheckFirsrStringFSO(path, kYes, kNo, report); });
+    m_step(106, [&] {
+        m_stream = required(file).OpenAsTextStream(decoding.isYes() ? TextFormat::Utf16
+                                                                    : TextFormat::Ansi);
+    });
+}
+
+bool ChunkReader::next(std::u16string& chunk) {
+    // Without a stream there is nothing to test or read: stop at once.
+    if (!m_stream.isOpen() || m_stuck) return false;
+    if (!m_step.loopTest(110, [&] { return !m_stream.AtEndOfStream(); })) return false;
+    chunk.clear();
+    bool read = m_step(114, [&] { m_stream.readInto(kChunkChars, chunk); });
+    // A read error leaves the stream where it was; one report is enough.
+    if (!read) m_stuck = true;
+    return read && !chunk.empty();
+}
+
+void ChunkReader::close() {
+    if (m_stream.isOpen()) m_step(118, [&] { m_stream.Close(); });
+}
+
+std::int64_t ChunkReader::expectedChunks() const {
+    std::int64_t chars = m_stream.totalChars();
+    return (chars + static_cast<std::int64_t>(kChunkChars) - 1) /
+           static_cast<std::int64_t>(kChunkChars);
+}
+
+ChunkList ReadFileToStringFSO(std::u16string_view path, report::ErrorReport& report) {
+    ChunkReader reader(path, report);
+    ChunkList chunks;
+    std::u16string chunk;
+    while (reader.next(chunk)) chunks.push_back(chunk);
+    reader.close();
+    return chunks;
+}
+
+}  // namespace mv::engine

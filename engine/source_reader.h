@@ -1,0 +1,47 @@
+// Reading a source file: the first-line tests and the chunked full reading.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/file_system.h"
+#include "engine/text.h"
+#include "report/error_report.h"
+#include "report/step_runner.h"
+
+namespace mv::engine {
+
+inline constexpr std::size_t kChunkChars = 65536;
+using ChunkList = std::vector<std::u16string>;
+
+// With checkEncoding set: yes when the first line read as UTF-16 holds
+// encoding="utf-16" or encoding="utf-32". With checkDeclaration set: yes when
+// neither the ANSI nor the UTF-16 reading of the first line holds "xml version".
+Flag16 CheckFirsrStringFSO(std::u16string_view path, Flag16 checkEncoding, Flag16 checkDeclaration,
+                           report::ErrorReport& report);
+
+// The whole file as chunks of kChunkChars characters (the last one shorter),
+// none for an empty or unreadable file. Holds the whole file in memory; the
+// conversion run streams through ChunkReader instead.
+ChunkList ReadFileToStringFSO(std::u16string_view path, report::ErrorReport& report);
+
+// The same reading, one chunk at a time, with the same steps and reports.
+class ChunkReader {
+public:
+    ChunkReader(std::u16string_view path, report::ErrorReport& report);
+    // The next chunk into `chunk`; false at the end.
+    bool next(std::u16string& chunk);
+    void close();
+    // How many chunks the file holds, from its size when it was opened.
+    std::int64_t expectedChunks() const;
+
+private:
+    report::StepRunner m_step;
+    TextReader m_stream;
+    bool m_stuck = false;
+};
+
+}  // namespace mv::engine

@@ -1,0 +1,117 @@
+#include "report/failure.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <system_error>
+
+namespace mv::report {
+
+const char* describe(FailureKind kind) {
+    switch (kind) {
+        case FailureKind::InvalidArgument:
+            return "Invalid procedure call or argument";
+        case FailureKind::Overflow:
+            return "Overflow";
+        case FailureKind::OutOfMemory:
+            return "Out of memory";
+        case FailureKind::SubscriptOutOfRange:
+            return "Subscript out of range";
+        case FailureKind::DivisionByZero:
+            return "Division by zero";
+        case FailureKind::BadFileName:
+            return "Bad file name or number";
+        case FailureKind::FileNotFound:
+            return "File not found";
+        case FailureKind::DeviceIoError:
+            return "Device I/O error";
+        case FailureKind::DiskFull:
+            return "Disk full";
+        case FailureKind::PermissionDenied:
+            return "Permission denied";
+        case FailureKind::PathFileAccessError:
+            return "Path/File access error";
+        case FailureKind::PathNotFound:
+            return "Path not found";
+        case FailureKind::ObjectNotSet:
+            return "Object variable or With block variable not set";
+        case FailureKind::NotARegularFile:
+            return "Not a regular file";
+        case FailureKind::Unexpected:
+            return "Unexpected failure";
+    }
+    return "Unexpected failure";
+}
+
+namespace {
+std::string textFor(FailureKind kind, const std::string& detail) {
+    std::string text = describe(kind);
+    if (!detail.empty()) text += ": " + detail;
+    return text;
+}
+}  // namespace
+
+Failure::Failure(FailureKind kind, const std::string& detail)
+    : std::runtime_error(textFor(kind, detail)), m_kind(kind) {}
+
+Failure systemFailure(int errnoValue, const std::string& path) {
+    switch (errnoValue) {
+        case ENOENT:
+            return Failure(FailureKind::FileNotFound, path);
+        case ENOTDIR:
+            return Failure(FailureKind::PathNotFound, path);
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+            return Failure(FailureKind::PermissionDenied, path);
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return Failure(FailureKind::DiskFull, path);
+        case ENAMETOOLONG:
+            return Failure(FailureKind::BadFileName, path + " (name too long)");
+        case EISDIR:
+        case ELOOP:
+        case EBUSY:
+            return Failure(FailureKind::PathFileAccessError, path);
+        case ENOMEM:
+            return Failure(FailureKind::OutOfMemory, path);
+        default:
+            return Failure(FailureKind::DeviceIoError,
+                           path + " (" + std::strerror(errnoValue) + ")");
+    }
+}
+
+std::string describeCurrentFailure() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return describe(FailureKind::OutOfMemory);
+    } catch (const std::out_of_range&) {
+        return describe(FailureKind::SubscriptOutOfRange);
+    } catch (const std::overflow_error&) {
+        return describe(FailureKind::Overflow);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return describe(FailureKind::Unexpected);
+    }
+}
+
+FailureKind currentFailureKind() {
+    try {
+        throw;
+    } catch (const Failure& f) {
+        return f.kind();
+    } catch (const std::bad_alloc&) {
+        return FailureKind::OutOfMemory;
+    } catch (const std::out_of_range&) {
+        return FailureKind::SubscriptOutOfRange;
+    } catch (...) {
+        return FailureKind::Unexpected;
+    }
+}
+
+}  // namespace mv::report

@@ -1,0 +1,79 @@
+// "Report the failed numbered step, then go on": the one place that catches.
+#pragma once
+
+#include <utility>
+
+#include "report/error_report.h"
+#include "report/failure.h"
+
+namespace mv::report {
+
+// Runs the numbered steps of one reporting procedure. A step that throws is
+// shown on the report under its number and counts as done; the value it was to
+// produce keeps what it held, because assignment happens only after the body's
+// computation returns.
+class StepRunner {
+public:
+    StepRunner(ErrorReport& report, const Location& where) : m_report(report), m_where(where) {}
+
+    // Returns whether the step completed.
+    template <class Body>
+    bool operator()(int step, Body&& body) noexcept {
+        try {
+            std::forward<Body>(body)();
+            return true;
+        } catch (...) {
+            reportCurrent(step);
+            return false;
+        }
+    }
+
+    // The test of an if: a failed test enters the branch.
+    template <class Test>
+    bool test(int step, Test&& condition) noexcept {
+        try {
+            return std::forward<Test>(condition)();
+        } catch (...) {
+            reportCurrent(step);
+            return true;
+        }
+    }
+
+    // The test of a loop: a failed test enters the body, like an if. A loop
+    // test that fails on two passes in a row would fail forever, so the second
+    // failure leaves the loop instead.
+    template <class Test>
+    bool loopTest(int step, Test&& condition) noexcept {
+        try {
+            bool result = std::forward<Test>(condition)();
+            if (m_failedLoopTest == step) m_failedLoopTest = 0;
+            return result;
+        } catch (...) {
+            reportCurrent(step);
+            bool again = m_failedLoopTest == step;
+            m_failedLoopTest = step;
+            return !again;
+        }
+    }
+
+    // The kind of the last failure that was reported, for procedures that
+    // treat some kinds differently (the folder walk).
+    FailureKind lastFailureKind() const { return m_lastKind; }
+
+private:
+    void reportCurrent(int step) noexcept {
+        try {
+            m_lastKind = currentFailureKind();
+            m_report.show(describeCurrentFailure(), m_where, step);
+        } catch (...) {
+            // A sink that cannot show a report must not take the procedure down.
+        }
+    }
+
+    ErrorReport& m_report;
+    const Location& m_where;
+    int m_failedLoopTest = 0;
+    FailureKind m_lastKind = FailureKind::Unexpected;
+};
+
+}  // namespace mv::report

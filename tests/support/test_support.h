@@ -1,0 +1,41 @@
+// Shared test helpers: readable 16-bit text in failure messages, temporary
+// folders, and files written and read as raw bytes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace mv::test {
+
+// 16-bit text as printable ASCII: \r, \n, \t and \uXXXX for the rest.
+std::string printable(std::u16string_view text);
+std::string printable(std::string_view bytes);
+
+// Compares 16-bit texts and prints both sides escaped when they differ.
+::testing::AssertionResult sameText(std::u16string_view expected, std::u16string_view actual);
+#define EXPECT_TEXT(expected, actual) EXPECT_TRUE(::mv::test::sameText((expected), (actual)))
+
+// A fresh folder, removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void writeBytes(const std::filesystem::path& file, std::string_view bytes);
+std::string readBytes(const std::filesystem::path& file);
+// UTF-16LE bytes of the text, with a byte-order mark when asked.
+std::string utf16Bytes(std::u16string_view text, bool withBom);
+std::u16string u16(const std::filesystem::path& path);
+
+}  // namespace mv::test

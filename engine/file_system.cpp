@@ -12,6 +12,7 @@
 
 #include "engine/codepage.h"
 #include "engine/native_text.h"
+#include "engine/scan.h"
 #include "engine/text.h"
 #include "report/failure.h"
 
@@ -139,15 +140,21 @@ bool TextReader::fill() {
     if (m_format == TextFormat::Ansi) {
         decodeAnsi(bytes, got, m_text);
     } else {
+        // Little-endian pairs; an odd byte waits for its partner in the next read.
         std::size_t i = 0;
-        m_text.reserve(got / 2 + 1);
         if (m_carry >= 0 && got > 0) {
             m_text += static_cast<char16_t>(m_carry | (bytes[0] << 8));
             m_carry = -1;
             i = 1;
         }
-        for (; i + 1 < got; i += 2) m_text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (i < got) m_carry = bytes[i];  // an odd last byte is dropped at the end
+        std::size_t pairs = (got - i) / 2;
+        std::size_t at = m_text.size();
+        m_text.resize(at + pairs);
+        for (std::size_t k = 0; k < pairs; ++k) {
+            m_text[at + k] = static_cast<char16_t>(bytes[i + 2 * k] | (bytes[i + 2 * k + 1] << 8));
+        }
+        i += pairs * 2;
+        if (i < got) m_carry = bytes[i];  // dropped if the file ends here
     }
     return !m_text.empty();
 }
@@ -166,6 +173,14 @@ std::u16string TextReader::Read(std::size_t count) {
 void TextReader::readInto(std::size_t count, std::u16string& out) {
     requireOpen();
     out.clear();
+    // A whole decoded block that is exactly what was asked for changes hands
+    // without a copy.
+    if (m_pos == m_text.size() && !fill()) return;
+    if (m_pos == 0 && m_text.size() == count) {
+        out.swap(m_text);
+        m_text.clear();
+        return;
+    }
     while (out.size() < count) {
         if (m_pos == m_text.size() && !fill()) break;
         std::size_t take = std::min(count - out.size(), m_text.size() - m_pos);
@@ -188,6 +203,16 @@ unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks)
         }
     };
     while (m_pos < m_text.size() || fill()) {
+        // Marks and line breaks are ASCII; a stretch without ASCII holds
+        // neither (the usual sight when ANSI text is read as UTF-16).
+        std::size_t ascii = scan::ascii(m_text.data(), m_pos, m_text.size());
+        if (ascii == scan::kNone) {
+            window.clear();
+            m_pos = m_text.size();
+            continue;
+        }
+        if (ascii > m_pos) window.clear();
+        m_pos = ascii;
         std::size_t brk = findEitherUnit(m_text, m_pos, u'\r', u'\n');
         std::size_t end = brk == std::u16string::npos ? m_text.size() : brk;
         window.append(m_text, m_pos, end - m_pos);

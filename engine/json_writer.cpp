@@ -3,7 +3,12 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/codepage.h"
+#include "engine/scan.h"
 #include "engine/string_builder.h"
 #include "engine/text.h"
 #include "report/locations.h"
@@ -23,52 +28,78 @@ constexpr std::array<bool, 128> kPlain = [] {
     return plain;
 }();
 
-void appendCodeEscape(std::u16string& out, unsigned code) {
-    char16_t e[6] = {u'\\',
-                     u'u',
-                     kHexDigits[(code >> 12) & 15],
-                     kHexDigits[(code >> 8) & 15],
-                     kHexDigits[(code >> 4) & 15],
-                     kHexDigits[code & 15]};
-    out.append(e, 6);
+#if defined(__SSE2__)
+// How many characters from p[0] on are written as themselves, looking at
+// eight at a time: codes 32 to 127 except " ' \ { and }.
+std::size_t plainRun(const char16_t* p, std::size_t n) {
+    std::size_t i = 0;
+    const __m128i below = _mm_set1_epi16(32);
+    const __m128i above = _mm_set1_epi16(127);
+    const __m128i quote = _mm_set1_epi16('"');
+    const __m128i apostrophe = _mm_set1_epi16('\'');
+    const __m128i backslash = _mm_set1_epi16('\\');
+    const __m128i open = _mm_set1_epi16('{');
+    const __m128i close = _mm_set1_epi16('}');
+    for (; i + 8 <= n; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed compares: characters from 0x8000 up count as below 32.
+        __m128i special = _mm_or_si128(_mm_cmplt_epi16(v, below), _mm_cmpgt_epi16(v, above));
+        special = _mm_or_si128(
+            special, _mm_or_si128(_mm_cmpeq_epi16(v, quote), _mm_cmpeq_epi16(v, apostrophe)));
+        special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi16(v, backslash),
+                                                     _mm_or_si128(_mm_cmpeq_epi16(v, open),
+                                                                  _mm_cmpeq_epi16(v, close))));
+        int mask = _mm_movemask_epi8(special);
+        if (mask != 0)
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+    }
+    while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
+    return i;
 }
+#else
+std::size_t plainRun(const char16_t* p, std::size_t n) {
+    std::size_t i = 0;
+    while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
+    return i;
+}
+#endif
 
 // Appends the escaped form of `text` to `out`; EscapeJsonText's one body.
-void appendEscaped(std::u16string& out, std::u16string_view text) {
+template <class Out>
+void appendEscaped(Out& out, std::u16string_view text) {
     const char16_t* p = text.data();
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        std::size_t run = i;
-        while (run < n && p[run] < 128 && kPlain[p[run]]) ++run;
-        out.append(p + i, run - i);
+        std::size_t run = i + plainRun(p + i, n - i);
+        out.Append(std::u16string_view(p + i, run - i));
         if (run == n) break;
         char16_t c = p[run];
         i = run + 1;
         switch (c) {
             case 8:
-                out += u"\\b";
+                out.Append(u"\\b");
                 continue;
             case 9:
-                out += u"\\t";
+                out.Append(u"\\t");
                 continue;
             case 10:
-                out += u"\\n";
+                out.Append(u"\\n");
                 continue;
             case 12:
-                out += u"\\f";
+                out.Append(u"\\f");
                 continue;
             case 13:
-                out += u"\\r";
+                out.Append(u"\\r");
                 continue;
             case 34:
-                out += u"\\\"";
+                out.Append(u"\\\"");
                 continue;
             case 39:
-                out += u"\\'";
+                out.Append(u"\\'");
                 continue;
             case 92:
-                out += u"\\\\";
+                out.Append(u"\\\\");
                 continue;
             default:
                 break;
@@ -77,18 +108,32 @@ void appendEscaped(std::u16string& out, std::u16string_view text) {
         // A character outside the code page has the code of "?", which is
         // written as the character; the ANSI writer turns it into "?".
         if (c >= 128 && code == '?') {
-            out += c;
+            out.Append(c);
         } else {
-            appendCodeEscape(out, code);
+            char16_t e[6] = {u'\\',
+                             u'u',
+                             kHexDigits[(code >> 12) & 15],
+                             kHexDigits[(code >> 8) & 15],
+                             kHexDigits[(code >> 4) & 15],
+                             kHexDigits[code & 15]};
+            out.Append(std::u16string_view(e, 6));
         }
     }
 }
+
+// Gives a std::u16string the builder's two appends.
+struct TextOut {
+    std::u16string& text;
+    void Append(std::u16string_view s) { text.append(s); }
+    void Append(char16_t c) { text += c; }
+};
 
 }  // namespace
 
 std::u16string EscapeJsonText(std::u16string_view text) {
     std::u16string out;
-    appendEscaped(out, text);
+    TextOut sink{out};
+    appendEscaped(sink, text);
     return out;
 }
 
@@ -97,50 +142,56 @@ std::u16string StringToJSON(std::u16string_view flattened, report::ErrorReport& 
     std::u16string result;
     std::int64_t rowCounter = 0;
     cStringBuilder builder;
-    std::u16string line;
     step(100, [&] { rowCounter = 0; });
     if (step.test(102, [&] { return flattened.empty(); })) {
         step(104, [&] { result = u"null"; });
         return result;
     }
-    // Rows are the pieces between "|", fields the pieces of a row between "~";
-    // both are walked in place instead of being split into arrays.
-    std::size_t rowStart = 0;
-    for (bool more = true; more;) {
-        std::size_t bar = findUnit(flattened, rowStart, u'|');
-        more = bar != std::u16string_view::npos;
-        std::u16string_view row =
-            flattened.substr(rowStart, (more ? bar : flattened.size()) - rowStart);
-        rowStart = bar + 1;
-        step(110, [&] { line.clear(); });
-        std::size_t fieldStart = 0;
-        while (true) {
-            std::size_t keyEnd = findUnit(row, fieldStart, u'~');
-            if (keyEnd == std::u16string_view::npos) break;  // no partner for this field
-            std::size_t valueEnd = findUnit(row, keyEnd + 1, u'~');
-            std::u16string_view key = row.substr(fieldStart, keyEnd - fieldStart);
-            std::u16string_view value = row.substr(keyEnd + 1, valueEnd == std::u16string_view::npos
-                                                                   ? std::u16string_view::npos
-                                                                   : valueEnd - keyEnd - 1);
-            step(120, [&] {
-                if (!line.empty()) line += u',';
-                line += u'"';
-                line += key;
-                line += u"\":\"";
-                appendEscaped(line, value);
-                line += u'"';
-            });
-            if (valueEnd == std::u16string_view::npos) break;
-            fieldStart = valueEnd + 1;
-        }
+    // Rows are the pieces between "|", fields the pieces of a row between "~".
+    // One walk over the separators finds both, instead of splitting into
+    // arrays; each row's line goes straight into the builder.
+    const char16_t* text = flattened.data();
+    const std::size_t n = flattened.size();
+    auto nextSeparator = [&](std::size_t from) {
+        std::size_t i = scan::either(text, from, n, u'|', u'~');
+        return i == scan::kNone ? n : i;
+    };
+    std::size_t at = 0;  // start of the current field
+    while (true) {
         step(122, [&] {
             // Only the first row goes without a separator.
             if (rowCounter > 0) builder.Append(u",\r\n");
             builder.Append(u'{');
-            builder.Append(line);
+        });
+        bool firstPair = true;
+        std::size_t end = nextSeparator(at);
+        // Fields pair up while the row goes on: key "~" value, then "~" or the row's end.
+        while (end < n && text[end] == u'~') {
+            std::u16string_view key(text + at, end - at);
+            std::size_t valueEnd = nextSeparator(end + 1);
+            std::u16string_view value(text + end + 1, valueEnd - end - 1);
+            step(120, [&] {
+                if (!firstPair) builder.Append(u',');
+                builder.Append(u'"');
+                builder.Append(key);
+                builder.Append(u"\":\"");
+                appendEscaped(builder, value);
+                builder.Append(u'"');
+                firstPair = false;
+            });
+            at = valueEnd + 1;
+            if (valueEnd == n || text[valueEnd] == u'|') {
+                end = valueEnd;
+                break;
+            }
+            end = nextSeparator(at);  // a third field: the next pair's key, if it has a partner
+        }
+        step(122, [&] {
             builder.Append(u'}');
             ++rowCounter;
         });
+        if (end >= n) break;
+        at = end + 1;  // past the "|" that closed the row
     }
     step(124, [&] {
         std::u16string_view body = builder.view();

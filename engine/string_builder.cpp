@@ -67,20 +67,22 @@ void cStringBuilder::AppendNL(std::u16string_view s) {
     Append(u"\r\n");
 }
 
-void cStringBuilder::Append(std::u16string_view s) {
+__attribute__((noinline)) void cStringBuilder::appendLong(std::u16string_view s) {
+    std::memmove(m_buffer.data() + Length(), s.data(), s.size() * 2);
+    m_used += static_cast<std::int32_t>(s.size() * 2);
+}
+
+void cStringBuilder::appendGrowing(std::u16string_view s) {
     std::int64_t needed = std::int64_t{m_used} + bytesOf(s);
     checked(needed);
-    if (needed > m_capacity) {
-        // A piece may point into our own buffer (the caller's view); keep it alive.
-        if (!s.empty() && s.data() >= m_buffer.data() &&
-            s.data() < m_buffer.data() + m_buffer.size()) {
-            std::u16string copy(s);
-            Append(copy);
-            return;
-        }
-        growTo(needed);
+    // A piece may point into our own buffer (the caller's view); keep it alive.
+    if (!s.empty() && s.data() >= m_buffer.data() && s.data() < m_buffer.data() + m_buffer.size()) {
+        std::u16string copy(s);
+        appendGrowing(copy);
+        return;
     }
-    std::memmove(m_buffer.data() + Length(), s.data(), s.size() * 2);
+    growTo(needed);
+    std::memcpy(m_buffer.data() + Length(), s.data(), s.size() * 2);
     m_used = static_cast<std::int32_t>(needed);
 }
 

@@ -26,9 +26,24 @@ public:
     void TheString(std::u16string_view s);
     void Clear();
     void AppendNL(std::u16string_view s);
-    void Append(std::u16string_view s);
+    void Append(std::u16string_view s) {
+        const std::int64_t needed = std::int64_t{m_used} + 2 * static_cast<std::int64_t>(s.size());
+        if (needed > m_capacity) return appendGrowing(s);
+        // Most pieces are a few characters; a call to memmove costs more than they do.
+        if (s.size() > 16) return appendLong(s);
+        char16_t* at = m_buffer.data() + m_used / 2;
+        for (std::size_t i = 0; i < s.size(); ++i) at[i] = s[i];
+        m_used = static_cast<std::int32_t>(needed);
+    }
     void AppendByVal(std::u16string s) { Append(s); }
-    void Append(char16_t c) { Append(std::u16string_view(&c, 1)); }
+    void Append(char16_t c) {
+        if (m_used + 2 <= m_capacity) {
+            m_buffer[static_cast<std::size_t>(m_used / 2)] = c;
+            m_used += 2;
+        } else {
+            Append(std::u16string_view(&c, 1));
+        }
+    }
     // Index i is a 0-based offset; an index beyond the content raises error 9.
     void Insert(std::int32_t i, std::u16string_view s);
     void InsertByVal(std::int32_t i, std::u16string s) { Insert(i, s); }
@@ -40,6 +55,8 @@ public:
     void HeapMinimize();
 
 private:
+    void appendGrowing(std::u16string_view s);
+    void appendLong(std::u16string_view s);
     void growTo(std::int64_t bytesNeeded);
 
     std::u16string m_buffer;  // Capacity() characters: content, then spare room

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/scan.h"
 #include "report/failure.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace mv::engine {
 
@@ -60,52 +57,54 @@ bool equalFolded(const char16_t* a, const char16_t* b, std::size_t n) {
 }  // namespace
 
 std::size_t findUnit(std::u16string_view text, std::size_t start, char16_t a) {
-    return findEitherUnit(text, start, a, a);
+    return scan::either(text.data(), start, text.size(), a, a);
 }
 
 std::size_t findEitherUnit(std::u16string_view text, std::size_t start, char16_t a, char16_t b) {
-    const char16_t* p = text.data();
-    std::size_t n = text.size();
-    std::size_t i = start;
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-    for (; i + 8 <= n; i += 8) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb)));
-        if (mask != 0)
-            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
-    }
-#endif
-    for (; i < n; ++i) {
-        if (p[i] == a || p[i] == b) return i;
-    }
-    return std::u16string_view::npos;
+    return scan::either(text.data(), start, text.size(), a, b);
+}
+
+void detail::throwInvalidArgument() {
+    throw Failure(FailureKind::InvalidArgument);
 }
 
 Pos findFrom(Pos from, std::u16string_view text, std::u16string_view needle, Case letterCase) {
-    if (from.value() < 1) throw Failure(FailureKind::InvalidArgument);
+    if (from.value() < 1) detail::throwInvalidArgument();
     if (from.value() > length(text)) return Pos();
-    if (needle.empty()) return from;
-    if (needle.size() > text.size()) return Pos();
+    const std::size_t n = needle.size();
+    if (n == 0) return from;
+    if (n > text.size()) return Pos();
 
-    const std::size_t last = text.size() - needle.size();  // last index a match can start at
-    const char16_t first = needle.front();
-    char16_t a = first;
-    char16_t b = first;
-    if (letterCase == Case::Ignore) {
-        a = foldCase(first);
-        b = upperOf(a);
+    const char16_t* p = text.data();
+    const std::size_t end = text.size() - n + 1;  // one past the last possible start
+    const bool fold = letterCase == Case::Ignore;
+    char16_t a0 = needle[0];
+    char16_t b0 = a0;
+    if (fold) {
+        a0 = foldCase(a0);
+        b0 = upperOf(a0);
     }
-    const std::u16string_view rest = needle.substr(1);
-    for (std::size_t i = from.index(); i <= last;) {
-        i = findEitherUnit(text.substr(0, last + 1), i, a, b);
-        if (i == std::u16string_view::npos) break;
-        const char16_t* candidate = text.data() + i + 1;
-        bool match = letterCase == Case::Exact ? std::equal(rest.begin(), rest.end(), candidate)
-                                               : equalFolded(candidate, rest.data(), rest.size());
-        if (match) return Pos(static_cast<std::int64_t>(i) + 1);
-        ++i;
+    auto found = [](std::size_t i) {
+        return i == scan::kNone ? Pos() : Pos(static_cast<std::int64_t>(i) + 1);
+    };
+    if (n == 1) return found(scan::either(p, from.index(), end, a0, b0));
+
+    char16_t a1 = needle[1];
+    char16_t b1 = a1;
+    if (fold) {
+        a1 = foldCase(a1);
+        b1 = upperOf(a1);
+    }
+    const std::u16string_view rest = needle.substr(2);
+    for (std::size_t i = from.index(); i < end; ++i) {
+        // Pairs are far rarer than single characters in markup ("<?" against
+        // "<"), so few candidates reach the comparison of the whole needle.
+        i = scan::pair(p, i, end, a0, b0, a1, b1);
+        if (i == scan::kNone || rest.empty()) return found(i);
+        const char16_t* candidate = p + i + 2;
+        bool match = fold ? equalFolded(candidate, rest.data(), rest.size())
+                          : std::equal(rest.begin(), rest.end(), candidate);
+        if (match) return found(i);
     }
     return Pos();
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/scan.h"
+
 namespace mv::engine {
 
 class Pos {  // 1-based character position; 0 means "not found"
@@ -44,11 +46,23 @@ inline std::int64_t length(std::u16string_view text) {
 // characters come back unchanged.
 char16_t foldCase(char16_t c);
 
+namespace detail {
+[[noreturn]] void throwInvalidArgument();
+}  // namespace detail
+
 // First `needle` that begins at or after `from`; Pos() when there is none or
 // `from` lies beyond the end. Throws the invalid-argument failure when `from`
 // is below 1.
 Pos findFrom(Pos from, std::u16string_view text, std::u16string_view needle,
              Case letterCase = Case::Exact);
+
+// The same for a single character, exactly; the flattening walk's hot path.
+inline Pos findFrom(Pos from, std::u16string_view text, char16_t c) {
+    if (from.value() < 1) detail::throwInvalidArgument();
+    if (from.value() > length(text)) return Pos();
+    std::size_t i = scan::either(text.data(), from.index(), text.size(), c, c);
+    return i == scan::kNone ? Pos() : Pos(static_cast<std::int64_t>(i) + 1);
+}
 
 // Characters first..last, both counted from 1; empty when last < first.
 // Throws the invalid-argument failure when first is below 1.

@@ -39,7 +39,8 @@ private:
     OrderedReports& m_reports;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_work;  // workers: a task may be ready
+    std::condition_variable m_room;  // submitter: room in the queue, or all done
     std::deque<Pending> m_queue;
     std::set<std::int64_t> m_waitingOrQueued;        // submitted, not done
     std::map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it

@@ -320,7 +320,12 @@ void TextWriter::Close() {
     flush();
     if (m_keepMode >= 0) fchmod(m_fd, static_cast<mode_t>(m_keepMode));
     std::string temp = m_namedTemp;
-    if (temp.empty()) temp = linkUnnamed();
+    if (temp.empty()) {
+        // A new result is linked in under its own name at once: it appears
+        // complete, and the folder changes once instead of three times.
+        if (m_keepMode < 0 && linkTo(m_target)) return;
+        temp = linkUnnamed();
+    }
     if (::rename(temp.c_str(), m_target.c_str()) != 0) {
         int error = errno;
         ::unlink(temp.c_str());
@@ -329,17 +334,24 @@ void TextWriter::Close() {
     m_namedTemp.clear();
 }
 
-// Gives the unnamed temporary file a name beside the target.
-std::string TextWriter::linkUnnamed() {
+// Links the unnamed temporary file in under `name`; false when the name is
+// taken. Without the privilege for AT_EMPTY_PATH, the link goes through /proc.
+bool TextWriter::linkTo(const std::string& name) {
+    if (linkat(m_fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) return false;
     std::string procPath = "/proc/self/fd/" + std::to_string(m_fd);
+    if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    throw systemFailure(errno, m_target);
+}
+
+// Gives the unnamed temporary file a free name beside the target.
+std::string TextWriter::linkUnnamed() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = temporaryName(folderOf(m_target));
-        if (linkat(m_fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) return temp;
-        if (errno != EEXIST &&
-            linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            return temp;
-        }
-        if (errno != EEXIST) throw systemFailure(errno, m_target);
+        if (linkTo(temp)) return temp;
     }
     throw Failure(FailureKind::PathFileAccessError, m_target);
 }

@@ -76,6 +76,7 @@ public:
 
 private:
     void flush();
+    bool linkTo(const std::string& name);
     std::string linkUnnamed();
     void discard() noexcept;
 

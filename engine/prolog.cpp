@@ -27,7 +27,7 @@ public:
         const char16_t* p = chunk.data();
         const std::size_t end = chunk.empty() ? 0 : chunk.size() - 1;
         for (std::size_t i = 0; i < end; ++i) {
-            i = scan::pair(p, i, end, u'<', u'<', u'?', u'!');
+            i = scan::pair(p, i, end, 1, u'<', u'<', u'?', u'!');
             if (i == scan::kNone) break;
             m_starts.push_back(i);
         }

@@ -41,15 +41,15 @@ __attribute__((target("avx2"))) std::size_t eitherAvx2(const char16_t* p, std::s
 }
 
 __attribute__((target("avx2"))) std::size_t pairAvx2(const char16_t* p, std::size_t i,
-                                                     std::size_t end, char16_t a0, char16_t b0,
-                                                     char16_t a1, char16_t b1) {
+                                                     std::size_t end, std::size_t gap, char16_t a0,
+                                                     char16_t b0, char16_t a1, char16_t b1) {
     const __m256i va0 = _mm256_set1_epi16(static_cast<short>(a0));
     const __m256i vb0 = _mm256_set1_epi16(static_cast<short>(b0));
     const __m256i va1 = _mm256_set1_epi16(static_cast<short>(a1));
     const __m256i vb1 = _mm256_set1_epi16(static_cast<short>(b1));
     for (; i + 16 <= end; i += 16) {
         __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-        __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
+        __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + gap));
         __m256i hit = _mm256_and_si256(
             _mm256_or_si256(_mm256_cmpeq_epi16(first, va0), _mm256_cmpeq_epi16(first, vb0)),
             _mm256_or_si256(_mm256_cmpeq_epi16(second, va1), _mm256_cmpeq_epi16(second, vb1)));
@@ -57,7 +57,7 @@ __attribute__((target("avx2"))) std::size_t pairAvx2(const char16_t* p, std::siz
         if (mask != 0) return i + lowestUnit(mask);
     }
     for (; i < end; ++i) {
-        if ((p[i] == a0 || p[i] == b0) && (p[i + 1] == a1 || p[i + 1] == b1)) return i;
+        if ((p[i] == a0 || p[i] == b0) && (p[i + gap] == a1 || p[i + gap] == b1)) return i;
     }
     return kNone;
 }
@@ -106,11 +106,11 @@ std::size_t either(const char16_t* p, std::size_t start, std::size_t end, char16
     return kNone;
 }
 
-std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, char16_t a0, char16_t b0,
-                 char16_t a1, char16_t b1) {
+std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, std::size_t gap,
+                 char16_t a0, char16_t b0, char16_t a1, char16_t b1) {
     std::size_t i = start;
     auto matches = [&](std::size_t k) {
-        return (p[k] == a0 || p[k] == b0) && (p[k + 1] == a1 || p[k + 1] == b1);
+        return (p[k] == a0 || p[k] == b0) && (p[k + gap] == a1 || p[k + gap] == b1);
     };
 #if MV_X86
     const __m128i va0 = _mm_set1_epi16(static_cast<short>(a0));
@@ -119,14 +119,14 @@ std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, char16_t
     const __m128i vb1 = _mm_set1_epi16(static_cast<short>(b1));
     auto match = [&](std::size_t k) {
         __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 1));
+        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + gap));
         return _mm_and_si128(
             _mm_or_si128(_mm_cmpeq_epi16(first, va0), _mm_cmpeq_epi16(first, vb0)),
             _mm_or_si128(_mm_cmpeq_epi16(second, va1), _mm_cmpeq_epi16(second, vb1)));
     };
     i = sse2Loop(i, end, kHasAvx2 ? start + kShort : end, match);
     if (i < end && matches(i)) return i;
-    if (kHasAvx2 && i + 8 <= end) return pairAvx2(p, i, end, a0, b0, a1, b1);
+    if (kHasAvx2 && i + 8 <= end) return pairAvx2(p, i, end, gap, a0, b0, a1, b1);
 #endif
     for (; i < end; ++i) {
         if (matches(i)) return i;

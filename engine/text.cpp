@@ -89,21 +89,22 @@ Pos findFrom(Pos from, std::u16string_view text, std::u16string_view needle, Cas
     };
     if (n == 1) return found(scan::either(p, from.index(), end, a0, b0));
 
-    char16_t a1 = needle[1];
+    // Candidates must match the needle's first and last characters; only they
+    // are compared in full.
+    const std::size_t gap = n - 1;
+    char16_t a1 = needle[gap];
     char16_t b1 = a1;
     if (fold) {
         a1 = foldCase(a1);
         b1 = upperOf(a1);
     }
-    const std::u16string_view rest = needle.substr(2);
+    const std::u16string_view middle = needle.substr(1, n - 2);
     for (std::size_t i = from.index(); i < end; ++i) {
-        // Pairs are far rarer than single characters in markup ("<?" against
-        // "<"), so few candidates reach the comparison of the whole needle.
-        i = scan::pair(p, i, end, a0, b0, a1, b1);
-        if (i == scan::kNone || rest.empty()) return found(i);
-        const char16_t* candidate = p + i + 2;
-        bool match = fold ? equalFolded(candidate, rest.data(), rest.size())
-                          : std::equal(rest.begin(), rest.end(), candidate);
+        i = scan::pair(p, i, end, gap, a0, b0, a1, b1);
+        if (i == scan::kNone || middle.empty()) return found(i);
+        const char16_t* candidate = p + i + 1;
+        bool match = fold ? equalFolded(candidate, middle.data(), middle.size())
+                          : std::equal(middle.begin(), middle.end(), candidate);
         if (match) return found(i);
     }
     return Pos();

@@ -189,7 +189,8 @@ void TextReader::readInto(std::size_t count, std::u16string& out) {
     }
 }
 
-unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks) {
+unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks,
+                                     const std::function<bool(unsigned)>& settled) {
     requireOpen();
     std::size_t longest = 1;
     for (auto mark : marks) longest = std::max(longest, mark.size());
@@ -218,6 +219,7 @@ unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks)
         window.append(m_text, m_pos, end - m_pos);
         m_pos = end;
         search();
+        if (settled && settled(found)) return found;
         if (brk != std::u16string::npos) {
             char16_t c = m_text[m_pos++];
             if (c == u'\r' && (m_pos < m_text.size() || fill()) && m_text[m_pos] == u'\n') ++m_pos;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,7 +39,10 @@ public:
     // Consumes one line (ending at LF, CR or CR LF, the break not included)
     // and tells which marks it contains, ignoring letter case: bit i for
     // marks[i]. The line itself is never held whole, however long it is.
-    unsigned readLineFinding(std::span<const std::u16string_view> marks);
+    // Reading stops early, the rest of the line unread, once `settled` says
+    // that the marks found so far decide the caller's answer.
+    unsigned readLineFinding(std::span<const std::u16string_view> marks,
+                             const std::function<bool(unsigned)>& settled = {});
     void Close();
     // Characters in the file, from its size when it was opened.
     std::int64_t totalChars() const { return m_totalChars; }

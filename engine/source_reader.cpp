@@ -30,7 +30,14 @@ void readFirstLine(report::StepRunner& step, const std::optional<File>& file, Te
     step(n.open, [&] { stream = required(file).OpenAsTextStream(format); });
     // Only the first line is ever read.
     if (step.test(n.endTest, [&] { return !stream.AtEndOfStream(); })) {
-        step(n.readLine, [&] { found = stream.readLineFinding(kMarks); });
+        // A long first line need not be read to its end once a mark that
+        // decides every question asked has been seen.
+        auto settled = [&](unsigned marks) {
+            bool declarationSettled = !checkDeclaration.isYes() || (marks & kHasDeclaration) != 0;
+            bool encodingSettled = !checkEncoding.isYes() || (marks & (kHasUtf16 | kHasUtf32)) != 0;
+            return declarationSettled && encodingSettled;
+        };
+        step(n.readLine, [&] { found = stream.readLineFinding(kMarks, settled); });
         if (checkDeclaration.isYes()) {
             if (step.test(n.declarationTest, [&] { return (found & kHasDeclaration) == 0; })) {
                 result = kYes;

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -207,6 +209,20 @@ TEST(Cli, SourceConvertedBesideItselfKeepsItsFullContentUntilDone) {
     std::string json = readBytes(dir / "self.json");
     EXPECT_EQ(json.rfind(" { ", 0), 0u);
     EXPECT_GT(json.size(), 300000u);
+}
+
+// More chunks than a 16-bit index can count: a sparse file of 2 GiB and one
+// chunk more reads as NUL characters, every chunk of which gives the note.
+TEST(Cli, SeveralGigabyteSourceKeepsCountingChunks) {
+    TempDir dir;
+    const std::uint64_t chunks = 32768 + 1;
+    fs::path source = dir / "sparse.xml";
+    { std::ofstream touch(source); }
+    fs::resize_file(source, chunks * 65536);
+    auto r = runCli(dir.path(), {"convert", "-q", "sparse.xml"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string note = "May be not a valid XML file.";
+    EXPECT_EQ(fs::file_size(dir / "sparse.json"), chunks * note.size());
 }
 
 }  // namespace

@@ -4,12 +4,14 @@ BUILD_TYPE ?= Release
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-# Debian packages the build, the tests and the benchmarks need.
-PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev time
+# Debian packages the build, the tests, the benchmarks and the fuzzers need.
+PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
+            time qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils clang libclang-rt-14-dev
+FUZZ_SECONDS ?= 60
 
 SUDO := $(shell [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1 && echo sudo)
 
-.PHONY: all deps configure build test run bench fuzz clean
+.PHONY: all deps configure build test run bench fuzz install clean
 
 all: build
 
@@ -32,11 +34,21 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Until the window exists, "run" converts the bundled samples with the CLI.
+# Starts the window; where it is not built, converts the samples with the CLI.
 run: build
-	@rm -rf $(BUILD)/out && mkdir -p $(BUILD)/out
-	$(BUILD)/bin/marrowvale-cli convert -o $(BUILD)/out $(BUILD)/bin/Samples/*.xml
-	@echo "Wrote:" && ls -l $(BUILD)/out
+	@if [ -x $(BUILD)/bin/marrowvale ]; then \
+	    $(BUILD)/bin/marrowvale; \
+	else \
+	    rm -rf $(BUILD)/out && mkdir -p $(BUILD)/out && \
+	    $(BUILD)/bin/marrowvale-cli convert -o $(BUILD)/out $(BUILD)/bin/Samples/*.xml && \
+	    echo "Wrote:" && ls -l $(BUILD)/out; \
+	fi
+
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
+
+install: build
+	cmake --install $(BUILD)
 
 bench: build
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true

@@ -98,7 +98,8 @@ TextReader TextReader::open(const std::string& nativePath, TextFormat format) {
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::FileNotFound, nativePath);
+        if (S_ISDIR(st.st_mode))
+            throw Failure(FailureKind::FileNotFound, nativePath + " (a folder)");
         throw Failure(FailureKind::NotARegularFile, nativePath);
     }
     TextReader reader;
@@ -250,6 +251,7 @@ TextWriter& TextWriter::operator=(TextWriter&& other) noexcept {
         other.m_namedTemp.clear();
         m_buffer = std::move(other.m_buffer);
         m_keepMode = other.m_keepMode;
+        m_keepOwner = other.m_keepOwner;
     }
     return *this;
 }
@@ -273,10 +275,20 @@ TextWriter TextWriter::create(const std::string& nativePath) {
     struct stat st {};
     if (stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::PathFileAccessError, nativePath);
+        // A device or pipe at the result's place is never replaced by a file.
+        if (!S_ISREG(st.st_mode)) throw Failure(FailureKind::NotARegularFile, nativePath);
         if (access(target.c_str(), W_OK) != 0) throw systemFailure(errno, nativePath);
         writer.m_keepMode = static_cast<int>(st.st_mode & 07777);
+        writer.m_keepOwner = {st.st_uid, st.st_gid};
     }
     std::string folder = folderOf(target);
+    // The name is only used when the file is complete; refuse it now if the
+    // folder could never hold it.
+    long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+    std::size_t nameLength = target.size() - target.find_last_of('/') - 1;
+    if (nameMax > 0 && nameLength > static_cast<std::size_t>(nameMax)) {
+        throw systemFailure(ENAMETOOLONG, nativePath);
+    }
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == EISDIR)) {
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -320,7 +332,13 @@ void TextWriter::Close() {
         ~DiscardOnExit() { writer.discard(); }
     } guard{*this};
     flush();
-    if (m_keepMode >= 0) fchmod(m_fd, static_cast<mode_t>(m_keepMode));
+    if (m_keepMode >= 0) {
+        // A replaced result keeps its mode and, where we may set it, its owner.
+        fchmod(m_fd, static_cast<mode_t>(m_keepMode));
+        if (m_keepOwner.first != geteuid() || m_keepOwner.second != getegid()) {
+            [[maybe_unused]] int ignored = fchown(m_fd, m_keepOwner.first, m_keepOwner.second);
+        }
+    }
     std::string temp = m_namedTemp;
     if (temp.empty()) {
         // A new result is linked in under its own name at once: it appears
@@ -358,6 +376,11 @@ std::string TextWriter::linkUnnamed() {
     throw Failure(FailureKind::PathFileAccessError, m_target);
 }
 
+bool TextWriter::targetExists() const {
+    struct stat st {};
+    return !m_target.empty() && stat(m_target.c_str(), &st) == 0;
+}
+
 TextReader File::OpenAsTextStream(TextFormat format) const {
     return TextReader::open(nativePath, format);
 }
@@ -367,7 +390,7 @@ File FileSystemObject::GetFile(std::u16string_view path) const {
     struct stat st {};
     if (native.empty()) throw Failure(FailureKind::BadFileName);
     if (stat(native.c_str(), &st) != 0) throw systemFailure(errno, native);
-    if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::FileNotFound, native);
+    if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::FileNotFound, native + " (a folder)");
     if (!S_ISREG(st.st_mode)) throw Failure(FailureKind::NotARegularFile, native);
     return File{native};
 }

@@ -9,12 +9,14 @@
 // interrupted run leaves the old result whole and no half-written one.
 #pragma once
 
+#include <sys/types.h>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace mv::engine {
 
@@ -77,6 +79,10 @@ public:
     void Write(std::u16string_view text);
     // Puts the complete file in place of the target.
     void Close();
+    // Drops what was written; the target stays as it was.
+    void Abandon() noexcept { discard(); }
+    // Whether a file stands at the target now.
+    bool targetExists() const;
 
 private:
     void flush();
@@ -88,7 +94,8 @@ private:
     std::string m_target;
     std::string m_namedTemp;  // set when the folder cannot hold unnamed files
     std::string m_buffer;
-    int m_keepMode = -1;
+    int m_keepMode = -1;  // the mode of the result being replaced
+    std::pair<uid_t, gid_t> m_keepOwner{};
 };
 
 struct File {

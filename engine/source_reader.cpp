@@ -83,6 +83,7 @@ ChunkReader::ChunkReader(std::u16string_view path, report::ErrorReport& report)
         m_stream = required(file).OpenAsTextStream(decoding.isYes() ? TextFormat::Utf16
                                                                     : TextFormat::Ansi);
     });
+    m_opened = m_stream.isOpen();
 }
 
 bool ChunkReader::next(std::u16string& chunk) {

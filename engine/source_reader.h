@@ -37,10 +37,13 @@ public:
     void close();
     // How many chunks the file holds, from its size when it was opened.
     std::int64_t expectedChunks() const;
+    // Whether the file could not be opened or a read failed on the way.
+    bool failed() const { return !m_opened || m_stuck; }
 
 private:
     report::StepRunner m_step;
     TextReader m_stream;
+    bool m_opened = false;
     bool m_stuck = false;
 };
 

@@ -165,6 +165,13 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         more = reader->next(chunk);
     }
     if (reader) reader->close();
+    // A source that could not be read, or not to its end, never replaces a
+    // result that is already there: the reader has reported why, and the old
+    // result stays whole instead of being emptied or cut short.
+    if ((!reader || reader->failed()) && output.isOpen() && output.targetExists()) {
+        output.Abandon();
+        return;
+    }
     step(182, [&] { output.Close(); });
 }
 

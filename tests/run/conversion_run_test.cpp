@@ -270,6 +270,22 @@ TEST_F(ConversionRunTest, MissingSourceIsReportedAndTheRunFinishes) {
     EXPECT_EQ(host.messages, std::vector<std::u16string>{u"Done."});
 }
 
+// A vanished source used to empty its old result; now the result stays whole.
+// An empty source still empties it: that is its conversion.
+TEST_F(ConversionRunTest, UnreadableSourceNeverReplacesAnExistingResult) {
+    writeBytes(dir / "gone.json", "old result");
+    host.rows.push_back(u16(dir / "gone.xml"));
+    host.rows.push_back(u16(dir / "never.xml"));
+    writeBytes(dir / "empty.json", "old result");
+    addSource("empty.xml", "");
+    run();
+    EXPECT_EQ(readBytes(dir / "gone.json"), "old result");
+    EXPECT_TRUE(std::filesystem::exists(dir / "never.json"));
+    EXPECT_EQ(readBytes(dir / "never.json"), "");
+    EXPECT_EQ(readBytes(dir / "empty.json"), "");
+    EXPECT_EQ(host.messages, std::vector<std::u16string>{u"Done."});
+}
+
 TEST_F(ConversionRunTest, FifoIsNotOpenedAndDoesNotHang) {
     ASSERT_EQ(mkfifo((dir / "pipe.xml").c_str(), 0600), 0);
     host.rows.push_back(u16(dir / "pipe.xml"));

@@ -1,0 +1,747 @@
+// Bad input through marrowvale-cli as a real process: each fault is reported
+// with its description and step, the other files still convert exactly,
+// nothing hangs, and no result is ever left half-written.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace mv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& word) {
+    std::string q = "'";
+    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string cliPath() {
+    const char* cli = std::getenv("MV_CLI");
+    if (cli == nullptr) throw std::runtime_error("MV_CLI is not set");
+    return cli;
+}
+
+std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string command = quoted(program);
+    for (const auto& arg : args) command += " " + quoted(arg);
+    return command;
+}
+
+// A file outside every folder under test, so that listing a folder sees only
+// what the CLI left there.
+fs::path captureFile() {
+    std::string pattern = (fs::temp_directory_path() / "mv-capture-XXXXXX").string();
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) throw std::runtime_error("mkstemp failed");
+    close(fd);
+    return pattern;
+}
+
+// Runs `command` in `cwd` under a time limit: a hang ends as exit 124 instead
+// of stopping the suite.
+Result runShell(const fs::path& cwd, const std::string& command) {
+    fs::path out = captureFile();
+    fs::path err = captureFile();
+    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 20 " + command + " >" +
+                       quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
+    int status = std::system(line.c_str());
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readBytes(out);
+    r.err = readBytes(err);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+// `wrapper` goes between the time limit and the CLI (setpriv, for one).
+Result runCli(const fs::path& cwd, const std::vector<std::string>& args,
+              const std::string& wrapper = "", const std::string& cli = cliPath()) {
+    return runShell(cwd, wrapper + commandLine(cli, args));
+}
+
+// Runs the CLI with a terminal for its stdin, stdout and stderr; everything
+// it printed comes back in `out`.
+Result runInTerminal(const fs::path& cwd, const std::vector<std::string>& args) {
+    return runShell(cwd, "script -qec " + quoted(commandLine(cliPath(), args)) + " /dev/null");
+}
+
+bool haveTool(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Every file and folder below `root`, by relative path: contents for files,
+// a mark for anything else.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        std::string name = fs::relative(entry.path(), root).string();
+        if (entry.is_symlink()) {
+            files[name] = "<link to " + fs::read_symlink(entry.path()).string() + ">";
+        } else if (entry.is_regular_file()) {
+            files[name] = readBytes(entry.path());
+        } else if (entry.is_directory()) {
+            files[name] = "<folder>";
+        } else {
+            files[name] = "<special>";
+        }
+    }
+    return files;
+}
+
+std::vector<std::string> names(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+::testing::AssertionResult mentions(const std::string& err, const std::string& piece) {
+    if (err.find(piece) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "stderr lacks \"" << printable(piece) << "\"\nstderr:\n"
+                                         << printable(err);
+}
+
+const std::string kNoteXml =
+    "<?xml version=\"1.0\"?>\r\n<note>\r\n  <to>Tove</to>\r\n  <from>Jani</from>\r\n</note>\r\n";
+const std::string kNoteJson =
+    " { \r\n{\"note\":\"  toTove\"},\r\n{\"from\":\"Jani\"},\r\n{\"note\":\"\"}\r\n } ";
+
+// The report line of a failed step: description, location, step number.
+std::string inRun(const std::string& description, int step) {
+    return description + " [in Tessaline2021/08/31.Form1.PushButton7_Click at line " +
+           std::to_string(step) + "]";
+}
+std::string inFirstLineTest(const std::string& description, int step) {
+    return description + " [in Tessaline2021/08/31.Main.CheckFirsrStringFSO at line " +
+           std::to_string(step) + "]";
+}
+
+// Deterministic bytes that are nothing like text: NULs, every byte value,
+// and a few stray angle brackets for the tag search to trip on.
+std::string binaryBytes(std::size_t size) {
+    std::mt19937 generator(20210831);
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) {
+        unsigned value = generator() % 300;
+        bytes += value >= 256 ? (value % 3 == 0   ? '<'
+                                 : value % 3 == 1 ? '>'
+                                                  : '\0')
+                              : static_cast<char>(value);
+    }
+    return bytes;
+}
+
+// UTF-16 with its declaration, whose body holds lone surrogates.
+std::string invalidUtf16() {
+    std::u16string body = u"<a>";
+    body += static_cast<char16_t>(0xD800);
+    body += u"x";
+    body += static_cast<char16_t>(0xDC00);
+    body += u"</a>";
+    return utf16Bytes(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n", true) +
+           utf16Bytes(body, false);
+}
+
+void makeSocket(const fs::path& path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(fd);  // the socket file stays without a listener
+}
+
+// One bad source, converted in one run with a good one after it.
+struct BadSource {
+    const char* name;
+    std::function<std::string(const TempDir&)> make;  // returns the argument given to the CLI
+    int exitCode;                                     // -1: 0 or 1, as long as nothing crashed
+    std::vector<std::string> reports;                 // "{src}" stands for the full source path
+    std::string resultName;
+    std::optional<std::string> result;  // exact bytes; unset: the result only has to exist
+};
+
+std::string withSource(std::string text, const std::string& source) {
+    auto at = text.find("{src}");
+    if (at != std::string::npos) text.replace(at, 5, source);
+    return text;
+}
+
+TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
+    const std::string kMissingName = "\xE7\xBC\xBA\xFF\xF0\x9F\x98\x80.xml";  // 缺, a bad byte, 😀
+    const BadSource rows[] = {
+        {"missing file",
+         [](const TempDir& d) { return (d / "missing.xml").string(); },
+         1,
+         {inFirstLineTest("File not found: {src}", 102), inRun("Subscript out of range", 160)},
+         "missing.json",
+         ""},
+        {"empty file",
+         [](const TempDir& d) {
+             writeBytes(d / "empty.xml", "");
+             return (d / "empty.xml").string();
+         },
+         1,
+         {inRun("Subscript out of range", 160)},
+         "empty.json",
+         ""},
+        {"folder given as a file",
+         [](const TempDir& d) {
+             fs::create_directory(d / "folder.xml");
+             return (d / "folder.xml").string();
+         },
+         1,
+         {inFirstLineTest("File not found: {src} (a folder)", 102),
+          inRun("Subscript out of range", 160)},
+         "folder.json",
+         ""},
+        {"binary bytes with NULs",
+         [](const TempDir& d) {
+             writeBytes(d / "binary.xml", binaryBytes(200000));
+             return (d / "binary.xml").string();
+         },
+         -1,
+         {},
+         "binary.json",
+         std::nullopt},
+        {"invalid UTF-16",
+         [](const TempDir& d) {
+             writeBytes(d / "utf16.xml", invalidUtf16());
+             return (d / "utf16.xml").string();
+         },
+         0,
+         {},
+         "utf16.json",
+         " { \r\n{\"a\":\"?x?\"},\r\n{}\r\n } "},
+        {"FIFO",
+         [](const TempDir& d) {
+             EXPECT_EQ(mkfifo((d / "fifo.xml").c_str(), 0644), 0);
+             return (d / "fifo.xml").string();
+         },
+         1,
+         {inFirstLineTest("Not a regular file: {src}", 102), inRun("Subscript out of range", 160)},
+         "fifo.json",
+         ""},
+        {"socket",
+         [](const TempDir& d) {
+             makeSocket(d / "socket.xml");
+             return (d / "socket.xml").string();
+         },
+         1,
+         {inFirstLineTest("Not a regular file: {src}", 102), inRun("Subscript out of range", 160)},
+         "socket.json",
+         ""},
+        {"endless device",
+         [](const TempDir&) { return std::string("/dev/zero"); },
+         1,
+         {inFirstLineTest("Not a regular file: /dev/zero", 102),
+          inRun("Subscript out of range", 160)},
+         "zero.json",
+         ""},
+        {"Chinese name",
+         [](const TempDir& d) {
+             writeBytes(d / "\xE4\xB8\xAD\xE6\x96\x87.xml", kNoteXml);
+             return (d / "\xE4\xB8\xAD\xE6\x96\x87.xml").string();
+         },
+         0,
+         {},
+         "\xE4\xB8\xAD\xE6\x96\x87.json",
+         kNoteJson},
+        {"emoji name",
+         [](const TempDir& d) {
+             writeBytes(d / "smile \xF0\x9F\x98\x80.xml", kNoteXml);
+             return (d / "smile \xF0\x9F\x98\x80.xml").string();
+         },
+         0,
+         {},
+         "smile \xF0\x9F\x98\x80.json",
+         kNoteJson},
+        {"name with invalid UTF-8",
+         [](const TempDir& d) {
+             writeBytes(d / "bad\xFF\xFE\xC3.xml", kNoteXml);
+             return (d / "bad\xFF\xFE\xC3.xml").string();
+         },
+         0,
+         {},
+         "bad\xFF\xFE\xC3.json",
+         kNoteJson},
+        {"missing file with an unshowable name",
+         [&](const TempDir& d) { return (d / kMissingName).string(); },
+         1,
+         {inFirstLineTest("File not found: {src}", 102)},
+         "\xE7\xBC\xBA\xFF\xF0\x9F\x98\x80.json",
+         ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        fs::create_directory(dir / "out");
+        writeBytes(dir / "good.xml", kNoteXml);
+        std::string source = row.make(dir);
+        auto r = runCli(dir.path(), {"convert", "-j", "1", "-o", "out", source, "good.xml"});
+        if (row.exitCode < 0) {
+            EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << "\n" << r.err;
+        } else {
+            EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        }
+        if (row.reports.empty() && row.exitCode == 0) {
+            EXPECT_EQ(r.err, "");
+        }
+        for (const auto& report : row.reports) {
+            EXPECT_TRUE(mentions(r.err, withSource(report, source)));
+        }
+        EXPECT_EQ(readBytes(dir / "out" / "good.json"), kNoteJson);
+        ASSERT_TRUE(fs::is_regular_file(dir / "out" / row.resultName));
+        if (row.result) {
+            EXPECT_EQ(printable(readBytes(dir / "out" / row.resultName)), printable(*row.result));
+        }
+        std::vector<std::string> results = {"good.json", row.resultName};
+        std::sort(results.begin(), results.end());
+        EXPECT_EQ(names(dir / "out"), results);  // and nothing else
+    }
+}
+
+// A file of one 3 MB line is read chunk by chunk like any other: its result
+// is the results of its 65,536-character pieces, each converted on its own,
+// one after the other.
+TEST(BadInput, ThreeMegabytesWithoutALineBreakConvertChunkByChunk) {
+    constexpr std::size_t kChunk = 65536;
+    TempDir dir;
+    std::string text = "<?xml version=\"1.0\"?><r>";
+    for (int i = 0; text.size() < 3 * 1024 * 1024; ++i) {
+        text += "<v>" + std::to_string(i) + "</v>";
+    }
+    text += "</r>";
+    writeBytes(dir / "long.xml", text);
+    fs::create_directories(dir / "whole");
+    fs::create_directories(dir / "pieces");
+    std::vector<std::string> pieceArgs = {"convert", "-q", "-o", "pieces"};
+    for (std::size_t at = 0, n = 0; at < text.size(); at += kChunk, ++n) {
+        std::string name = "piece" + std::to_string(1000 + n) + ".xml";
+        writeBytes(dir / name, text.substr(at, kChunk));
+        pieceArgs.push_back(name);
+    }
+    ASSERT_EQ(pieceArgs.size(), 4u + 49u);  // the last piece holds the rest
+
+    auto whole = runCli(dir.path(), {"convert", "-o", "whole", "long.xml"});
+    EXPECT_EQ(whole.exitCode, 0) << whole.err;
+    EXPECT_EQ(whole.err, "");
+    ASSERT_EQ(runCli(dir.path(), pieceArgs).exitCode, 0);
+    std::string expected;
+    for (const auto& piece : names(dir / "pieces")) expected += readBytes(dir / "pieces" / piece);
+    std::string result = readBytes(dir / "whole" / "long.json");
+    EXPECT_EQ(result.size(), expected.size());
+    EXPECT_TRUE(result == expected);  // 3 MB: no dump on failure
+}
+
+// Results that cannot be written: each is reported where the output file is
+// opened, and every file and folder present before is left as it was.
+TEST(BadInput, UnwritableResultsAreReportedAndTouchNothing) {
+    struct Row {
+        const char* name;
+        std::function<void(const TempDir&)> setup;
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<std::string> reports;
+    } rows[] = {
+        {"output folder under a regular file",
+         [](const TempDir&) {},
+         {"convert", "-o", "plain.txt/sub", "good.xml"},
+         2,
+         {"Folder does not exist. Please select another folder."}},
+        {"result beside a source under a regular file",
+         [](const TempDir&) {},
+         {"convert", "plain.txt/x.xml", "good.xml"},
+         1,
+         {inRun("Path not found: {dir}/plain.txt/x.json", 158)}},
+        {"result name taken by a folder",
+         [](const TempDir& d) {
+             fs::create_directories(d / "out" / "good.json");
+             writeBytes(d / "out" / "good.json" / "keep.txt", "kept");
+         },
+         {"convert", "-o", "out", "good.xml"},
+         1,
+         {inRun("Path/File access error: out/good.json", 158)}},
+        {"result name too long for the file system",
+         [](const TempDir& d) { writeBytes(d / (std::string(251, 'n') + ".xml"), kNoteXml); },
+         {"convert", "-o", "out", std::string(251, 'n') + ".xml"},
+         1,
+         {"(name too long) [in Tessaline2021/08/31.Form1.PushButton7_Click at line 158]"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        writeBytes(dir / "good.xml", kNoteXml);
+        writeBytes(dir / "plain.txt", "plain");
+        fs::create_directory(dir / "out");
+        row.setup(dir);
+        auto before = snapshot(dir.path());
+        auto r = runCli(dir.path(), row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        for (auto report : row.reports) {
+            auto at = report.find("{dir}");
+            if (at != std::string::npos) report.replace(at, 5, dir.path().string());
+            EXPECT_TRUE(mentions(r.err, report));
+        }
+        auto after = snapshot(dir.path());
+        if (after.count("good.json")) {  // converted beside its source
+            EXPECT_EQ(after["good.json"], kNoteJson);
+            after.erase("good.json");
+        }
+        EXPECT_EQ(after, before);
+    }
+}
+
+// Runs the CLI so that permission bits hold: root ignores them, so under root
+// the run drops to the unprivileged user 65534.
+class Unprivileged {
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    // Empty when the user cannot be changed here; the reason otherwise.
+    std::string prepare(const TempDir& dir) {
+        if (geteuid() != 0) return "";
+        if (!haveTool("setpriv")) return "setpriv is not installed";
+        m_wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        // The CLI may sit in a folder the user cannot enter; run a copy.
+        fs::copy_file(cliPath(), dir / "cli");
+        fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+        m_cli = (dir / "cli").string();
+        if (runCli(dir.path(), {"--version"}, m_wrapper, m_cli).exitCode != 0) {
+            return "setpriv cannot run the CLI as an unprivileged user here";
+        }
+        return "";
+    }
+    void giveAway(const fs::path& path) const {
+        if (geteuid() == 0) {
+            EXPECT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+        }
+    }
+    Result run(const TempDir& dir, const std::vector<std::string>& args) const {
+        return runCli(dir.path(), args, m_wrapper, m_cli.empty() ? cliPath() : m_cli);
+    }
+
+private:
+    std::string m_wrapper;
+    std::string m_cli;
+};
+
+TEST(BadInput, PermissionDeniedIsReportedAndLosesNothing) {
+    using P = fs::perms;
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> reports;
+    } rows[] = {
+        {"output folder without write access",
+         {"convert", "-o", "locked", "good.xml"},
+         {inRun("Permission denied: locked/good.json", 158)}},
+        {"read-only result in a writable folder",
+         {"convert", "-o", "open", "good.xml"},
+         {inRun("Permission denied: open/good.json", 158)}},
+        {"unreadable source",
+         {"convert", "-o", "open", "secret.xml"},
+         {inFirstLineTest("Permission denied: {dir}/secret.xml", 104),
+          inRun("Subscript out of range", 160)}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        Unprivileged user;
+        std::string reason = user.prepare(dir);
+        if (!reason.empty()) GTEST_SKIP() << reason;
+        writeBytes(dir / "good.xml", kNoteXml);
+        writeBytes(dir / "secret.xml", kNoteXml);
+        fs::permissions(dir / "secret.xml", P::none);
+        fs::create_directory(dir / "locked");
+        fs::permissions(dir / "locked", P::owner_read | P::owner_exec | P::group_read |
+                                            P::group_exec | P::others_read | P::others_exec);
+        fs::create_directory(dir / "open");
+        user.giveAway(dir / "open");
+        writeBytes(dir / "open" / "good.json", "old result");
+        user.giveAway(dir / "open" / "good.json");
+        fs::permissions(dir / "open" / "good.json", P::owner_read | P::group_read | P::others_read);
+        auto before = snapshot(dir.path());
+
+        auto r = user.run(dir, row.args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        for (auto report : row.reports) {
+            auto at = report.find("{dir}");
+            if (at != std::string::npos) report.replace(at, 5, dir.path().string());
+            EXPECT_TRUE(mentions(r.err, report));
+        }
+        auto after = snapshot(dir.path());
+        // An unreadable source converts as an empty one: its result is empty.
+        if (std::string(row.name) == "unreadable source") {
+            EXPECT_EQ(after["open/secret.json"], "");
+            after.erase("open/secret.json");
+        }
+        EXPECT_EQ(after, before);
+    }
+}
+
+// A result path that links to a device: the device node itself must never be
+// swapped for a regular file (with /dev/null, that breaks the whole system).
+TEST(BadInput, ResultLinkedToADeviceNeverReplacesTheDevice) {
+    TempDir dir;
+    if (mknod((dir / "null-device").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    }
+    fs::create_symlink("null-device", dir / "good.json");
+    writeBytes(dir / "good.xml", kNoteXml);
+    auto r = runCli(dir.path(), {"convert", "good.xml"});
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.err;
+    struct stat st {};
+    ASSERT_EQ(lstat((dir / "null-device").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode))
+        << "the device node became a file of " << fs::file_size(dir / "null-device") << " bytes";
+    EXPECT_TRUE(fs::is_symlink(dir / "good.json"));
+}
+
+pid_t spawnCli(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {cliPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (auto& arg : argv) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int error = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
+}
+
+// Killed at any moment, a run leaves the old result byte for byte or the
+// whole new one, and no temporary file.
+TEST(BadInput, KilledRunLeavesTheOldResultOrTheWholeNewOne) {
+    TempDir dir;
+    std::string source;
+    source.reserve(60'000'000);
+    while (source.size() < 60'000'000) source += "<r><v>1234567890</v></r>";
+    writeBytes(dir / "big.xml", source);
+    source.clear();
+    source.shrink_to_fit();
+
+    fs::create_directory(dir / "reference");
+    ASSERT_EQ(runCli(dir.path(), {"convert", "-q", "-o", "reference", "big.xml"}).exitCode, 0);
+    const std::string complete = readBytes(dir / "reference" / "big.json");
+    ASSERT_EQ(complete.rfind(" { ", 0), 0u);
+    ASSERT_EQ(complete.substr(complete.size() - 3), " } ");
+    const std::string old = "old result, still wanted\r\n";
+
+    int killedMidway = 0;
+    for (bool withOld : {true, false}) {
+        for (int delayMs : {30, 45, 60, 80}) {
+            SCOPED_TRACE((withOld ? "over an old result, kill after " : "kill after ") +
+                         std::to_string(delayMs) + " ms");
+            fs::path out = dir / ("out" + std::to_string(delayMs) + (withOld ? "old" : "new"));
+            fs::create_directory(out);
+            if (withOld) writeBytes(out / "big.json", old);
+            pid_t pid = spawnCli(
+                {"convert", "-q", "-j", "1", "-o", out.string(), (dir / "big.xml").string()});
+            ASSERT_GT(pid, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            kill(pid, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            if (WIFSIGNALED(status)) ++killedMidway;
+
+            auto left = names(out);
+            if (left.empty()) {
+                EXPECT_FALSE(withOld) << "the old result is gone";
+                continue;
+            }
+            EXPECT_EQ(left, std::vector<std::string>{"big.json"});
+            std::string result = readBytes(out / "big.json");
+            EXPECT_TRUE(result == old || result == complete)
+                << "a result of " << result.size() << " bytes, neither old (" << old.size()
+                << ") nor complete (" << complete.size() << ")";
+        }
+    }
+    EXPECT_GT(killedMidway, 0) << "every run ended before its kill: the source is too small";
+}
+
+TEST(BadInput, RunsLeaveNoStrayFiles) {
+    TempDir dir;
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "out" / "blocked.json");
+    writeBytes(dir / "src" / "new.xml", kNoteXml);
+    writeBytes(dir / "src" / "replaced.xml", kNoteXml);
+    writeBytes(dir / "src" / "blocked.xml", kNoteXml);
+    writeBytes(dir / "src" / "empty.xml", "");
+    writeBytes(dir / "out" / "replaced.json", "old");
+    writeBytes(dir / "src" / "replaced.json", "old");
+    const std::vector<std::string> sources = {"src/new.xml", "src/replaced.xml", "src/blocked.xml",
+                                              "src/empty.xml"};
+
+    std::vector<std::string> intoFolder = {"convert", "-o", "out"};
+    intoFolder.insert(intoFolder.end(), sources.begin(), sources.end());
+    EXPECT_EQ(runCli(dir.path(), intoFolder).exitCode, 1);
+    EXPECT_EQ(names(dir / "out"), (std::vector<std::string>{"blocked.json", "empty.json",
+                                                            "new.json", "replaced.json"}));
+    EXPECT_TRUE(fs::is_empty(dir / "out" / "blocked.json"));
+    EXPECT_EQ(readBytes(dir / "out" / "replaced.json"), kNoteJson);
+
+    std::vector<std::string> beside = {"convert", "-j", "1"};
+    beside.insert(beside.end(), sources.begin(), sources.end());
+    EXPECT_EQ(runCli(dir.path(), beside).exitCode, 1);
+    EXPECT_EQ(names(dir / "src"),
+              (std::vector<std::string>{"blocked.json", "blocked.xml", "empty.json", "empty.xml",
+                                        "new.json", "new.xml", "replaced.json", "replaced.xml"}));
+    EXPECT_EQ(readBytes(dir / "src" / "replaced.json"), kNoteJson);
+}
+
+// Thirty sources, good and bad, some of them results of others and some
+// sharing one result name: every -j gives the files and the report lines of
+// -j 1. Results go to "." so that the report texts of the runs can match.
+TEST(BadInput, ParallelRunsMatchTheSequentialOneFileForFileAndReportForReport) {
+    TempDir dir;
+    std::vector<std::string> sources;
+    for (int i = 0; i < 30; ++i) {
+        fs::path folder = dir / "src" / std::to_string(i % 4);
+        fs::create_directories(folder);
+        std::string n = std::to_string(i);
+        fs::path file;
+        switch (i % 10) {
+            case 0:
+                file = folder / ("note" + n + ".xml");
+                writeBytes(file, kNoteXml);
+                break;
+            case 1:
+                file = folder / ("empty" + n + ".xml");
+                writeBytes(file, "");
+                break;
+            case 2:
+                file = folder / ("missing" + n + ".xml");
+                break;
+            case 3: {
+                file = folder / ("big" + n + ".xml");
+                std::string big = "<r>";
+                while (big.size() < 150000u + 7u * i) big += "<v>" + n + "</v>";
+                writeBytes(file, big + "</r>");
+                break;
+            }
+            case 4:
+                file = folder / ("folder" + n + ".xml");
+                fs::create_directory(file);
+                break;
+            case 5:
+                file = folder / ("binary" + n + ".xml");
+                writeBytes(file, binaryBytes(70000 + 100 * i));
+                break;
+            case 6:
+                file = folder / ("fifo" + n + ".xml");
+                mkfifo(file.c_str(), 0644);
+                break;
+            case 7:
+                file = folder / ("utf16-" + n + ".xml");
+                writeBytes(file, invalidUtf16());
+                break;
+            case 8:
+                file = folder / "blocked.xml";  // its result is a folder
+                writeBytes(file, kNoteXml);
+                break;
+            case 9:
+                file = folder / "twin.xml";  // the last twin, an empty one, wins
+                writeBytes(file, i == 19 ? kNoteXml : std::string());
+                break;
+        }
+        sources.push_back(file.string());
+    }
+    sources.push_back(sources[0]);  // listed twice
+
+    std::map<std::string, std::map<std::string, std::string>> files;
+    std::map<std::string, Result> runs;
+    for (const char* jobs : {"1", "2", "8"}) {
+        fs::path out = dir / (std::string("out") + jobs);
+        fs::create_directories(out / "blocked.json");
+        std::vector<std::string> args = {"convert", "-j", jobs, "-o", "."};
+        args.insert(args.end(), sources.begin(), sources.end());
+        runs[jobs] = runCli(out, args);
+        files[jobs] = snapshot(out);
+        EXPECT_EQ(runs[jobs].exitCode, 1) << jobs << " jobs\n" << runs[jobs].err;
+    }
+    EXPECT_EQ(files["1"].size(), 26u);  // 31 sources share 26 result names
+    EXPECT_EQ(files["1"]["twin.json"], "");
+    EXPECT_TRUE(files["2"] == files["1"]);
+    EXPECT_TRUE(files["8"] == files["1"]);
+    EXPECT_TRUE(mentions(runs["1"].err, inRun("Path/File access error: ./blocked.json", 158)));
+    EXPECT_EQ(runs["2"].err, runs["1"].err);
+    EXPECT_EQ(runs["8"].err, runs["1"].err);
+}
+
+TEST(BadInput, ProgressAppearsOnlyOnATerminal) {
+    TempDir dir;
+    writeBytes(dir / "good.xml", kNoteXml);
+    writeBytes(dir / "empty.xml", "");
+    for (const char* quiet : {"", "-q"}) {
+        SCOPED_TRACE(quiet);
+        std::vector<std::string> args = {"convert", "good.xml"};
+        if (*quiet) args.push_back(quiet);
+        auto r = runCli(dir.path(), args);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, "");
+    }
+    if (!haveTool("script")) GTEST_SKIP() << "script (util-linux) is not installed";
+
+    auto shown = runInTerminal(dir.path(), {"convert", "good.xml"});
+    EXPECT_EQ(shown.exitCode, 0) << shown.out;
+    EXPECT_TRUE(mentions(shown.out, "Processing: good.xml"));
+    EXPECT_TRUE(mentions(shown.out, "Done."));
+
+    auto quiet = runInTerminal(dir.path(), {"convert", "-q", "good.xml"});
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out, "");
+
+    // A report on a terminal stands whole on its own line, progress around it.
+    auto failed = runInTerminal(dir.path(), {"convert", "empty.xml", "good.xml"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(
+        mentions(failed.out, "marrowvale-cli: " + inRun("Subscript out of range", 160) + "\r\n"));
+    EXPECT_TRUE(mentions(failed.out, "Done."));
+}
+
+}  // namespace
+}  // namespace mv::test

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -33,69 +34,6 @@ namespace mv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& word) {
-    std::string q = "'";
-    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string cliPath() {
-    const char* cli = std::getenv("MV_CLI");
-    if (cli == nullptr) throw std::runtime_error("MV_CLI is not set");
-    return cli;
-}
-
-std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
-    std::string command = quoted(program);
-    for (const auto& arg : args) command += " " + quoted(arg);
-    return command;
-}
-
-// A file outside every folder under test, so that listing a folder sees only
-// what the CLI left there.
-fs::path captureFile() {
-    std::string pattern = (fs::temp_directory_path() / "mv-capture-XXXXXX").string();
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) throw std::runtime_error("mkstemp failed");
-    close(fd);
-    return pattern;
-}
-
-// Runs `command` in `cwd` under a time limit: a hang ends as exit 124 instead
-// of stopping the suite.
-Result runShell(const fs::path& cwd, const std::string& command) {
-    fs::path out = captureFile();
-    fs::path err = captureFile();
-    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 20 " + command + " >" +
-                       quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
-    int status = std::system(line.c_str());
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readBytes(out);
-    r.err = readBytes(err);
-    fs::remove(out);
-    fs::remove(err);
-    return r;
-}
-
-// `wrapper` goes between the time limit and the CLI (setpriv, for one).
-Result runCli(const fs::path& cwd, const std::vector<std::string>& args,
-              const std::string& wrapper = "", const std::string& cli = cliPath()) {
-    return runShell(cwd, wrapper + commandLine(cli, args));
-}
-
-// Runs the CLI with a terminal for its stdin, stdout and stderr; everything
-// it printed comes back in `out`.
-Result runInTerminal(const fs::path& cwd, const std::vector<std::string>& args) {
-    return runShell(cwd, "script -qec " + quoted(commandLine(cliPath(), args)) + " /dev/null");
-}
 
 bool haveTool(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;

@@ -9,44 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
 namespace mv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& word) {
-    std::string q = "'";
-    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs the CLI in `cwd` with its output in files, so nothing can block on a pipe.
-Result runCli(const fs::path& cwd, const std::vector<std::string>& args) {
-    const char* cli = std::getenv("MV_CLI");
-    if (cli == nullptr) throw std::runtime_error("MV_CLI is not set");
-    fs::path out = cwd / ".stdout";
-    fs::path err = cwd / ".stderr";
-    std::string command = "cd " + quoted(cwd.string()) + " && " + quoted(cli);
-    for (const auto& arg : args) command += " " + quoted(arg);
-    command.append(" >").append(quoted(out.string()));
-    command.append(" 2>").append(quoted(err.string())).append(" </dev/null");
-    int status = std::system(command.c_str());
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readBytes(out);
-    r.err = readBytes(err);
-    fs::remove(out);
-    fs::remove(err);
-    return r;
-}
 
 const std::string kNoteXml =
     "<?xml version=\"1.0\"?>\r\n<note>\r\n  <to>Tove</to>\r\n  <from>Jani</from>\r\n</note>\r\n";

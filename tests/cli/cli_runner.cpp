@@ -1,0 +1,73 @@
+#include "tests/cli/cli_runner.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "tests/support/test_support.h"
+
+namespace mv::test {
+
+namespace fs = std::filesystem;
+
+std::string quoted(const std::string& word) {
+    std::string q = "'";
+    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string cliPath() {
+    const char* cli = std::getenv("MV_CLI");
+    if (cli == nullptr) throw std::runtime_error("MV_CLI is not set");
+    return cli;
+}
+
+std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string command = quoted(program);
+    for (const auto& arg : args) command += " " + quoted(arg);
+    return command;
+}
+
+namespace {
+
+// A file outside every folder under test, so that listing a folder sees only
+// what the CLI left there.
+fs::path captureFile() {
+    std::string pattern = (fs::temp_directory_path() / "mv-capture-XXXXXX").string();
+    int fd = mkstemp(pattern.data());
+    if (fd < 0) throw std::runtime_error("mkstemp failed");
+    close(fd);
+    return pattern;
+}
+
+}  // namespace
+
+// Runs `command` in `cwd` under a time limit: a hang ends as exit 124 instead
+// of stopping the suite.
+Result runShell(const fs::path& cwd, const std::string& command) {
+    fs::path out = captureFile();
+    fs::path err = captureFile();
+    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 20 " + command + " >" +
+                       quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
+    int status = std::system(line.c_str());
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readBytes(out);
+    r.err = readBytes(err);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+Result runCli(const fs::path& cwd, const std::vector<std::string>& args, const std::string& wrapper,
+              const std::string& cli) {
+    return runShell(cwd, wrapper + commandLine(cli, args));
+}
+
+Result runInTerminal(const fs::path& cwd, const std::vector<std::string>& args) {
+    return runShell(cwd, "script -qec " + quoted(commandLine(cliPath(), args)) + " /dev/null");
+}
+
+}  // namespace mv::test

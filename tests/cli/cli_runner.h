@@ -1,0 +1,32 @@
+// marrowvale-cli as a real process: runs it in a folder with its output in
+// files (so nothing blocks on a pipe) and under a time limit (so a hang ends
+// as exit 124 instead of stopping the suite).
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mv::test {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// The word quoted for the shell.
+std::string quoted(const std::string& word);
+// The CLI that CTest names in MV_CLI.
+std::string cliPath();
+std::string commandLine(const std::string& program, const std::vector<std::string>& args);
+// Runs a shell command in `cwd`.
+Result runShell(const std::filesystem::path& cwd, const std::string& command);
+// `wrapper` goes between the time limit and the CLI (setpriv, for one).
+Result runCli(const std::filesystem::path& cwd, const std::vector<std::string>& args,
+              const std::string& wrapper = "", const std::string& cli = cliPath());
+// Runs the CLI with a terminal for its stdin, stdout and stderr; everything
+// it printed comes back in `out`.
+Result runInTerminal(const std::filesystem::path& cwd, const std::vector<std::string>& args);
+
+}  // namespace mv::test

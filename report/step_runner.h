@@ -1,6 +1,7 @@
 // "Report the failed numbered step, then go on": the one place that catches.
 #pragma once
 
+#include <optional>
 #include <utility>
 
 #include "report/error_report.h"
@@ -53,6 +54,18 @@ public:
             bool again = m_failedLoopTest == step;
             m_failedLoopTest = step;
             return !again;
+        }
+    }
+
+    // A step whose failure the procedure handles itself: nothing is reported;
+    // the kind of the failure comes back, or nothing when the step completed.
+    template <class Body>
+    std::optional<FailureKind> quietly(Body&& body) noexcept {
+        try {
+            std::forward<Body>(body)();
+            return std::nullopt;
+        } catch (...) {
+            return currentFailureKind();
         }
     }
 

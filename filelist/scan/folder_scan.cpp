@@ -1,0 +1,221 @@
+#include "filelist/scan/folder_scan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+#include "app/run/paths.h"
+#include "engine/codepage.h"
+#include "engine/native_text.h"
+#include "engine/text.h"
+#include "filelist/scan/attributes.h"
+#include "report/failure.h"
+#include "report/locations.h"
+#include "report/step_runner.h"
+
+namespace mv::filelist {
+
+namespace {
+
+using report::Failure;
+using report::FailureKind;
+
+constexpr char16_t kSep = app::kNativeSeparator;
+constexpr std::size_t kLongPath = 260;
+// Hidden, system and directory; the same as an alias.
+constexpr int kExcludedFolder = kHidden | kSystem | kDirectory;
+constexpr int kExcludedAlias = kExcludedFolder | kAlias;
+// Exactly hidden and archive.
+constexpr int kHiddenFile = kHidden | kArchive;
+
+bool isRoot(std::u16string_view folder) {
+    return !folder.empty() && folder.find_first_not_of(kSep) == std::u16string_view::npos;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+DirHandle openFolder(const std::string& native) {
+    DIR* dir = opendir(native.c_str());
+    if (dir == nullptr) throw report::systemFailure(errno, native);
+    return DirHandle(dir);
+}
+
+// The kind of an entry without following a link; DT_UNKNOWN asks lstat.
+unsigned char entryType(const std::string& folder, const dirent& entry) {
+    if (entry.d_type != DT_UNKNOWN) return entry.d_type;
+    struct stat st {};
+    if (lstat((folder + "/" + entry.d_name).c_str(), &st) != 0) return DT_UNKNOWN;
+    if (S_ISDIR(st.st_mode)) return DT_DIR;
+    if (S_ISLNK(st.st_mode)) return DT_LNK;
+    return DT_REG;
+}
+
+bool excludedFolder(std::u16string_view folder) {
+    if (isRoot(folder)) return false;
+    int value = FileAttributes(folder);
+    return value == kExcludedFolder || value == kExcludedAlias;
+}
+
+void removeFirst(FolderList& list, const std::u16string& entry) {
+    auto it = std::find(list.begin(), list.end(), entry);
+    if (it != list.end()) list.erase(it);
+}
+
+// Case-ignoring match of `pattern` against `name` from the given offsets.
+bool matchFrom(std::u16string_view pattern, std::u16string_view name) {
+    std::size_t p = 0, n = 0, star = std::u16string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == u'?' || engine::foldCase(pattern[p]) == engine::foldCase(name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == u'*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::u16string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace
+
+bool IsOpenableFile(std::u16string_view path) {
+    std::string native = engine::toNative(path);
+    if (native.empty()) return false;
+    // Opening for neither reading nor writing needs no permission on the file.
+    int fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+bool HasBadCharacters(std::u16string_view name) {
+    return std::any_of(name.begin(), name.end(), [](char16_t c) {
+        int code = engine::ansiCode(c);
+        return (code > 126 && code < 160) || code < 32 || code == '?';
+    });
+}
+
+bool MatchesPattern(std::u16string_view pattern, std::u16string_view name) {
+    if (pattern == u"*.*" || pattern == u"*") return true;
+    return matchFrom(pattern, name);
+}
+
+std::vector<std::u16string> ListFolderFiles(std::u16string_view folder,
+                                            std::u16string_view pattern) {
+    std::u16string base(folder);
+    if (base.empty() || base.back() != kSep) base += kSep;
+    std::vector<std::u16string> names;
+    DIR* raw = opendir(engine::toNative(base).c_str());
+    if (raw == nullptr) return names;
+    DirHandle dir(raw);
+    while (const dirent* entry = readdir(dir.get())) {
+        std::u16string name = engine::fromNative(entry->d_name);
+        if (MatchesPattern(pattern, name) && IsOpenableFile(base + name)) names.push_back(name);
+    }
+    return names;
+}
+
+void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
+                           report::ErrorReport& report) {
+    report::StepRunner step(report, report::locations::kGetSubDirectories2016);
+    FolderList N;
+    // Once a folder has passed the attribute test, a failure while walking
+    // ends that folder's round: "permission denied" and "path not found" drop
+    // the folder from F, other failures are passed over without a word.
+    bool failureRule = false;
+    const FolderList entries = F;
+    for (const std::u16string& v : entries) {
+        auto run = [&](int number, auto&& body) {
+            if (!failureRule) {
+                step(number, body);
+                return true;
+            }
+            auto failure = step.quietly(body);
+            if (!failure) return true;
+            if (*failure == FailureKind::PermissionDenied ||
+                *failure == FailureKind::PathNotFound || *failure == FailureKind::FileNotFound) {
+                removeFirst(F, v);
+            }
+            return false;
+        };
+        bool isFolder = false;
+        if (!run(108, [&] { isFolder = app::IsFolder(v); }) || !isFolder) continue;
+        if (v.size() >= kLongPath) continue;  // (110)
+        std::string native;
+        if (!run(112, [&] {
+                native = engine::toNative(v);
+                struct stat st {};
+                if (stat(native.c_str(), &st) != 0) throw report::systemFailure(errno, native);
+            })) {
+            continue;
+        }
+        if (yield) yield();  // (114)
+        bool walk = true;
+        if (!run(116, [&] { walk = !excludedFolder(v); }) || !walk) continue;
+        failureRule = true;
+        run(118, [&] {
+            DirHandle dir = openFolder(native);
+            errno = 0;
+            while (const dirent* entry = readdir(dir.get())) {
+                if (yield) yield();  // (120)
+                // Links to folders are not followed: a loop would never end.
+                if (entryType(native, *entry) != DT_DIR) continue;
+                std::u16string name = engine::fromNative(entry->d_name);  // (122)
+                bool usable = name.size() < kLongPath && !HasBadCharacters(name) &&
+                              name.find(u'?') == std::u16string::npos && name != u"." &&
+                              name != u"..";               // (124 to 130)
+                if (usable) N.push_back(v + name + kSep);  // (132, 134)
+            }
+            if (errno != 0) throw report::systemFailure(errno, native);
+        });
+    }
+    if (recursive && !N.empty()) step(150, [&] { GetSubDirectories2016(N, true, yield, report); });
+    for (const std::u16string& w : N) {  // (152)
+        if (!step.test(154, [&] { return app::IsFolder(w); })) continue;
+        if (yield) yield();  // (156)
+        if (step.test(158, [&] { return !excludedFolder(w); })) step(160, [&] { F.push_back(w); });
+    }
+}
+
+void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, const Append& append,
+                    const Yield& yield, report::ErrorReport& report) {
+    report::StepRunner step(report, report::locations::kPushButton9Click);
+    FolderList folders;
+    step(114, [&] { folders = {std::u16string(folder) + kSep}; });
+    step(116, [&] { GetSubDirectories2016(folders, true, yield, report); });
+    for (const std::u16string& entry : folders) {  // (118)
+        std::u16string dir;
+        std::vector<std::u16string> names;
+        step(120, [&] { dir = entry.substr(0, entry.size() - 1); });
+        step(122, [&] { names = ListFolderFiles(dir, pattern); });
+        for (const std::u16string& name : names) {  // (124)
+            if (step.test(126, [&] { return !name.empty() && name.front() == u'~'; })) continue;
+            std::u16string path;
+            step(128, [&] { path = dir + kSep + name; });
+            if (step.test(132, [&] {
+                    return IsOpenableFile(path) && FileAttributes(path) != kHiddenFile;
+                })) {
+                append(app::CollapseBackslashes(path));
+            }
+        }
+    }
+}
+
+}  // namespace mv::filelist

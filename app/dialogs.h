@@ -1,0 +1,42 @@
+/* Every modal box the program opens goes through Dialogs: the program hands
+   Form1 the real Qt dialogs (QtDialogs), the widget tests a scripted fake
+   that answers without a person and records what was shown. */
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace mv::app {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A box with the text, an OK button and no icon.
+    virtual void message(QWidget* owner, const QString& title, const QString& text) = 0;
+    // A box with Yes and No; true for Yes.
+    virtual bool question(QWidget* owner, const QString& title, const QString& text) = 0;
+    // A folder picker preset to `start`; the chosen folder as the dialog gives
+    // it, or empty text when cancelled.
+    virtual QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) = 0;
+    // A multi-file open dialog; the chosen files, none when cancelled.
+    virtual QStringList chooseFiles(QWidget* owner, const QString& title, const QString& folder,
+                                    const QString& filter) = 0;
+    // The application error report: title "Application Error", warning icon, OK.
+    virtual void errorReport(QWidget* owner, const QString& text) = 0;
+};
+
+// The real dialogs: QMessageBox and QFileDialog.
+class QtDialogs : public Dialogs {
+public:
+    void message(QWidget* owner, const QString& title, const QString& text) override;
+    bool question(QWidget* owner, const QString& title, const QString& text) override;
+    QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) override;
+    QStringList chooseFiles(QWidget* owner, const QString& title, const QString& folder,
+                            const QString& filter) override;
+    void errorReport(QWidget* owner, const QString& text) override;
+};
+
+}  // namespace mv::app

@@ -1,0 +1,223 @@
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/progress_bar.h"
+#include "app/qt_text.h"
+#include "app/run/paths.h"
+#include "app/startup.h"
+#include "filelist/file_list.h"
+#include "filelist/folder_browser.h"
+#include "report/failure.h"
+#include "report/locations.h"
+#include "report/step_runner.h"
+
+namespace mv::app {
+
+namespace {
+
+constexpr int kColumnTwips = 7000;
+const QString kSkinFile = QStringLiteral("x/o.cjs");
+const QString kHandPointer = QStringLiteral("HAND-M.CUR");
+const QString kDragPointer = QStringLiteral("drag.ico");
+
+void endAtOnce() {
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+}  // namespace
+
+Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, QWidget* parent)
+    : QMainWindow(parent),
+      m_dialogs(dialogs),
+      m_settings(settings),
+      m_folder(folder),
+      m_report(dialogs, this),
+      m_host(*this),
+      m_run(m_host, m_report),
+      m_endProgram(endAtOnce) {
+    setObjectName(QStringLiteral("Form1"));
+    createControls();
+    connectHandlers();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::connectHandlers() {
+    connect(m_option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
+    connect(m_option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
+    connect(m_text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    connect(m_pushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(m_pushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(m_pushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+
+    m_listView1->setBusyTest([this] { return isBusy(); });
+    m_listView1->setPointerReset([this] {
+        if (!isBusy()) setPointer(Pointer::Default);
+    });
+    m_listView1->setDragPointer([this] {
+        try {
+            return loadPointerFile(m_folder.file(kDragPointer));
+        } catch (const report::Failure&) {
+            return QCursor(Qt::SizeVerCursor);  // the row is dragged all the same
+        }
+    });
+    // The pointer follows the mouse over buttons and surfaces.
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_pushButton1, m_pushButton4, m_pushButton5, m_pushButton7, m_pushButton8,
+             m_pushButton9, centralWidget(), m_frame3, m_frame4, m_text1}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+}
+
+void Form1::setPointer(Pointer pointer) {
+    m_pointer = pointer;
+    switch (pointer) {
+        case Pointer::Hourglass:
+            setCursor(Qt::WaitCursor);
+            break;
+        case Pointer::Custom:
+            setCursor(m_customPointer);
+            break;
+        case Pointer::Default:
+            unsetCursor();
+            break;
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && !isBusy()) {
+        // A move that a button ignores travels on to the frame and window
+        // beneath it, so look at what is under the pointer, not who is told.
+        auto* surface = static_cast<QWidget*>(watched);
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        bool overButton = qobject_cast<QPushButton*>(surface) != nullptr;
+        for (QPushButton* button : surface->findChildren<QPushButton*>()) {
+            if (QRect(button->mapTo(surface, QPoint(0, 0)), button->size()).contains(at)) {
+                overButton = true;
+            }
+        }
+        setPointer(overButton ? Pointer::Custom : Pointer::Default);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    // The run lets events in between files and chunks; closing in the middle
+    // of it ends the program at once instead of waiting for the last file.
+    if (m_run.IsConverting()) m_endProgram();
+}
+
+void Form1::Form_Load() {
+    report::StepRunner step(m_report, report::locations::kFormLoad);
+    step(100, [&] { ApplySkin(); });
+    step(102, [&] {
+        setWindowTitle(toQString(kProductName));
+        setWindowIcon(QIcon(QStringLiteral(":/marrowvale/marrowvale.png")));
+        SetAppTitle();
+    });
+    const QString hand = m_folder.file(kHandPointer);
+    if (step.test(104, [&] { return FileExists(toU16(hand)); })) {
+        step(106, [&] { m_customPointer = loadPointerFile(hand); });
+    }
+    step(132, [&] { m_listView1->setHeaderLabels({QStringLiteral("XML File(s)")}); });
+    step(134, [&] { m_listView1->setColumnWidth(0, (kColumnTwips + 7) / 15); });
+    step(136, [&] {
+        const QString desktop = GetDesktopFolder();  // worked out before the store is read
+        m_text1->setText(m_settings.text(SettingKey::Text1, desktop));
+    });
+    step(138, [&] { m_option1->setChecked(m_settings.flag(SettingKey::Option1)); });
+    step(140, [&] { m_option2->setChecked(m_settings.flag(SettingKey::Option2)); });
+    if (step.test(142, [&] { return m_option1->isChecked(); })) {
+        step(144, [&] { m_frame4->setEnabled(true); });
+    } else {
+        step(146, [&] { m_frame4->setEnabled(false); });
+    }
+}
+
+void Form1::ApplySkin() {
+    const QString skin = m_folder.file(kSkinFile);
+    if (!QFileInfo::exists(skin)) return;
+    const QColor face = palette().color(QPalette::Button);
+    QPalette p = centralWidget()->palette();
+    p.setColor(QPalette::Window, face);
+    centralWidget()->setPalette(p);
+    paintFrame(m_frame3, face);
+    paintFrame(m_frame4, face);
+    QFile file(skin);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        throw report::Failure(report::FailureKind::PathFileAccessError, skin.toStdString());
+    }
+    // Under a style sheet the window's own colour must be a rule as well.
+    setStyleSheet(
+        QStringLiteral("QWidget#Form1Client { background-color: %1; }\n").arg(face.name()) +
+        QString::fromUtf8(file.readAll()));
+}
+
+void Form1::SetAppTitle() {
+    m_appTitle = appTitleFor(toQString(kProductName));
+}
+
+void Form1::storeOptions() {
+    m_settings.setFlag(SettingKey::Option1, m_option1->isChecked());
+    m_settings.setFlag(SettingKey::Option2, m_option2->isChecked());
+    m_frame4->setEnabled(m_option1->isChecked());
+}
+
+void Form1::Option1_Click() {
+    storeOptions();
+}
+
+void Form1::Option2_Click() {
+    storeOptions();
+}
+
+void Form1::Text1_Change() {
+    m_settings.setText(SettingKey::Text1, m_text1->text());
+}
+
+void Form1::PushButton1_Click() {
+    report::StepRunner step(m_report, report::locations::kPushButton1Click);
+    QString chosen;
+    step(100, [&] {
+        const QString start = m_settings.text(SettingKey::LastFolderDot);
+        chosen = filelist::BrowseForFolder(m_dialogs, this, QStringLiteral("Please select folder:"),
+                                           start);
+    });
+    if (step.test(102, [&] { return chosen.isEmpty(); })) return;
+    bool endsInSeparator = false;
+    step(104, [&] {
+        m_settings.setText(SettingKey::LastFolderDot, chosen);
+        endsInSeparator = chosen.endsWith(QChar(kNativeSeparator));
+    });
+    if (!endsInSeparator) {
+        step(106, [&] { m_text1->setText(chosen + QChar(kNativeSeparator)); });
+    } else {
+        step(108, [&] { m_text1->setText(chosen); });  // the root keeps its one separator
+    }
+}
+
+void Form1::PushButton4_Click() {
+    report::StepRunner step(m_report, report::locations::kPushButton4Click);
+    step(100, [&] { m_listView1->clearRows(); });
+}
+
+void Form1::PushButton7_Click() {
+    m_run.PushButton7_Click();
+}
+
+}  // namespace mv::app

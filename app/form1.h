@@ -1,0 +1,112 @@
+/* Form1, the main window: the file list, the output options with the output
+   folder box, and the buttons that fill the list and start a run.
+
+   Each control is created from the layout table in form1_layout.cpp under its
+   own object name (ListView1, PushButton7, Option1, ...). Handlers keep the
+   names of the events they serve and hold only the numbered steps they are
+   made of; the conversion run itself is ConversionRun, driven through
+   WindowHost. Modal boxes go through the Dialogs the window is given, the
+   settings through Settings; nothing here reaches for a global. */
+#pragma once
+
+#include <QCursor>
+#include <QMainWindow>
+#include <functional>
+
+#include "app/dialog_report.h"
+#include "app/dialogs.h"
+#include "app/program_folder.h"
+#include "app/run/conversion_run.h"
+#include "app/run/host.h"
+#include "app/settings.h"
+#include "app/window_host.h"
+
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace mv::filelist {
+class FileList;
+}
+
+namespace mv::app {
+
+class ProgressBar;
+
+void paintFrame(QGroupBox* frame, const QColor& background);
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder,
+          QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The window-wide pointer: default, hourglass (busy) or the custom hand.
+    Pointer pointer() const { return m_pointer; }
+    void setPointer(Pointer pointer);
+    bool isBusy() const { return m_pointer == Pointer::Hourglass; }
+
+    const QString& appTitle() const { return m_appTitle; }
+    bool isConverting() const { return m_run.IsConverting(); }
+    // What closing the window during a run does; by default the process ends
+    // at once. Results are written whole or not at all, so nothing is left
+    // truncated.
+    void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+
+    filelist::FileList* ListView1() const { return m_listView1; }
+    QRadioButton* Option1() const { return m_option1; }
+    QRadioButton* Option2() const { return m_option2; }
+    QLineEdit* Text1() const { return m_text1; }
+    ProgressBar* ProgressBar1() const { return m_progressBar1; }
+    Dialogs& dialogs() const { return m_dialogs; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void Option1_Click();
+    void Option2_Click();
+    void Text1_Change();
+    void PushButton1_Click();
+    void PushButton4_Click();
+    void PushButton7_Click();
+
+private:
+    void createControls();  // form1_layout.cpp
+    void connectHandlers();
+    void Form_Load();
+    void ApplySkin();
+    void SetAppTitle();
+    void storeOptions();
+
+    Dialogs& m_dialogs;
+    Settings& m_settings;
+    ProgramFolder m_folder;
+    DialogReport m_report;
+    WindowHost m_host;
+    ConversionRun m_run;
+    std::function<void()> m_endProgram;
+
+    Pointer m_pointer = Pointer::Default;
+    QCursor m_customPointer{Qt::PointingHandCursor};  // until HAND-M.CUR loads
+    QString m_appTitle;
+
+    filelist::FileList* m_listView1 = nullptr;
+    QPushButton* m_pushButton1 = nullptr;
+    QPushButton* m_pushButton4 = nullptr;
+    QPushButton* m_pushButton5 = nullptr;
+    QPushButton* m_pushButton7 = nullptr;
+    QPushButton* m_pushButton8 = nullptr;
+    QPushButton* m_pushButton9 = nullptr;
+    ProgressBar* m_progressBar1 = nullptr;
+    QGroupBox* m_frame3 = nullptr;
+    QGroupBox* m_frame4 = nullptr;
+    QLineEdit* m_text1 = nullptr;
+    QRadioButton* m_option1 = nullptr;
+    QRadioButton* m_option2 = nullptr;
+};
+
+}  // namespace mv::app

@@ -1,0 +1,34 @@
+// marrowvale: the composition root. Builds the real dialogs, the per-user
+// settings store and the main window, and runs the event loop.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/dialogs.h"
+#include "app/form1.h"
+#include "app/program_folder.h"
+#include "app/settings.h"
+#include "app/startup.h"
+
+int main(int argc, char** argv) {
+    // Without a display Qt aborts with a long message; say what to do instead.
+    const std::string noDisplay = mv::app::missingDisplayLine(
+        std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"));
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr, "%s\n", noDisplay.c_str());
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillfen"));
+    QApplication::setApplicationName(QStringLiteral("Marrowvale"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("marrowvale"));
+
+    mv::app::QtDialogs dialogs;
+    const std::unique_ptr<mv::app::Settings> settings = mv::app::Settings::forUser();
+    const mv::app::ProgramFolder folder(QCoreApplication::applicationDirPath());
+    mv::app::Form1 window(dialogs, *settings, folder);
+    window.show();
+    return application.exec();
+}

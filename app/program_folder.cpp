@@ -1,0 +1,15 @@
+#include "app/program_folder.h"
+
+#include <QFileInfo>
+
+namespace mv::app {
+
+QString ProgramFolder::file(const QString& relative) const {
+    const QString beside = m_dir + u'/' + relative;
+    if (QFileInfo::exists(beside)) return beside;
+    const QString shared = m_dir + QStringLiteral("/../share/marrowvale/") + relative;
+    if (QFileInfo::exists(shared)) return QFileInfo(shared).absoluteFilePath();
+    return beside;
+}
+
+}  // namespace mv::app

@@ -1,0 +1,62 @@
+#include "app/window_host.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "app/form1.h"
+#include "app/progress_bar.h"
+#include "app/qt_text.h"
+#include "filelist/file_list.h"
+#include "report/failure.h"
+
+namespace mv::app {
+
+std::int64_t WindowHost::rowCount() const {
+    return m_form.ListView1()->rowCount();
+}
+
+std::u16string WindowHost::rowText(std::int64_t row) const {
+    if (row < 1 || row > std::numeric_limits<int>::max()) {
+        throw report::Failure(report::FailureKind::SubscriptOutOfRange);
+    }
+    return toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
+}
+
+bool WindowHost::option1() const {
+    return m_form.Option1()->isChecked();
+}
+
+bool WindowHost::option2() const {
+    return m_form.Option2()->isChecked();
+}
+
+std::u16string WindowHost::folderText() const {
+    return toU16(m_form.Text1()->text());
+}
+
+void WindowHost::setProgressValue(double percent) {
+    if (!std::isfinite(percent)) percent = 0;
+    m_form.ProgressBar1()->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+}
+
+void WindowHost::setProgressText(const std::u16string& text) {
+    m_form.ProgressBar1()->setCaption(toQString(text));
+}
+
+void WindowHost::setPointer(Pointer pointer) {
+    m_form.setPointer(pointer);
+}
+
+void WindowHost::yield() {
+    QCoreApplication::processEvents();
+}
+
+void WindowHost::showMessage(const std::u16string& text) {
+    m_form.dialogs().message(&m_form, m_form.appTitle(), toQString(text));
+}
+
+}  // namespace mv::app

@@ -1,0 +1,134 @@
+#include "filelist/file_list.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "report/failure.h"
+
+namespace mv::filelist {
+
+FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(1);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSortingEnabled(false);  // the order of the rows is the conversion order
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(false);  // a press and move reorders rows, never starts a transfer
+    setAutoScroll(false);   // the reorder scrolls by itself, near the edges
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    header()->setStretchLastSection(false);
+    viewport()->setMouseTracking(true);  // moves without a button reset the pointer too
+    setToolTip(QString::fromLatin1(kListHint));
+}
+
+void FileList::append(const QString& path) {
+    auto* item = new QTreeWidgetItem(QStringList{path});
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
+    addTopLevelItem(item);
+}
+
+QString FileList::rowText(int row) const {
+    if (row < 1 || row > rowCount()) {
+        throw report::Failure(report::FailureKind::SubscriptOutOfRange);
+    }
+    return topLevelItem(row - 1)->text(0);
+}
+
+bool FileList::IsListed(const QString& path) const {
+    for (int i = 0; i < rowCount(); ++i) {
+        if (topLevelItem(i)->text(0) == path) return true;
+    }
+    return false;
+}
+
+void FileList::removeSelected() {
+    if (busy() || rowCount() == 0) return;
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (selected.isEmpty()) return;
+    delete takeTopLevelItem(indexOfTopLevelItem(selected.constFirst()));
+}
+
+void FileList::clearRows() {
+    if (busy()) return;
+    clear();
+}
+
+int FileList::edgeBand() const {
+    const int row = rowCount() > 0 ? visualItemRect(topLevelItem(0)).height() : 0;
+    return std::max(row, fontMetrics().height());
+}
+
+void FileList::mousePressEvent(QMouseEvent* event) {
+    m_pressed = true;
+    QTreeWidget::mousePressEvent(event);  // selects the row pressed on
+    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint())) startReorder();
+}
+
+void FileList::startReorder() {
+    viewport()->setCursor(m_dragPointer ? m_dragPointer() : QCursor(Qt::SizeVerCursor));
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    m_dragged = selected.isEmpty() ? QPersistentModelIndex()
+                                   : QPersistentModelIndex(indexFromItem(selected.constFirst()));
+}
+
+void FileList::mouseMoveEvent(QMouseEvent* event) {
+    if (m_pointerReset) m_pointerReset();
+    if (!m_pressed) {
+        QTreeWidget::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    dragOver(itemAt(at), at.y());
+}
+
+void FileList::dragOver(QTreeWidgetItem* under, int y) {
+    if (!under || !m_dragged.isValid()) return;
+    QTreeWidgetItem* dragged = topLevelItem(m_dragged.row());
+    if (!dragged || dragged->text(0) == under->text(0)) return;
+    // The two rows swap texts; no row is taken out or inserted.
+    const QString kept = dragged->text(0);
+    dragged->setText(0, under->text(0));
+    under->setText(0, kept);
+    setCurrentItem(under);
+    m_dragged = QPersistentModelIndex(indexFromItem(under));
+    scrollNearEdge(indexOfTopLevelItem(under), y);
+}
+
+// Near the list's own top or bottom edge, bring the next row in the
+// direction of the drag into view, wherever the window stands on the screen.
+void FileList::scrollNearEdge(int row, int y) {
+    const int band = edgeBand();
+    if (y < band && row > 0) {
+        scrollToItem(topLevelItem(row - 1), QAbstractItemView::EnsureVisible);
+    } else if (y >= viewport()->height() - band && row + 1 < rowCount()) {
+        scrollToItem(topLevelItem(row + 1), QAbstractItemView::EnsureVisible);
+    }
+}
+
+void FileList::mouseReleaseEvent(QMouseEvent* event) {
+    m_pressed = false;
+    // Back to the ordinary pointer, or the window's hourglass during a run.
+    viewport()->unsetCursor();
+    QTreeWidget::mouseReleaseEvent(event);
+}
+
+void FileList::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeWidget::mouseDoubleClickEvent(event);
+    removeSelected();
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete) {
+        removeSelected();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+}  // namespace mv::filelist

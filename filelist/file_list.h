@@ -1,0 +1,75 @@
+/* The file list (ListView1): the source files of the next conversion run, one
+   row per path, in conversion order.
+
+   Rows are appended by the adding buttons and drops, read by the run (rows
+   counted from 1), removed one at a time (double-click, Delete) or all at
+   once, and reordered by dragging: a press on a row makes it the dragged row,
+   and every move over another row swaps the two rows' texts. Removing is
+   refused while the window is busy (its hourglass shows); reordering is not,
+   so the rows still to be converted can be rearranged during a run. */
+#pragma once
+
+#include <QCursor>
+#include <QPersistentModelIndex>
+#include <QTreeWidget>
+#include <functional>
+
+namespace mv::filelist {
+
+inline constexpr const char* kListHint =
+    "Drag and drop files here. Double-click item to remove it. Move | line to right and out of "
+    "window to reveal full names.";
+
+class FileList : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit FileList(QWidget* parent = nullptr);
+
+    void append(const QString& path);
+    int rowCount() const { return topLevelItemCount(); }
+    // The text of row `row`, counted from 1; throws the subscript failure for
+    // a row that does not exist.
+    QString rowText(int row) const;
+    // Whether some row's text equals `path` exactly.
+    bool IsListed(const QString& path) const;
+    // Removes the selected row, unless busy or empty.
+    void removeSelected();
+    // Removes every row, unless busy.
+    void clearRows();
+
+    // Whether the window is busy: asked before removing or clearing.
+    void setBusyTest(std::function<bool()> isBusy) { m_isBusy = std::move(isBusy); }
+    // Called on every mouse move over the list, before anything else.
+    void setPointerReset(std::function<void()> reset) { m_pointerReset = std::move(reset); }
+    // Gives the pointer shown while a row is dragged, asked at every press.
+    void setDragPointer(std::function<QCursor()> pointer) { m_dragPointer = std::move(pointer); }
+
+    // Whether a mouse button is held over the list.
+    bool isPressed() const { return m_pressed; }
+    // The height of the bands along the top and bottom edge where a drag
+    // scrolls the list.
+    int edgeBand() const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool busy() const { return m_isBusy && m_isBusy(); }
+    void startReorder();
+    void dragOver(QTreeWidgetItem* under, int y);
+    void scrollNearEdge(int row, int y);
+
+    std::function<bool()> m_isBusy;
+    std::function<void()> m_pointerReset;
+    std::function<QCursor()> m_dragPointer;
+    bool m_pressed = false;
+    // Follows its row through swaps of other rows and becomes invalid when
+    // the row is removed, so a removed row is never written to.
+    QPersistentModelIndex m_dragged;
+};
+
+}  // namespace mv::filelist

@@ -1,0 +1,60 @@
+// Dialogs for widget tests: every box is recorded, and the answers a person
+// would give come from scripts filled in by the test.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "app/dialogs.h"
+
+namespace mv::test {
+
+struct ShownBox {
+    QString kind;  // "message", "question", "folder", "files", "error"
+    QString title;
+    QString text;
+};
+
+class FakeDialogs : public app::Dialogs {
+public:
+    QList<ShownBox> shown;
+    QStringList folderAnswers;  // one per folder dialog; none left means cancel
+    QList<bool> questionAnswers;
+    QList<QStringList> fileAnswers;
+    QStringList folderStarts;  // the start folder each folder dialog was given
+    // Runs while a message box is open, as a person would act then.
+    std::function<void(const QString&)> onMessage;
+
+    void message(QWidget*, const QString& title, const QString& text) override {
+        shown.append({QStringLiteral("message"), title, text});
+        if (onMessage) onMessage(text);
+    }
+    bool question(QWidget*, const QString& title, const QString& text) override {
+        shown.append({QStringLiteral("question"), title, text});
+        return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+    }
+    QString chooseFolder(QWidget*, const QString& prompt, const QString& start) override {
+        shown.append({QStringLiteral("folder"), prompt, start});
+        folderStarts.append(start);
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+    }
+    QStringList chooseFiles(QWidget*, const QString& title, const QString& folder,
+                            const QString&) override {
+        shown.append({QStringLiteral("files"), title, folder});
+        return fileAnswers.isEmpty() ? QStringList() : fileAnswers.takeFirst();
+    }
+    void errorReport(QWidget*, const QString& text) override {
+        shown.append({QStringLiteral("error"), QStringLiteral("Application Error"), text});
+    }
+
+    // "kind:text" of every box, in order, for one-line comparisons.
+    QStringList summary() const {
+        QStringList out;
+        for (const ShownBox& box : shown) out.append(box.kind + u':' + box.text);
+        return out;
+    }
+};
+
+}  // namespace mv::test

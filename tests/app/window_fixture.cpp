@@ -1,0 +1,56 @@
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSettings>
+
+namespace mv::test {
+
+Window::Window() : m_programFolder(QCoreApplication::applicationDirPath()) {
+    restart();
+}
+
+void Window::restart() {
+    m_form.reset();
+    settings = std::make_unique<app::Settings>(iniPath());
+    m_form = std::make_unique<app::Form1>(dialogs, *settings, app::ProgramFolder(m_programFolder));
+    // A test must never end the test process.
+    m_form->setEndProgram([] { QFAIL("the program was ended"); });
+}
+
+QString Window::stored(app::SettingKey key) const {
+    QSettings file(iniPath(), QSettings::IniFormat);
+    return file
+        .value(QStringLiteral("Marrowvale/") + app::Settings::keyText(key),
+               QStringLiteral("<none>"))
+        .toString();
+}
+
+void mouseOnListAt(filelist::FileList* list, QEvent::Type type, QPoint at, Qt::MouseButtons held,
+                   Qt::MouseButton button) {
+    QWidget* viewport = list->viewport();
+    QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void mouseOnList(filelist::FileList* list, QEvent::Type type, int row, Qt::MouseButtons held,
+                 Qt::MouseButton button) {
+    const QRect rect = list->visualItemRect(list->topLevelItem(row));
+    mouseOnListAt(list, type, rect.center(), held, button);
+}
+
+void hover(QWidget* widget) {
+    const QPoint at = widget->rect().center();
+    QMouseEvent event(QEvent::MouseMove, QPointF(at), QPointF(widget->mapToGlobal(at)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+QStringList rows(const filelist::FileList* list) {
+    QStringList out;
+    for (int i = 1; i <= list->rowCount(); ++i) out.append(list->rowText(i));
+    return out;
+}
+
+}  // namespace mv::test

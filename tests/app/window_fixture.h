@@ -1,0 +1,60 @@
+// A fresh main window over its own settings file and the recording dialogs,
+// plus the small helpers the widget tests share.
+#pragma once
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/form1.h"
+#include "app/settings.h"
+#include "fake_dialogs.h"
+#include "filelist/file_list.h"
+
+namespace mv::test {
+
+class Window {
+public:
+    // A store in a new temporary folder; the program folder is the test's own
+    // (the build's bin folder, with the pointer files beside it).
+    Window();
+    // Another window over the same store: a restart of the program.
+    void restart();
+    // The program folder for the next restart.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+
+    app::Form1& form() { return *m_form; }
+    FakeDialogs dialogs;
+    std::unique_ptr<app::Settings> settings;
+    QString iniPath() const { return m_store.filePath(QStringLiteral("store.ini")); }
+
+    template <class T>
+    T* find(const char* name) {
+        T* child = m_form->findChild<T*>(QString::fromLatin1(name));
+        if (!child) qFatal("no control %s", name);
+        return child;
+    }
+    filelist::FileList* list() { return find<filelist::FileList>("ListView1"); }
+    // The stored text of a key, read back from the file as a new store would.
+    QString stored(app::SettingKey key) const;
+
+private:
+    QTemporaryDir m_store;
+    QString m_programFolder;
+    std::unique_ptr<app::Form1> m_form;
+};
+
+// Sends a mouse event to the list's viewport at the middle of row `row`
+// (counted from 0), or at `at` when given.
+void mouseOnList(filelist::FileList* list, QEvent::Type type, int row, Qt::MouseButtons held,
+                 Qt::MouseButton button = Qt::NoButton);
+void mouseOnListAt(filelist::FileList* list, QEvent::Type type, QPoint at, Qt::MouseButtons held,
+                   Qt::MouseButton button = Qt::NoButton);
+// A move of the mouse over a widget with no button held.
+void hover(QWidget* widget);
+QStringList rows(const filelist::FileList* list);
+
+}  // namespace mv::test

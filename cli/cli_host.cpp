@@ -34,12 +34,9 @@ void CliHost::setProgressText(const std::u16string& text) {
 
 void CliHost::showMessage(const std::u16string& text) {
     m_messages.push_back(text);
-    // "Done." is progress; the other messages say why nothing was converted.
-    if (text == app::kDone) {
-        m_terminal.clearProgress();
-        if (m_terminal.showsProgress()) m_terminal.printLine("Done.");
-        return;
-    }
+    // "Done." closes a run of files; the command says it once at its end.
+    // The other messages say why nothing was converted.
+    if (text == app::kDone) return;
     m_terminal.printLine("marrowvale-cli: " + engine::toNative(text));
 }
 

@@ -15,6 +15,8 @@
 #include "app/run/paths.h"
 #include "cli/cli_host.h"
 #include "cli/parallel_dispatcher.h"
+#include "cli/script_command.h"
+#include "cli/sources.h"
 #include "cli/terminal.h"
 #include "engine/native_text.h"
 
@@ -32,6 +34,7 @@ struct ConvertOptions {
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     bool quiet = false;
     bool dryRun = false;
+    bool allFiles = false;
     std::vector<std::string> files;
 };
 
@@ -39,49 +42,67 @@ void printMessage(std::u16string_view text) {
     std::fprintf(stderr, "marrowvale-cli: %s\n", engine::toNative(text).c_str());
 }
 
-// Lists each source and its result path, in conversion order; writes nothing.
-int dryRun(const std::vector<std::u16string>& rows, bool toFolder, const std::u16string& folder) {
-    for (const auto& source : rows) {
-        auto output = app::ConversionRun::outputPathFor(source, toFolder, !toFolder, folder);
-        std::printf("%s\t%s\n", engine::toNative(source).c_str(), engine::toNative(output).c_str());
-    }
-    return std::fflush(stdout) == 0 ? kExitOk : kExitReported;
-}
+// Files handed to one run of the conversion: a folder of any size streams
+// through runs of this many files, so memory stays flat.
+constexpr std::size_t kBatch = 4096;
 
 int convert(const ConvertOptions& options) {
-    std::vector<std::u16string> rows;
-    rows.reserve(options.files.size());
-    // Rows hold full paths, as the window's list does; a relative name would
-    // otherwise put its result "beside" it in the root folder.
-    for (const auto& file : options.files) {
-        std::error_code error;
-        auto full = std::filesystem::absolute(file, error);
-        rows.push_back(engine::fromNative(error ? file : full.string()));
-    }
     const bool toFolder = !options.outputDir.empty();
     const std::u16string folder = engine::fromNative(options.outputDir);
+    const std::u16string pattern = options.allFiles ? u"*.*" : u"*.xml";
+    if (toFolder && !app::IsFolder(folder)) {
+        printMessage(app::kFolderMissing);  // nothing is touched
+        return kExitUsage;
+    }
+    Terminal terminal(!options.quiet && !options.dryRun && isatty(STDERR_FILENO));
+    OrderedReports reports(terminal);
 
     if (options.dryRun) {
-        if (rows.empty() || (toFolder && !app::IsFolder(folder))) {
-            printMessage(rows.empty() ? app::kNoFilesAdded : app::kFolderMissing);
-            return kExitUsage;
-        }
-        return dryRun(rows, toFolder, folder);
+        // Each source and its result path, in conversion order; nothing is written.
+        bool any = false;
+        forEachSource(
+            options.files, pattern,
+            [&](const std::u16string& source) {
+                any = true;
+                auto output =
+                    app::ConversionRun::outputPathFor(source, toFolder, !toFolder, folder);
+                std::printf("%s\t%s\n", engine::toNative(source).c_str(),
+                            engine::toNative(output).c_str());
+            },
+            reports.immediate());
+        if (!any) printMessage(app::kNoFilesAdded);
+        if (std::fflush(stdout) != 0) return kExitReported;
+        return !any ? kExitUsage : reports.anyReport() ? kExitReported : kExitOk;
     }
 
-    Terminal terminal(!options.quiet && isatty(STDERR_FILENO));
-    OrderedReports reports(terminal);
-    CliHost host(std::move(rows), toFolder, folder, terminal);
     std::optional<ParallelDispatcher> parallel;
-    if (options.jobs > 1 && host.rowCount() > 1) parallel.emplace(options.jobs, reports);
-    app::ConversionRun run(host, reports.immediate(), parallel ? &*parallel : nullptr);
-    run.PushButton7_Click();
-    reports.flushAll();
+    if (options.jobs > 1) parallel.emplace(options.jobs, reports);
+    bool usageError = false;
+    std::size_t converted = 0;
+    std::vector<std::u16string> batch;
+    auto runBatch = [&] {
+        CliHost host(std::move(batch), toFolder, folder, terminal);
+        batch.clear();
+        app::ConversionRun run(host, reports.immediate(), parallel ? &*parallel : nullptr);
+        run.PushButton7_Click();
+        reports.restart();
+        for (const auto& message : host.messages()) {
+            usageError =
+                usageError || message == app::kNoFilesAdded || message == app::kFolderMissing;
+        }
+    };
+    forEachSource(
+        options.files, pattern,
+        [&](const std::u16string& source) {
+            batch.push_back(source);
+            if (++converted % kBatch == 0) runBatch();
+        },
+        reports.immediate());
+    // The last files; with none at all, the run says "No files added.".
+    if (!batch.empty() || converted == 0) runBatch();
     terminal.clearProgress();
-
-    for (const auto& message : host.messages()) {
-        if (message == app::kNoFilesAdded || message == app::kFolderMissing) return kExitUsage;
-    }
+    if (usageError) return kExitUsage;
+    if (terminal.showsProgress()) terminal.printLine("Done.");
     return reports.anyReport() ? kExitReported : kExitOk;
 }
 
@@ -106,7 +127,20 @@ int runMain(int argc, char** argv) {
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");
     convertCmd->add_flag("--dry-run", options.dryRun,
                          "Print each source and its result path; write nothing");
-    convertCmd->add_option("FILE", options.files, "XML files, converted in the order given");
+    convertCmd->add_flag("--all-files", options.allFiles,
+                         "Take every file of a folder, not only *.xml");
+    convertCmd->add_option("FILE", options.files,
+                           "XML files and folders, converted in the order given; a folder "
+                           "gives its *.xml files and those of its sub-folders, level by level");
+
+    std::string scriptFile;
+    auto* scriptCmd =
+        app.add_subcommand("script", "Run a script written as JSON; print its output");
+    scriptCmd->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
+        ->required();
+    scriptCmd->footer(
+        "Exit status: 0 the script ran, 1 it could not be read, was not accepted or failed, "
+        "2 usage error.");
 
     try {
         app.parse(argc, argv);
@@ -114,6 +148,7 @@ int runMain(int argc, char** argv) {
         int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
     }
+    if (scriptCmd->parsed()) return runScript(scriptFile);
     return convert(options);
 }
 

@@ -65,6 +65,8 @@ void ParallelDispatcher::submit(app::FileTask task, const Work& work) {
 void ParallelDispatcher::finish() {
     std::unique_lock lock(m_mutex);
     m_room.wait(lock, [&] { return m_waitingOrQueued.empty(); });
+    // The next run counts its files from 1 again.
+    m_lastUser.clear();
 }
 
 void ParallelDispatcher::workerLoop() {

@@ -79,12 +79,15 @@ void OrderedReports::add(std::int64_t index, std::string line) {
     m_held[index].push_back(std::move(line));
 }
 
-void OrderedReports::flushAll() {
+void OrderedReports::restart() {
     std::lock_guard lock(m_mutex);
     for (const auto& [index, lines] : m_held) {
         for (const auto& line : lines) m_terminal.printLine(line);
     }
     m_held.clear();
+    m_done.clear();
+    m_sinks.clear();
+    m_next = 1;
 }
 
 void OrderedReports::fileDone(std::int64_t index) {

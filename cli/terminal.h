@@ -48,8 +48,9 @@ public:
     report::ErrorReport& forFile(std::int64_t index);
     // The file's reports may go out once all earlier files are done.
     void fileDone(std::int64_t index);
-    // Prints whatever is still held (files that never ran).
-    void flushAll();
+    // Prints whatever is still held (files that never ran) and starts
+    // counting files from 1 again, for the next run.
+    void restart();
     bool anyReport() const;
 
 private:

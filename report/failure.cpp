@@ -20,6 +20,10 @@ const char* describe(FailureKind kind) {
             return "Subscript out of range";
         case FailureKind::DivisionByZero:
             return "Division by zero";
+        case FailureKind::TypeMismatch:
+            return "Type mismatch";
+        case FailureKind::InvalidPicture:
+            return "Invalid picture";
         case FailureKind::BadFileName:
             return "Bad file name or number";
         case FailureKind::FileNotFound:

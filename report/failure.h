@@ -15,6 +15,7 @@ enum class FailureKind : int {
     OutOfMemory = 7,
     SubscriptOutOfRange = 9,
     DivisionByZero = 11,
+    TypeMismatch = 13,
     BadFileName = 52,
     FileNotFound = 53,
     DeviceIoError = 57,
@@ -23,6 +24,7 @@ enum class FailureKind : int {
     PathFileAccessError = 75,
     PathNotFound = 76,
     ObjectNotSet = 91,
+    InvalidPicture = 481,
     NotARegularFile = 1001,
     Unexpected = 1002,
 };

@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -68,6 +70,36 @@ Result runCli(const fs::path& cwd, const std::vector<std::string>& args, const s
 
 Result runInTerminal(const fs::path& cwd, const std::vector<std::string>& args) {
     return runShell(cwd, "script -qec " + quoted(commandLine(cliPath(), args)) + " /dev/null");
+}
+
+bool haveTool(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string Unprivileged::prepare(const TempDir& dir) {
+    if (geteuid() != 0) return "";
+    if (!haveTool("setpriv")) return "setpriv is not installed";
+    m_wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    // The CLI may sit in a folder the user cannot enter; run a copy.
+    fs::copy_file(cliPath(), dir / "cli");
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    m_cli = (dir / "cli").string();
+    if (runCli(dir.path(), {"--version"}, m_wrapper, m_cli).exitCode != 0) {
+        return "setpriv cannot run the CLI as an unprivileged user here";
+    }
+    return "";
+}
+
+void Unprivileged::giveAway(const fs::path& path) const {
+    if (geteuid() == 0) {
+        EXPECT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+    }
+}
+
+Result Unprivileged::run(const TempDir& dir, const std::vector<std::string>& args) const {
+    return runCli(dir.path(), args, m_wrapper, m_cli.empty() ? cliPath() : m_cli);
 }
 
 }  // namespace mv::test

@@ -3,11 +3,15 @@
 // as exit 124 instead of stopping the suite).
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace mv::test {
+
+class TempDir;
 
 struct Result {
     int exitCode = -1;
@@ -28,5 +32,25 @@ Result runCli(const std::filesystem::path& cwd, const std::vector<std::string>& 
 // Runs the CLI with a terminal for its stdin, stdout and stderr; everything
 // it printed comes back in `out`.
 Result runInTerminal(const std::filesystem::path& cwd, const std::vector<std::string>& args);
+
+// Whether a command is on the PATH.
+bool haveTool(const std::string& name);
+
+// Runs the CLI as user 65534 when the tests run as root, who ignores
+// permission bits; as itself otherwise.
+class Unprivileged {
+public:
+    static constexpr uid_t kNobody = 65534;
+
+    // Empty when ready; the reason why not otherwise (for GTEST_SKIP).
+    std::string prepare(const TempDir& dir);
+    // Hands the path to the unprivileged user.
+    void giveAway(const std::filesystem::path& path) const;
+    Result run(const TempDir& dir, const std::vector<std::string>& args) const;
+
+private:
+    std::string m_wrapper;
+    std::string m_cli;
+};
 
 }  // namespace mv::test

@@ -2,17 +2,32 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace mv::app {
 
-void QtDialogs::message(QWidget* owner, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+namespace {
+
+// Boxes are given CR LF and bare CRs; on screen each is one line break.
+QString shownLines(const QString& text) {
+    QString shown = text;
+    return shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+
+}  // namespace
+
+void QtDialogs::message(QWidget* owner, const QString& title, const QString& text, BoxIcon icon) {
+    const QMessageBox::Icon shown = icon == BoxIcon::Information ? QMessageBox::Information
+                                    : icon == BoxIcon::Warning   ? QMessageBox::Warning
+                                                                 : QMessageBox::NoIcon;
+    QMessageBox box(shown, title, shownLines(text), QMessageBox::Ok, owner);
     box.exec();
 }
 
 bool QtDialogs::question(QWidget* owner, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    QMessageBox box(QMessageBox::NoIcon, title, shownLines(text),
+                    QMessageBox::Yes | QMessageBox::No, owner);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -32,12 +47,17 @@ QStringList QtDialogs::chooseFiles(QWidget* owner, const QString& title, const Q
 }
 
 void QtDialogs::errorReport(QWidget* owner, const QString& text) {
-    // The report's CR LF and bare CRs are line breaks on screen.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), shown,
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), shownLines(text),
                     QMessageBox::Ok, owner);
     box.exec();
+}
+
+QString QtDialogs::input(QWidget* owner, const QString& title, const QString& prompt,
+                         const QString& preset) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, preset, &ok);
+    return ok ? answer : QString();
 }
 
 }  // namespace mv::app

@@ -10,12 +10,15 @@ class QWidget;
 
 namespace mv::app {
 
+enum class BoxIcon { None, Information, Warning };
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // A box with the text, an OK button and no icon.
-    virtual void message(QWidget* owner, const QString& title, const QString& text) = 0;
+    // A box with the text, an OK button and, unless asked for, no icon.
+    virtual void message(QWidget* owner, const QString& title, const QString& text,
+                         BoxIcon icon = BoxIcon::None) = 0;
     // A box with Yes and No; true for Yes.
     virtual bool question(QWidget* owner, const QString& title, const QString& text) = 0;
     // A folder picker preset to `start`; the chosen folder as the dialog gives
@@ -26,17 +29,24 @@ public:
                                     const QString& filter) = 0;
     // The application error report: title "Application Error", warning icon, OK.
     virtual void errorReport(QWidget* owner, const QString& text) = 0;
+    // An input box showing `preset` as the answer; the text entered, or empty
+    // text when cancelled.
+    virtual QString input(QWidget* owner, const QString& title, const QString& prompt,
+                          const QString& preset) = 0;
 };
 
-// The real dialogs: QMessageBox and QFileDialog.
+// The real dialogs: QMessageBox, QFileDialog and QInputDialog.
 class QtDialogs : public Dialogs {
 public:
-    void message(QWidget* owner, const QString& title, const QString& text) override;
+    void message(QWidget* owner, const QString& title, const QString& text,
+                 BoxIcon icon = BoxIcon::None) override;
     bool question(QWidget* owner, const QString& title, const QString& text) override;
     QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) override;
     QStringList chooseFiles(QWidget* owner, const QString& title, const QString& folder,
                             const QString& filter) override;
     void errorReport(QWidget* owner, const QString& text) override;
+    QString input(QWidget* owner, const QString& title, const QString& prompt,
+                  const QString& preset) override;
 };
 
 }  // namespace mv::app

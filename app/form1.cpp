@@ -46,7 +46,8 @@ Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, 
       m_report(dialogs, this),
       m_host(*this),
       m_run(m_host, m_report),
-      m_endProgram(endAtOnce) {
+      m_endProgram(endAtOnce),
+      m_openFolder(openInFileManager) {
     setObjectName(QStringLiteral("Form1"));
     createControls();
     connectHandlers();
@@ -61,9 +62,13 @@ void Form1::connectHandlers() {
     connect(m_text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     connect(m_pushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(m_pushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(m_pushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(m_pushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(m_pushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
+    connect(m_pushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
 
     m_listView1->setBusyTest([this] { return isBusy(); });
+    m_listView1->setDropReport(&m_report);
     m_listView1->setPointerReset([this] {
         if (!isBusy()) setPointer(Pointer::Default);
     });

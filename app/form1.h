@@ -18,6 +18,7 @@
 #include "app/program_folder.h"
 #include "app/run/conversion_run.h"
 #include "app/run/host.h"
+#include "app/sample_files.h"
 #include "app/settings.h"
 #include "app/window_host.h"
 
@@ -54,6 +55,8 @@ public:
     // at once. Results are written whole or not at all, so nothing is left
     // truncated.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+    // How the sample folder is shown in a file manager; by default the desktop's.
+    void setFolderOpener(FolderOpener open) { m_openFolder = std::move(open); }
 
     filelist::FileList* ListView1() const { return m_listView1; }
     QRadioButton* Option1() const { return m_option1; }
@@ -72,7 +75,10 @@ private slots:
     void Text1_Change();
     void PushButton1_Click();
     void PushButton4_Click();
+    void PushButton5_Click();
     void PushButton7_Click();
+    void PushButton8_Click();
+    void PushButton9_Click();
 
 private:
     void createControls();  // form1_layout.cpp
@@ -89,6 +95,7 @@ private:
     WindowHost m_host;
     ConversionRun m_run;
     std::function<void()> m_endProgram;
+    FolderOpener m_openFolder;
 
     Pointer m_pointer = Pointer::Default;
     QCursor m_customPointer{Qt::PointingHandCursor};  // until HAND-M.CUR loads

@@ -1,14 +1,27 @@
 #include "filelist/file_list.h"
 
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
 
+#include "filelist/list_drop.h"
 #include "report/failure.h"
 
 namespace mv::filelist {
+
+namespace {
+
+class SilentReport : public report::ErrorReport {
+public:
+    void show(const std::string&, const report::Location&, int) override {}
+};
+
+}  // namespace
 
 FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
@@ -20,7 +33,9 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragEnabled(false);  // a press and move reorders rows, never starts a transfer
-    setAutoScroll(false);   // the reorder scrolls by itself, near the edges
+    setAcceptDrops(true);   // files and folders from a file manager
+    viewport()->setAcceptDrops(true);
+    setAutoScroll(false);  // the reorder scrolls by itself, near the edges
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header()->setStretchLastSection(false);
     viewport()->setMouseTracking(true);  // moves without a button reset the pointer too
@@ -129,6 +144,35 @@ void FileList::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTreeWidget::keyPressEvent(event);
+}
+
+// Anything but a list of local files is refused, which shows the user that
+// it cannot be dropped here.
+void FileList::dragEnterEvent(QDragEnterEvent* event) {
+    if (CanDropOnList(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void FileList::dragMoveEvent(QDragMoveEvent* event) {
+    if (CanDropOnList(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void FileList::dropEvent(QDropEvent* event) {
+    if (!CanDropOnList(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    SilentReport silent;
+    ListView1_OLEDragDrop(*this, *event->mimeData(), m_dropReport ? *m_dropReport : silent,
+                          [] { QCoreApplication::processEvents(); });
 }
 
 }  // namespace mv::filelist

@@ -6,13 +6,19 @@
    once, and reordered by dragging: a press on a row makes it the dragged row,
    and every move over another row swaps the two rows' texts. Removing is
    refused while the window is busy (its hourglass shows); reordering is not,
-   so the rows still to be converted can be rearranged during a run. */
+   so the rows still to be converted can be rearranged during a run.
+
+   Files and folders dropped from a file manager are appended (list_drop.h);
+   anything else cannot be dropped. Drops neither test nor set the busy
+   pointer. */
 #pragma once
 
 #include <QCursor>
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
 #include <functional>
+
+#include "report/error_report.h"
 
 namespace mv::filelist {
 
@@ -43,6 +49,8 @@ public:
     void setPointerReset(std::function<void()> reset) { m_pointerReset = std::move(reset); }
     // Gives the pointer shown while a row is dragged, asked at every press.
     void setDragPointer(std::function<QCursor()> pointer) { m_dragPointer = std::move(pointer); }
+    // Where the folder walk of a drop reports its failures; none shows nothing.
+    void setDropReport(report::ErrorReport* report) { m_dropReport = report; }
 
     // Whether a mouse button is held over the list.
     bool isPressed() const { return m_pressed; }
@@ -56,6 +64,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     bool busy() const { return m_isBusy && m_isBusy(); }
@@ -66,6 +77,7 @@ private:
     std::function<bool()> m_isBusy;
     std::function<void()> m_pointerReset;
     std::function<QCursor()> m_dragPointer;
+    report::ErrorReport* m_dropReport = nullptr;
     bool m_pressed = false;
     // Follows its row through swaps of other rows and becomes invalid when
     // the row is removed, so a removed row is never written to.

@@ -12,7 +12,8 @@
 namespace mv::test {
 
 struct ShownBox {
-    QString kind;  // "message", "question", "folder", "files", "error"
+    QString kind;  // "message", "information", "warning", "question", "folder", "files",
+                   // "error", "input"
     QString title;
     QString text;
 };
@@ -23,12 +24,18 @@ public:
     QStringList folderAnswers;  // one per folder dialog; none left means cancel
     QList<bool> questionAnswers;
     QList<QStringList> fileAnswers;
+    QStringList inputAnswers;  // one per input box; none left means cancel
+    QStringList inputPresets;  // the preset each input box was given
     QStringList folderStarts;  // the start folder each folder dialog was given
     // Runs while a message box is open, as a person would act then.
     std::function<void(const QString&)> onMessage;
 
-    void message(QWidget*, const QString& title, const QString& text) override {
-        shown.append({QStringLiteral("message"), title, text});
+    void message(QWidget*, const QString& title, const QString& text,
+                 app::BoxIcon icon = app::BoxIcon::None) override {
+        const QString kind = icon == app::BoxIcon::Information ? QStringLiteral("information")
+                             : icon == app::BoxIcon::Warning   ? QStringLiteral("warning")
+                                                               : QStringLiteral("message");
+        shown.append({kind, title, text});
         if (onMessage) onMessage(text);
     }
     bool question(QWidget*, const QString& title, const QString& text) override {
@@ -47,6 +54,12 @@ public:
     }
     void errorReport(QWidget*, const QString& text) override {
         shown.append({QStringLiteral("error"), QStringLiteral("Application Error"), text});
+    }
+    QString input(QWidget*, const QString& title, const QString& prompt,
+                  const QString& preset) override {
+        shown.append({QStringLiteral("input"), title, prompt});
+        inputPresets.append(preset);
+        return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }
 
     // "kind:text" of every box, in order, for one-line comparisons.

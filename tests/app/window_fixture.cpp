@@ -1,6 +1,9 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QSettings>
 
@@ -16,6 +19,8 @@ void Window::restart() {
     m_form = std::make_unique<app::Form1>(dialogs, *settings, app::ProgramFolder(m_programFolder));
     // A test must never end the test process.
     m_form->setEndProgram([] { QFAIL("the program was ended"); });
+    // Nor open a file manager.
+    m_form->setFolderOpener([this](const QUrl& folder) { openedFolders.append(folder); });
 }
 
 QString Window::stored(app::SettingKey key) const {
@@ -50,6 +55,39 @@ void hover(QWidget* widget) {
 QStringList rows(const filelist::FileList* list) {
     QStringList out;
     for (int i = 1; i <= list->rowCount(); ++i) out.append(list->rowText(i));
+    return out;
+}
+
+Tree::Tree(const QStringList& entries) {
+    for (const QString& entry : entries) add(entry);
+}
+
+void Tree::add(const QString& entry) {
+    const bool readOnly = entry.startsWith(u"ro:");
+    const QString relativePath = readOnly ? entry.mid(3) : entry;
+    if (relativePath.endsWith(u'/')) {
+        QDir().mkpath(path(relativePath));
+        return;
+    }
+    const QString full = path(relativePath);
+    QDir().mkpath(QFileInfo(full).path());
+    QFile file(full);
+    if (!file.open(QIODevice::WriteOnly)) qFatal("cannot make %s", qPrintable(full));
+    file.write("<a/>");
+    file.close();
+    if (readOnly) file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+}
+
+QString Tree::path(const QString& relativePath) const {
+    return relativePath.isEmpty() ? m_dir.path() : m_dir.filePath(relativePath);
+}
+
+QStringList Tree::relative(const QStringList& paths) const {
+    QStringList out;
+    for (const QString& p : paths) {
+        out.append(p.startsWith(m_dir.path() + u'/') ? p.mid(m_dir.path().size() + 1)
+                                                     : QStringLiteral("<outside> ") + p);
+    }
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #include "app/form1.h"
@@ -28,6 +29,7 @@ public:
 
     app::Form1& form() { return *m_form; }
     FakeDialogs dialogs;
+    QList<QUrl> openedFolders;  // what the window asked the file manager to show
     std::unique_ptr<app::Settings> settings;
     QString iniPath() const { return m_store.filePath(QStringLiteral("store.ini")); }
 
@@ -56,5 +58,20 @@ void mouseOnListAt(filelist::FileList* list, QEvent::Type type, QPoint at, Qt::M
 // A move of the mouse over a widget with no button held.
 void hover(QWidget* widget);
 QStringList rows(const filelist::FileList* list);
+
+// Files and folders under a temporary folder, made from short descriptions:
+// "a/b.xml" is a file (its folders are made too), "a/" a folder, and a path
+// after "ro:" a file without the owner's write permission.
+class Tree {
+public:
+    explicit Tree(const QStringList& entries = {});
+    void add(const QString& entry);
+    QString path(const QString& relative = {}) const;
+    // The relative paths of full paths under the tree, in their order.
+    QStringList relative(const QStringList& paths) const;
+
+private:
+    QTemporaryDir m_dir;
+};
 
 }  // namespace mv::test

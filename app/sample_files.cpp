@@ -1,0 +1,35 @@
+#include "app/sample_files.h"
+
+#include <QDesktopServices>
+
+#include "app/qt_text.h"
+#include "app/run/paths.h"
+#include "filelist/file_list.h"
+#include "filelist/scan/folder_scan.h"
+
+namespace mv::app {
+
+void openInFileManager(const QUrl& folder) {
+    QDesktopServices::openUrl(folder);
+}
+
+QString openSamplesQuestion() {
+    return QStringLiteral(
+        "Would you like this software to open the folder where these sample files are stored "
+        "(so that you can view them before working with them)?");
+}
+
+void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dialogs& dialogs,
+                     QWidget* owner, const QString& title, const FolderOpener& open) {
+    const QString prefix = sampleFolder + QChar(kNativeSeparator);
+    // A missing or empty folder lists nothing; the question is asked all the same.
+    for (const std::u16string& name : filelist::ListFolderFiles(toU16(sampleFolder), u"*.*")) {
+        const QString path = prefix + toQString(name);
+        if (FileExists(toU16(path)) && !list.IsListed(path)) list.append(path);
+    }
+    if (dialogs.question(owner, title, openSamplesQuestion()) && open) {
+        open(QUrl::fromLocalFile(prefix));
+    }
+}
+
+}  // namespace mv::app

@@ -1,0 +1,86 @@
+#include "filelist/list_drop.h"
+
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/run/paths.h"
+#include "filelist/file_list.h"
+#include "report/locations.h"
+
+namespace mv::filelist {
+
+namespace {
+
+constexpr std::u16string_view kEveryFile = u"*.*";
+
+bool sameLocation(const report::Location& a, const report::Location& b) {
+    return a.project == b.project && a.module == b.module && a.procedure == b.procedure;
+}
+
+// The scan reports the folder walk and its own steps to one sink. A drop
+// shows the walk's reports and keeps quiet about the rest.
+class WalkOnlyReport : public report::ErrorReport {
+public:
+    explicit WalkOnlyReport(report::ErrorReport& target) : m_target(target) {}
+    void show(const std::string& description, const report::Location& where, int step) override {
+        if (sameLocation(where, report::locations::kGetSubDirectories2016)) {
+            m_target.show(description, where, step);
+        }
+    }
+
+private:
+    report::ErrorReport& m_target;
+};
+
+enum class Dropped { Folder, File, Gone };
+
+Dropped kindOf(const std::u16string& path) {
+    if (app::IsFolder(path)) return Dropped::Folder;
+    // A path that vanished between drag and drop is passed over.
+    return app::FileExists(path) ? Dropped::File : Dropped::Gone;
+}
+
+}  // namespace
+
+bool CanDropOnList(const QMimeData* data) {
+    if (data == nullptr || !data->hasFormat(QStringLiteral("text/uri-list"))) return false;
+    const QList<QUrl> urls = data->urls();
+    return !urls.isEmpty() &&
+           std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+QStringList DroppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!CanDropOnList(data)) return paths;
+    for (const QUrl& url : data->urls()) paths.append(url.toLocalFile());
+    return paths;
+}
+
+void ListView1_OLEDragDrop(FileList& list, const QMimeData& data, report::ErrorReport& report,
+                           const Yield& yield) {
+    WalkOnlyReport walkReport(report);
+    const Append append = [&list](const std::u16string& path) {
+        list.append(QString::fromStdU16String(path));
+    };
+    for (const QString& dropped : DroppedPaths(&data)) {
+        const std::u16string path = dropped.toStdU16String();
+        switch (kindOf(path)) {
+            case Dropped::Folder: {
+                std::u16string folder = path;  // the scan adds the separator itself
+                while (folder.size() > 1 && folder.back() == app::kNativeSeparator) {
+                    folder.pop_back();
+                }
+                ScanFolderTree(folder, kEveryFile, append, yield, walkReport);
+                break;
+            }
+            case Dropped::File:
+                list.append(dropped);
+                break;
+            case Dropped::Gone:
+                break;
+        }
+    }
+}
+
+}  // namespace mv::filelist

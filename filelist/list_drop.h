@@ -1,0 +1,30 @@
+/* Files and folders dropped on the list from a file manager.
+
+   Only a list of local files (text/uri-list) can be dropped. A dropped file
+   is appended exactly as delivered, whatever its name; a dropped folder is
+   scanned with its whole tree as the folder button scans it, but every file
+   is taken ("*.*"). A path that vanished before the drop is passed over. */
+#pragma once
+
+#include <QStringList>
+
+#include "filelist/scan/folder_scan.h"
+#include "report/error_report.h"
+
+class QMimeData;
+
+namespace mv::filelist {
+
+class FileList;
+
+// Whether the data is a non-empty list of local files and folders.
+bool CanDropOnList(const QMimeData* data);
+// The dropped paths in the order they were delivered.
+QStringList DroppedPaths(const QMimeData* data);
+
+// Appends what was dropped. Only the folder walk's own failures reach
+// `report`; the drop itself shows none.
+void ListView1_OLEDragDrop(FileList& list, const QMimeData& data, report::ErrorReport& report,
+                           const Yield& yield);
+
+}  // namespace mv::filelist

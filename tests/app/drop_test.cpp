@@ -1,0 +1,192 @@
+// Files and folders dragged onto the list from a file manager.
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QTest>
+#include <memory>
+
+#include "filelist/list_drop.h"
+#include "window_fixture.h"
+
+using mv::app::Pointer;
+using mv::test::Tree;
+using mv::test::Window;
+
+namespace {
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+// What a file manager hands over for these paths under the tree ("/" at the
+// end of a name is kept, as some file managers send folders).
+std::unique_ptr<QMimeData> filesData(const Tree& tree, const QStringList& names) {
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString& name : names) urls.append(QUrl::fromLocalFile(tree.path(name)));
+    data->setUrls(urls);
+    return data;
+}
+
+// Drags the data over the list's rows; true when the list would take it.
+bool dragOver(mv::filelist::FileList* list, QMimeData* data) {
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &move);
+    return move.isAccepted();
+}
+
+bool dropOn(mv::filelist::FileList* list, QMimeData* data) {
+    if (!dragOver(list, data)) return false;
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+class DropTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() { m_window = std::make_unique<Window>(); }
+    void cleanup() { m_window.reset(); }
+
+    void dropFiles_data();
+    void dropFiles();
+    void dropFolder_data();
+    void dropFolder();
+    void notFiles_data();
+    void notFiles();
+    void busyPointerIsLeftAlone();
+    void reorderAfterDrop();
+
+private:
+    std::unique_ptr<Window> m_window;
+};
+
+void DropTest::dropFiles_data() {
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("dropped");
+    QTest::addColumn<QStringList>("rows");  // in this order
+
+    QTest::newRow("files as delivered, in the delivered order")
+        << QStringList{"a.xml", "notes.txt", "~$b.xml", ".h.xml"}
+        << QStringList{"a.xml", "notes.txt", "~$b.xml", ".h.xml"}
+        << QStringList{"a.xml", "notes.txt", "~$b.xml", ".h.xml"};
+    QTest::newRow("the same file twice")
+        << QStringList{"a.xml"} << QStringList{"a.xml", "a.xml"} << QStringList{"a.xml", "a.xml"};
+    QTest::newRow("a vanished path is passed over")
+        << QStringList{"a.xml", "c.xml"} << QStringList{"a.xml", "gone.xml", "c.xml"}
+        << QStringList{"a.xml", "c.xml"};
+    QTest::newRow("two folders, one after the other")
+        << QStringList{"f1/one.xml", "f1/sub/deep.txt", "f2/two.txt"} << QStringList{"f2", "f1"}
+        << QStringList{"f2/two.txt", "f1/one.xml", "f1/sub/deep.txt"};
+    QTest::newRow("files and folders mixed")
+        << QStringList{"a.xml", "f/x.xml"} << QStringList{"f", "a.xml", "f"}
+        << QStringList{"f/x.xml", "a.xml", "f/x.xml"};
+    QTest::newRow("a folder sent with a final separator")
+        << QStringList{"f/x.xml"} << QStringList{"f/"} << QStringList{"f/x.xml"};
+}
+
+void DropTest::dropFiles() {
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, dropped);
+    QFETCH(QStringList, rows);
+    Tree files(tree);
+    auto data = filesData(files, dropped);
+    QVERIFY(dropOn(m_window->list(), data.get()));
+    QCOMPARE(files.relative(mv::test::rows(m_window->list())), rows);
+    QVERIFY(m_window->dialogs.shown.isEmpty());
+}
+
+void DropTest::dropFolder_data() {
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("rows");  // in any order
+
+    QTest::newRow("every file, whatever its extension")
+        << QStringList{"f/a.xml", "f/readme.txt", "f/b.XML", "f/noext"}
+        << QStringList{"f/a.xml", "f/b.XML", "f/noext", "f/readme.txt"};
+    QTest::newRow("no ~ files, no writable dot-files")
+        << QStringList{"f/a.xml", "f/~$b.xml", "f/.c.xml", "ro:f/.d.xml"}
+        << QStringList{"f/.d.xml", "f/a.xml"};
+    QTest::newRow("the whole tree") << QStringList{"f/a.txt", "f/s/b.txt", "f/s/t/c.txt"}
+                                    << QStringList{"f/a.txt", "f/s/b.txt", "f/s/t/c.txt"};
+    QTest::newRow("empty folder") << QStringList{"f/"} << QStringList{};
+}
+
+void DropTest::dropFolder() {
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, rows);
+    Tree files(tree);
+    auto data = filesData(files, {"f"});
+    QVERIFY(dropOn(m_window->list(), data.get()));
+    QCOMPARE(sorted(files.relative(mv::test::rows(m_window->list()))), rows);
+    QVERIFY(m_window->dialogs.shown.isEmpty());
+}
+
+void DropTest::notFiles_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("plain text") << "text";
+    QTest::newRow("a web address") << "web";
+    QTest::newRow("a file and a web address") << "mixed";
+    QTest::newRow("an empty list of files") << "empty";
+}
+
+void DropTest::notFiles() {
+    QFETCH(QString, kind);
+    Tree files({"a.xml"});
+    QMimeData data;
+    if (kind == u"text") data.setText(files.path("a.xml"));
+    if (kind == u"web") data.setUrls({QUrl(QStringLiteral("https://example.org/a.xml"))});
+    if (kind == u"mixed") {
+        data.setUrls({QUrl::fromLocalFile(files.path("a.xml")),
+                      QUrl(QStringLiteral("https://example.org/a.xml"))});
+    }
+    if (kind == u"empty") data.setData(QStringLiteral("text/uri-list"), QByteArray());
+    QVERIFY(!mv::filelist::CanDropOnList(&data));
+    QVERIFY(!dragOver(m_window->list(), &data));
+
+    // Even if it arrived, nothing would be added.
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_window->list(), &drop);
+    QCOMPARE(m_window->list()->rowCount(), 0);
+    QVERIFY(m_window->dialogs.shown.isEmpty());
+}
+
+void DropTest::busyPointerIsLeftAlone() {
+    Tree files({"a.xml", "f/b.xml"});
+    QList<Pointer> seen;
+    connect(m_window->list()->model(), &QAbstractItemModel::rowsInserted, this,
+            [&] { seen.append(m_window->form().pointer()); });
+    auto data = filesData(files, {"f", "a.xml"});
+    QVERIFY(dropOn(m_window->list(), data.get()));
+    QCOMPARE(seen, QList<Pointer>(2, Pointer::Default));
+
+    // During a scan or run the drop still goes ahead, and the hourglass stays.
+    m_window->form().setPointer(Pointer::Hourglass);
+    QVERIFY(dropOn(m_window->list(), data.get()));
+    QCOMPARE(m_window->list()->rowCount(), 4);
+    QCOMPARE(m_window->form().pointer(), Pointer::Hourglass);
+}
+
+void DropTest::reorderAfterDrop() {
+    Tree files({"a.xml", "b.xml"});
+    auto data = filesData(files, {"a.xml", "b.xml"});
+    QVERIFY(dropOn(m_window->list(), data.get()));
+    auto* list = m_window->list();
+    mv::test::mouseOnList(list, QEvent::MouseButtonPress, 0, Qt::LeftButton, Qt::LeftButton);
+    mv::test::mouseOnList(list, QEvent::MouseMove, 1, Qt::LeftButton);
+    mv::test::mouseOnList(list, QEvent::MouseButtonRelease, 1, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(files.relative(mv::test::rows(list)), (QStringList{"b.xml", "a.xml"}));
+}
+
+QTEST_MAIN(DropTest)
+#include "drop_test.moc"

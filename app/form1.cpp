@@ -73,11 +73,9 @@ void Form1::connectHandlers() {
         if (!isBusy()) setPointer(Pointer::Default);
     });
     m_listView1->setDragPointer([this] {
-        try {
-            return loadPointerFile(m_folder.file(kDragPointer));
-        } catch (const report::Failure&) {
-            return QCursor(Qt::SizeVerCursor);  // the row is dragged all the same
-        }
+        QCursor cursor(Qt::SizeVerCursor);  // without drag.ico the row is dragged all the same
+        report::failureOf([&] { cursor = loadPointerFile(m_folder.file(kDragPointer)); });
+        return cursor;
     });
     // The pointer follows the mouse over buttons and surfaces.
     for (QWidget* w : std::initializer_list<QWidget*>{

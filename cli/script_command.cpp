@@ -11,6 +11,7 @@
 #include "engine/native_text.h"
 #include "json/script.h"
 #include "report/failure.h"
+#include "report/step_runner.h"
 
 namespace mv::cli {
 
@@ -89,10 +90,8 @@ void TerminalDialogs::parserError(const std::u16string& errors) {
 
 int runScript(const std::string& file) {
     std::string bytes;
-    try {
-        bytes = readAll(file);
-    } catch (...) {
-        printError(report::describeCurrentFailure());
+    if (auto failure = report::failureOf([&] { bytes = readAll(file); })) {
+        printError(*failure);
         return 1;
     }
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
@@ -100,10 +99,9 @@ int runScript(const std::string& file) {
     TerminalDialogs dialogs(stdin, stderr);
     json::cJSONScript script(dialogs);
     std::u16string output;
-    try {
-        output = script.Eval(engine::fromNative(bytes));
-    } catch (...) {
-        printError("the script failed: " + report::describeCurrentFailure());
+    if (auto failure =
+            report::failureOf([&] { output = script.Eval(engine::fromNative(bytes)); })) {
+        printError("the script failed: " + *failure);
         return 1;
     }
     if (dialogs.parserErrorShown()) return 1;

@@ -6,6 +6,7 @@
 #include "engine/native_text.h"
 #include "engine/string_builder.h"
 #include "report/failure.h"
+#include "report/step_runner.h"
 
 namespace mv::json {
 
@@ -57,16 +58,13 @@ int hexValue(char16_t c) {
     return (c | 0x20) - u'a' + 10;
 }
 
-// The reader's one catch: a failure while reading a member or an element
-// becomes the last error line of its container, and reading goes on outside.
+// A failure while reading a member or an element becomes the last error line
+// of its container, and reading goes on outside.
 template <class Read>
 std::optional<std::u16string> failureOf(Read&& read) {
-    try {
-        read();
-        return std::nullopt;
-    } catch (...) {
-        return engine::fromNative(report::describeCurrentFailure());
-    }
+    auto failure = report::failureOf(std::forward<Read>(read));
+    if (!failure) return std::nullopt;
+    return engine::fromNative(*failure);
 }
 
 constexpr std::u16string_view kCrLf = u"\r\n";

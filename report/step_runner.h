@@ -2,12 +2,26 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "report/error_report.h"
 #include "report/failure.h"
 
 namespace mv::report {
+
+// Runs `body` for code that turns a failure into its own output (an error
+// line, an exit status, a stand-in value): the failure's description, or
+// nothing when the body completed.
+template <class Body>
+std::optional<std::string> failureOf(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+        return std::nullopt;
+    } catch (...) {
+        return describeCurrentFailure();
+    }
+}
 
 // Runs the numbered steps of one reporting procedure. A step that throws is
 // shown on the report under its number and counts as done; the value it was to

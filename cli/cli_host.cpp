@@ -29,6 +29,11 @@ void CliHost::setProgressValue(double percent) {
 }
 
 void CliHost::setProgressText(const std::u16string& text) {
+    // The idle bar's caption means the run is over: the line goes away.
+    if (text == app::kProgressIdle) {
+        m_terminal.clearProgress();
+        return;
+    }
     m_terminal.setProgressText(engine::toNative(text));
 }
 

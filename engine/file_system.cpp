@@ -165,12 +165,6 @@ bool TextReader::AtEndOfStream() {
     return m_pos == m_text.size() && !fill();
 }
 
-std::u16string TextReader::Read(std::size_t count) {
-    std::u16string out;
-    readInto(count, out);
-    return out;
-}
-
 void TextReader::readInto(std::size_t count, std::u16string& out) {
     requireOpen();
     out.clear();

@@ -35,8 +35,7 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // The members below throw the "object not set" failure on a closed reader.
     bool AtEndOfStream();
-    // Up to `count` more characters, fewer only at the end.
-    std::u16string Read(std::size_t count);
+    // Up to `count` more characters into `out`, fewer only at the end.
     void readInto(std::size_t count, std::u16string& out);
     // Consumes one line (ending at LF, CR or CR LF, the break not included)
     // and tells which marks it contains, ignoring letter case: bit i for

@@ -83,14 +83,9 @@ public:
         }
     }
 
-    // The kind of the last failure that was reported, for procedures that
-    // treat some kinds differently (the folder walk).
-    FailureKind lastFailureKind() const { return m_lastKind; }
-
 private:
     void reportCurrent(int step) noexcept {
         try {
-            m_lastKind = currentFailureKind();
             m_report.show(describeCurrentFailure(), m_where, step);
         } catch (...) {
             // A sink that cannot show a report must not take the procedure down.
@@ -100,7 +95,6 @@ private:
     ErrorReport& m_report;
     const Location& m_where;
     int m_failedLoopTest = 0;
-    FailureKind m_lastKind = FailureKind::Unexpected;
 };
 
 }  // namespace mv::report

@@ -155,16 +155,6 @@ TEST(StripXmlProlog, FlagsSkipTheHeadOrTheTail) {
     }
 }
 
-template <class Body>
-std::optional<FailureKind> failureOf(Body&& body) {
-    try {
-        body();
-    } catch (const report::Failure& f) {
-        return f.kind();
-    }
-    return std::nullopt;
-}
-
 TEST(StripXmlProlog, ASearchFromPositionZeroIsAnInvalidArgument) {
     struct Row {
         const char* name;
@@ -180,7 +170,7 @@ TEST(StripXmlProlog, ASearchFromPositionZeroIsAnInvalidArgument) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(failureOf([&] { StripXmlProlog(row.chunk, row.rootTag, kNo, kNo); }),
+        EXPECT_EQ(test::failureKindOf([&] { StripXmlProlog(row.chunk, row.rootTag, kNo, kNo); }),
                   FailureKind::InvalidArgument);
     }
 }

@@ -14,16 +14,6 @@ namespace {
 
 using report::FailureKind;
 
-template <class Body>
-std::optional<FailureKind> failureOf(Body&& body) {
-    try {
-        body();
-    } catch (const report::Failure& f) {
-        return f.kind();
-    }
-    return std::nullopt;
-}
-
 std::u16string repeated(std::size_t count, char16_t c) {
     return std::u16string(count, c);
 }
@@ -141,8 +131,8 @@ TEST(cStringBuilder, ChunkSizeSetsTheGrowthStep) {
 TEST(cStringBuilder, ChunkSizeThatOverflowsIsRefusedAndKept) {
     cStringBuilder b;
     b.ChunkSize(100);
-    EXPECT_EQ(failureOf([&] { b.ChunkSize(0x40000000); }), FailureKind::Overflow);
-    EXPECT_EQ(failureOf([&] { b.ChunkSize(0x7FFFFFFF); }), FailureKind::Overflow);
+    EXPECT_EQ(test::failureKindOf([&] { b.ChunkSize(0x40000000); }), FailureKind::Overflow);
+    EXPECT_EQ(test::failureKindOf([&] { b.ChunkSize(0x7FFFFFFF); }), FailureKind::Overflow);
     EXPECT_EQ(b.ChunkSize(), 100);
 }
 
@@ -181,13 +171,15 @@ TEST(cStringBuilder, InsertGrowsAFullBuffer) {
 
 TEST(cStringBuilder, InsertBeyondTheContentIsSubscriptOutOfRange) {
     cStringBuilder b = builderWith(u"abc");
-    EXPECT_EQ(failureOf([&] { b.Insert(4, u"x"); }), FailureKind::SubscriptOutOfRange);
-    EXPECT_EQ(failureOf([&] { b.Insert(100000, u"x"); }), FailureKind::SubscriptOutOfRange);
+    EXPECT_EQ(test::failureKindOf([&] { b.Insert(4, u"x"); }), FailureKind::SubscriptOutOfRange);
+    EXPECT_EQ(test::failureKindOf([&] { b.Insert(100000, u"x"); }),
+              FailureKind::SubscriptOutOfRange);
     EXPECT_TEXT(u"abc", b.toString());
     EXPECT_EQ(b.Capacity(), 8192);
 
     cStringBuilder empty;
-    EXPECT_EQ(failureOf([&] { empty.Insert(1, u"x"); }), FailureKind::SubscriptOutOfRange);
+    EXPECT_EQ(test::failureKindOf([&] { empty.Insert(1, u"x"); }),
+              FailureKind::SubscriptOutOfRange);
     EXPECT_EQ(empty.Capacity(), 0);
 }
 
@@ -229,7 +221,7 @@ TEST(cStringBuilder, RemoveBeyondTheContentIsSubscriptOutOfRange) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         cStringBuilder b = builderWith(u"abcdef");
-        EXPECT_EQ(failureOf([&] { b.Remove(row.index, row.count); }),
+        EXPECT_EQ(test::failureKindOf([&] { b.Remove(row.index, row.count); }),
                   FailureKind::SubscriptOutOfRange);
         EXPECT_TEXT(u"abcdef", b.toString());
     }

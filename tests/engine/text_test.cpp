@@ -49,12 +49,9 @@ TEST(FindFrom, PositionsAreOneBasedAndZeroMeansAbsent) {
 
 TEST(FindFrom, StartBelowOneIsAnInvalidArgument) {
     for (std::int64_t from : {0, -1, -100}) {
-        try {
-            findFrom(Pos(from), u"abc", u"a");
-            ADD_FAILURE() << "no failure from " << from;
-        } catch (const report::Failure& f) {
-            EXPECT_EQ(f.kind(), report::FailureKind::InvalidArgument);
-        }
+        EXPECT_EQ(test::failureKindOf([&] { findFrom(Pos(from), u"abc", u"a"); }),
+                  report::FailureKind::InvalidArgument)
+            << "from " << from;
     }
 }
 

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "report/failure.h"
 
 namespace mv::test {
 
@@ -17,6 +20,17 @@ std::string printable(std::string_view bytes);
 // Compares 16-bit texts and prints both sides escaped when they differ.
 ::testing::AssertionResult sameText(std::u16string_view expected, std::u16string_view actual);
 #define EXPECT_TEXT(expected, actual) EXPECT_TRUE(::mv::test::sameText((expected), (actual)))
+
+// The kind of the failure the body throws, or nothing when it completes.
+template <class Body>
+std::optional<report::FailureKind> failureKindOf(Body&& body) {
+    try {
+        body();
+    } catch (const report::Failure& failure) {
+        return failure.kind();
+    }
+    return std::nullopt;
+}
 
 // A fresh folder, removed with everything in it at the end of the test.
 class TempDir {

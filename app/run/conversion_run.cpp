@@ -139,7 +139,7 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     step(154, [&] { reader.emplace(task.source, report); });
     step(158, [&] { output = fso.OpenTextFile(task.output); });
 
-    std::u16string chunk, rootTag, flattened, json;
+    std::u16string chunk, rootTag, fileRootTag, flattened, json;
     const std::int64_t expected = reader ? reader->expectedChunks() : 0;
     bool more = reader && reader->next(chunk);
     // A file without chunks has no last chunk index to loop to.
@@ -148,9 +148,17 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         step(162, [&] { m_host.yield(); });
         step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
         step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
+        // The first chunk's root governs the file. A later chunk starts in the
+        // middle of the document, wherever the boundary fell, often on a child's
+        // start tag: it keeps its head and loses only what follows that root's
+        // end tag, so no record before a stray declaration, DOCTYPE or start
+        // tag, and none after a child's end tag, is cut away.
+        if (j == 0) fileRootTag = rootTag;
         bool stripped = step(168, [&] {
             flattened =
-                engine::ReplaceXML(engine::StripXmlProlog(chunk, rootTag, kNo, kNo), report);
+                engine::ReplaceXML(j == 0 ? engine::StripXmlProlog(chunk, rootTag, kNo, kNo)
+                                          : engine::StripXmlProlog(chunk, fileRootTag, kYes, kNo),
+                                   report);
         });
         // A chunk whose prolog cannot be stripped is flattened as it stands,
         // never given another chunk's text.

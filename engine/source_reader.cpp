@@ -98,7 +98,7 @@ bool ChunkReader::next(std::u16string& chunk) {
 }
 
 void ChunkReader::close() {
-    if (m_stream.isOpen()) m_step(118, [&] { m_stream.Close(); });
+    if (m_stream.isOpen() && !m_step(118, [&] { m_stream.Close(); })) m_changed = true;
 }
 
 std::int64_t ChunkReader::expectedChunks() const {

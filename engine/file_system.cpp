@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "engine/codepage.h"
@@ -353,7 +354,7 @@ void TextWriter::flush() {
             // result is abandoned, never published with the hole.
             int error = errno;
             Abandon("a write failed");
-            throw systemFailure(error, m_target);
+            throw systemFailure(error, m_target + " (the result is not written)");
         }
         done += static_cast<std::size_t>(n);
     }
@@ -391,27 +392,28 @@ void TextWriter::Close() {
         if (m_keepMode < 0 && linkTo(m_target)) {
             // A file system that reports a failed write only at the close
             // (none that has unnamed files does) loses the new result again.
-            try {
-                closeDescriptor();
-            } catch (...) {
+            if (int error = closeDescriptor()) {
                 ::unlink(m_target.c_str());
-                throw;
+                throw notWritten(error);
             }
             return;
         }
         m_namedTemp = linkUnnamed();
     }
     // The last word of the file system on the text comes before it is published.
-    closeDescriptor();
-    if (int error = inflight::renameOver(m_namedTemp, m_target)) {
-        throw systemFailure(error, m_target);
-    }
+    if (int error = closeDescriptor()) throw notWritten(error);
+    if (int error = inflight::renameOver(m_namedTemp, m_target)) throw notWritten(error);
     m_namedTemp.clear();
 }
 
-void TextWriter::closeDescriptor() {
+int TextWriter::closeDescriptor() {
     int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0 && errno != EINTR) throw systemFailure(errno, m_target);
+    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+}
+
+Failure TextWriter::notWritten(int error) const {
+    return Failure(FailureKind::NotWritten,
+                   m_target + " (" + std::strerror(error) + "; an earlier result stays as it was)");
 }
 
 // Links the unnamed temporary file in under `name`; false when the name is

@@ -23,6 +23,8 @@
 #include <string_view>
 #include <utility>
 
+#include "report/failure.h"
+
 namespace mv::engine {
 
 enum class TextFormat : int { Ansi = 0, Utf16 = -1 };
@@ -110,7 +112,8 @@ private:
     void flush();
     bool linkTo(const std::string& name);
     std::string linkUnnamed();
-    void closeDescriptor();
+    int closeDescriptor();  // the errno value of a failed close, or 0
+    report::Failure notWritten(int error) const;
     void discard() noexcept;
 
     int m_fd = -1;

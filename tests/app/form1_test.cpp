@@ -50,6 +50,7 @@ private slots:
     void controls();
     void clientAreaAndCaption();
     void tabOrder();
+    void firstStartWithEmptyStore_data();
     void firstStartWithEmptyStore();
     void optionsPersistAcrossRestart_data();
     void optionsPersistAcrossRestart();
@@ -162,10 +163,22 @@ void Form1Test::tabOrder() {
     QCOMPARE(order, expected);
 }
 
+void Form1Test::firstStartWithEmptyStore_data() {
+    QTest::addColumn<bool>("hasDesktop");
+    QTest::newRow("desktop folder: the default") << true;
+    QTest::newRow("no desktop folder: the home folder") << false;
+}
+
 void Form1Test::firstStartWithEmptyStore() {
-    const QString desktop =
-        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + u'/';
-    QCOMPARE(m_window->form().Text1()->text(), desktop);
+    QFETCH(bool, hasDesktop);
+    mv::test::Tree home(hasDesktop ? QStringList{"Desktop/", "a.xml"} : QStringList{"a.xml"});
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    m_window = std::make_unique<Window>();
+    qputenv("HOME", oldHome);
+    const QString desktop = home.path(hasDesktop ? QStringLiteral("Desktop") : QString()) + u'/';
+    QCOMPARE(QDir::cleanPath(m_window->form().Text1()->text()) + u'/', desktop);
+    QVERIFY(m_window->form().Text1()->text().endsWith(u'/'));
     QVERIFY(m_window->form().Option1()->isChecked());
     QVERIFY(!m_window->form().Option2()->isChecked());
     QVERIFY(m_window->find<QGroupBox>("Frame4")->isEnabled());
@@ -178,7 +191,12 @@ void Form1Test::firstStartWithEmptyStore() {
     QCOMPARE(m_window->form().pointer(), Pointer::Default);
     QVERIFY(m_window->dialogs.shown.isEmpty());
     // Filling the box at start-up is a change like any other.
-    QCOMPARE(m_window->stored(SettingKey::Text1), desktop);
+    QCOMPARE(m_window->stored(SettingKey::Text1), m_window->form().Text1()->text());
+    // The very first run writes there.
+    m_window->list()->append(home.path(QStringLiteral("a.xml")));
+    QTest::mouseClick(m_window->find<QPushButton>("PushButton7"), Qt::LeftButton);
+    QCOMPARE(m_window->dialogs.summary(), QStringList{"message:Done."});
+    QVERIFY(QFileInfo::exists(desktop + QStringLiteral("a.json")));
 }
 
 void Form1Test::optionsPersistAcrossRestart_data() {

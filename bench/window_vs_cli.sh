@@ -10,7 +10,8 @@
 # file of 1 GB (200 MB when less than 4 GiB are free). The window runs on the
 # offscreen platform and paints as on screen. "window run" is the time from
 # the press of "Start Converting" to "Done."; "window process" adds starting
-# Qt and filling the list. The CLI is timed as a whole process.
+# Qt and filling the list; "bar paints" counts how often the progress bar was
+# drawn during the run. The CLI is timed as a whole process.
 #
 # Environment:
 #   MV_BENCH_REPEAT=N  rounds over the cases; each case's fastest counts (default 3)
@@ -44,16 +45,17 @@ trap 'rm -rf "$scratch"' EXIT
 trap 'exit 130' INT TERM
 
 # Sets last_ns to the wall time of the command, run with an empty $scratch/out;
-# the window's own figure for its run goes to last_run_ns. Old results are set
+# the window's own figures for its run go to last_run_ns and last_paints.
+# Old results are set
 # aside rather than deleted: removing thousands of files slows the next case.
-last_ns=0 last_run_ns=0
+last_ns=0 last_run_ns=0 last_paints=0
 run_once() {
     if [ -e "$scratch/out" ]; then
         mkdir -p "$scratch/set-aside"
         mv "$scratch/out" "$(mktemp -d "$scratch/set-aside/XXXXXX")"
     fi
     mkdir "$scratch/out"
-    local start end said
+    local start end said seconds
     start=$(date +%s%N)
     said=$("$@" 2>"$scratch/err") || {
         note "failed: $*"
@@ -62,7 +64,8 @@ run_once() {
     }
     end=$(date +%s%N)
     last_ns=$((end - start))
-    last_run_ns=$(awk -v s="${said:-0}" 'BEGIN { printf "%d", s * 1e9 }')
+    read -r seconds last_paints <<<"${said:-0 0}"
+    last_run_ns=$(awk -v s="$seconds" 'BEGIN { printf "%.0f", s * 1e9 }')
 }
 
 require_output() {
@@ -76,7 +79,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # compare LABEL RESULTS SOURCE...: the fastest of $repeat rounds of each.
 compare() {
-    local label=$1 results=$2 round cli_best=0 run_best=0 proc_best=0
+    local label=$1 results=$2 round cli_best=0 run_best=0 proc_best=0 paints=0
     shift 2
     for ((round = 0; round < repeat; round++)); do
         run_once "$cli" convert -q -j 1 -o "$scratch/out" "$@"
@@ -84,12 +87,14 @@ compare() {
         if ((round == 0 || last_ns < cli_best)); then cli_best=$last_ns; fi
         run_once "$window" "$scratch/out" "$@"
         require_output "$results"
-        if ((round == 0 || last_run_ns < run_best)); then run_best=$last_run_ns; fi
+        if ((round == 0 || last_run_ns < run_best)); then
+            run_best=$last_run_ns paints=$last_paints
+        fi
         if ((round == 0 || last_ns < proc_best)); then proc_best=$last_ns; fi
     done
-    printf '| %s | %s | %s | %s | %s | %s |\n' "$label" "$(secs "$cli_best")" \
+    printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$label" "$(secs "$cli_best")" \
         "$(secs "$run_best")" "$(secs "$proc_best")" "$(ratio "$run_best" "$cli_best")" \
-        "$(ratio "$proc_best" "$cli_best")"
+        "$(ratio "$proc_best" "$cli_best")" "$paints"
 }
 
 note "generating $SMALL_FILES small files"
@@ -103,7 +108,7 @@ big=$((big_mb * MB)) big_label="$big_mb MB"
 note "generating the $big_label records file"
 "$gen" records "$big" "$scratch/records.xml" >/dev/null
 
-echo "| case | cli -j 1 s | window run s | window process s | run / cli | process / cli |"
-echo "|---|---|---|---|---|---|"
+echo "| case | cli -j 1 s | window run s | window process s | run / cli | process / cli | bar paints |"
+echo "|---|---|---|---|---|---|---|"
 compare "$SMALL_FILES small files" "$SMALL_FILES" "$scratch/small"
 compare "$big_label file" 1 "$scratch/records.xml"

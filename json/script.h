@@ -1,6 +1,6 @@
 /* The JSON reader and the script evaluator (no Qt, standard library only).
 
-   decimal        Decimal, the exact number type of at most 28 digits.
+   decimal        Decimal, the exact number type of the 96-bit decimal range.
    value          Value: ordered Map, List, text, number, boolean, null, empty.
    parser         JsonReader::ReadJSONText, the lenient reader, and the error
                   lines it collects in ParserErrors().

@@ -105,7 +105,11 @@ TEST(JsonReader, ReadsNumbersExactlyWithAPeriod) {
          u"Invalid procedure call or argument: \"1.2.3\" is not a number: , 4]\r\n"},
         {"malformed in a map", u"{\"p\": 1-2, \"q\": 3}", "{}",
          u"Invalid procedure call or argument: \"1-2\" is not a number: p\r\n"},
-        {"too large", u"[1e28]", "[]", u"Overflow: \"1e28\": ]\r\n"},
+        {"the whole 96-bit range",
+         u"[-79228162514264337593543950335, 7.9228162514264337593543950335]",
+         "[-79228162514264337593543950335,7.9228162514264337593543950335]", u""},
+        {"too large", u"[79228162514264337593543950336]", "[]",
+         u"Overflow: \"79228162514264337593543950336\": ]\r\n"},
         {"a capitalised word is no boolean", u"[True]", "[]",
          u"Invalid procedure call or argument: \"\" is not a number: True]\r\n"},
     };

@@ -360,20 +360,23 @@ TEST(cJSONScript, NestLevelReturnsAfterAFailure) {
     EXPECT_EQ(script.NestLevel(), 0);
 }
 
+// broke: texts were bounded at 16,777,216 characters, so a valid script with
+// a longer result failed with an overflow.
 TEST(cJSONScript, BoundsTheTextsItBuilds) {
-    // Each step doubles the variable: without a bound, a short script would
-    // exhaust memory.
+    // Each step doubles the variable, to 2^24 characters; then one more.
     std::u16string doubling = u"[{\"set\": {\"name\": \"a\", \"value\": \"xx\"}}";
-    for (int i = 0; i < 24; ++i) {
+    for (int i = 0; i < 23; ++i) {
         doubling +=
             u", {\"set\": {\"name\": \"a\", \"value\": [{\"get\": {\"name\": \"a\"}}, "
             u"{\"get\": {\"name\": \"a\"}}]}}";
     }
     RecordingDialogs dialogs;
     cJSONScript script(dialogs);
-    EXPECT_THROW(script.Eval(doubling + u"]"), report::Failure);
-    EXPECT_EQ(script.Variables().find(u"a")->size(), cJSONScript::kMaxTextLength);
+    EXPECT_EQ(script.Eval(doubling + u", {\"get\": {\"name\": \"a\"}}, \"!\"]").size(),
+              (std::size_t{1} << 24) + 1);
+    EXPECT_EQ(script.Variables().find(u"a")->size(), std::size_t{1} << 24);
     EXPECT_EQ(script.NestLevel(), 0);
+    static_assert(cJSONScript::kMaxTextLength == 2'147'483'647);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ std::string readAll(const std::string& file) {
         if (!owned) throw report::systemFailure(errno, file);
         in = owned.get();
     }
-    const std::string tooLarge = file + ": a script may not be larger than 1 GiB (" +
+    const std::string tooLarge = (file == "-" ? std::string("standard input") : file) +
+                                 ": a script may not be larger than 1 GiB (" +
                                  std::to_string(kMaxScriptBytes) + " bytes)";
     struct stat status {};
     if (fstat(fileno(in), &status) == 0 && S_ISREG(status.st_mode) &&

@@ -44,10 +44,13 @@ Dropped kindOf(const std::u16string& path) {
 
 // The exact native name: a file manager percent-encodes the name's bytes,
 // which need not be UTF-8, and QUrl::toLocalFile would turn such a byte into
-// U+FFFD, naming a file that does not exist.
+// U+FFFD, naming a file that does not exist. "localhost" is this machine.
 QString localPath(const QUrl& url) {
     QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (!url.host().isEmpty()) bytes.prepend("//" + url.host(QUrl::FullyEncoded).toLatin1());
+    const QString host = url.host(QUrl::FullyEncoded);
+    if (!host.isEmpty() && host.compare(u"localhost", Qt::CaseInsensitive) != 0) {
+        bytes.prepend("//" + host.toLatin1());
+    }
     return QString::fromStdU16String(
         engine::fromNative(std::string_view(bytes.constData(), std::size_t(bytes.size()))));
 }

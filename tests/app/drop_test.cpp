@@ -200,17 +200,21 @@ void DropTest::reorderAfterDrop() {
 void DropTest::namesThatAreNotUtf8_data() {
     QTest::addColumn<QByteArray>("dropped");      // percent-encoded, under the tree
     QTest::addColumn<QList<QByteArray>>("rows");  // native names under the tree
+    QTest::addColumn<QByteArray>("host");
     QTest::newRow("a Latin-1 file name")
-        << QByteArray("caf%E9.xml") << QList<QByteArray>{"caf\xE9.xml"};
+        << QByteArray("caf%E9.xml") << QList<QByteArray>{"caf\xE9.xml"} << QByteArray();
     QTest::newRow("a Latin-1 folder name")
-        << QByteArray("d%E9") << QList<QByteArray>{"d\xE9/caf\xE9.xml"};
+        << QByteArray("d%E9") << QList<QByteArray>{"d\xE9/caf\xE9.xml"} << QByteArray();
     QTest::newRow("UTF-8 stays UTF-8")
-        << QByteArray("na%C3%AFve.xml") << QList<QByteArray>{"na\xC3\xAFve.xml"};
+        << QByteArray("na%C3%AFve.xml") << QList<QByteArray>{"na\xC3\xAFve.xml"} << QByteArray();
+    QTest::newRow("sent from localhost")
+        << QByteArray("caf%E9.xml") << QList<QByteArray>{"caf\xE9.xml"} << QByteArray("localhost");
 }
 
 void DropTest::namesThatAreNotUtf8() {
     QFETCH(QByteArray, dropped);
     QFETCH(QList<QByteArray>, rows);
+    QFETCH(QByteArray, host);
     Tree files;
     const QByteArray root = files.path().toLocal8Bit();
     QVERIFY(::mkdir((root + "/d\xE9").constData(), 0755) == 0);
@@ -221,7 +225,8 @@ void DropTest::namesThatAreNotUtf8() {
     }
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"),
-                 QUrl::fromLocalFile(files.path()).toEncoded() + '/' + dropped + "\r\n");
+                 "file://" + host + QUrl::fromLocalFile(files.path()).path().toUtf8() + '/' +
+                     dropped + "\r\n");
     QVERIFY(dropOn(m_window->list(), &data));
     QStringList expected;
     for (const QByteArray& row : rows) {

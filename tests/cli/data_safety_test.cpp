@@ -50,9 +50,7 @@ std::vector<std::string> names(const fs::path& folder) {
 
 // The environment words that preload the fault library.
 std::vector<std::string> faultEnvironment(const std::string& fault, bool noTmpfile) {
-    const char* lib = std::getenv("MV_FAULT_LIB");
-    if (lib == nullptr) throw std::runtime_error("MV_FAULT_LIB is not set");
-    std::vector<std::string> words = {std::string("LD_PRELOAD=") + lib};
+    std::vector<std::string> words = {std::string("LD_PRELOAD=") + MV_FAULT_LIB};
     if (!fault.empty()) words.push_back("MV_FAULT=" + fault);
     if (noTmpfile) words.push_back("MV_NO_TMPFILE=1");
     return words;

@@ -4,9 +4,11 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace mv::engine {
 
@@ -31,8 +33,14 @@ private:
         int openError = 0;
         std::string folder;
     };
+    void writeBackLoop();
+    void stopWriteBack();
+
     std::mutex m_mutex;
+    std::condition_variable m_wake;
     std::map<dev_t, Handle> m_handles;
+    std::thread m_writeBack;
+    bool m_stopping = false;
 };
 
 }  // namespace mv::engine

@@ -167,7 +167,11 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     step(152,
          [&] { declarationMissing = engine::CheckFirsrStringFSO(task.source, kNo, kYes, report); });
     step(154, [&] { reader.emplace(task.source, report); });
-    step(158, [&] { output = fso.OpenTextFile(task.output); });
+    // The file system is noted as soon as a result is begun, so that its
+    // text is written out while it is converted.
+    if (step(158, [&] { output = fso.OpenTextFile(task.output); })) {
+        m_syncLedger->note(output.device(), output.folder());
+    }
 
     std::u16string chunk, rootTag, fileRootTag, flattened, json;
     const std::int64_t expected = reader ? reader->expectedChunks() : 0;
@@ -213,9 +217,7 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         output.Abandon();
         return;
     }
-    if (step(182, [&] { output.Close(); }) && m_syncLedger) {
-        m_syncLedger->note(output.device(), output.folder());
-    }
+    step(182, [&] { output.Close(); });
 }
 
 }  // namespace mv::app

@@ -78,6 +78,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_bytes = std::move(other.m_bytes);
         m_carry = std::exchange(other.m_carry, -1);
         m_totalChars = other.m_totalChars;
+        m_rawBytes = other.m_rawBytes;
     }
     return *this;
 }
@@ -137,6 +138,10 @@ bool TextReader::fill() {
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
+    if (m_rawBytes) {
+        m_bytes.resize(got);
+        return got > 0;
+    }
     const auto* bytes = reinterpret_cast<const unsigned char*>(m_bytes.data());
     if (m_format == TextFormat::Ansi) {
         decodeAnsi(bytes, got, m_text);
@@ -162,7 +167,33 @@ bool TextReader::fill() {
 
 bool TextReader::AtEndOfStream() {
     requireOpen();
-    return m_pos == m_text.size() && !fill();
+    return m_pos == buffered() && !fill();
+}
+
+void TextReader::keepBytes() {
+    requireOpen();
+    if (m_format != TextFormat::Ansi || !m_text.empty()) {
+        throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
+    }
+    m_rawBytes = true;
+}
+
+void TextReader::readBytesInto(std::size_t count, std::string& out) {
+    requireOpen();
+    out.clear();
+    if (!m_rawBytes) throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
+    if (m_pos == m_bytes.size() && !fill()) return;
+    if (m_pos == 0 && m_bytes.size() == count) {
+        out.swap(m_bytes);
+        m_bytes.clear();
+        return;
+    }
+    while (out.size() < count) {
+        if (m_pos == m_bytes.size() && !fill()) break;
+        std::size_t take = std::min(count - out.size(), m_bytes.size() - m_pos);
+        out.append(m_bytes, m_pos, take);
+        m_pos += take;
+    }
 }
 
 void TextReader::readInto(std::size_t count, std::u16string& out) {
@@ -315,6 +346,12 @@ void TextWriter::flush() {
 void TextWriter::Write(std::u16string_view text) {
     if (m_fd < 0) throwNotSet();
     encodeAnsi(text, m_buffer);
+    if (m_buffer.size() >= kWriteBlock) flush();
+}
+
+void TextWriter::WriteBytes(std::string_view bytes) {
+    if (m_fd < 0) throwNotSet();
+    m_buffer.append(bytes);
     if (m_buffer.size() >= kWriteBlock) flush();
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/run/paths.h"
+#include "engine/fast/chunk_converter.h"
 #include "engine/file_system.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
@@ -128,6 +129,28 @@ void ConversionRun::convertRows() {
     dispatcher.finish();
 }
 
+template <class Steps>
+void ConversionRun::convertChunkByReference(Steps& step, std::u16string_view chunk,
+                                            engine::Flag16 declarationMissing,
+                                            engine::TextWriter& output,
+                                            report::ErrorReport& report) {
+    std::u16string rootTag, flattened, json;
+    step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
+    bool stripped = step(168, [&] {
+        flattened = engine::ReplaceXML(engine::StripXmlProlog(chunk, rootTag, kNo, kNo), report);
+    });
+    // A chunk whose prolog cannot be stripped is flattened as it stands,
+    // never given another chunk's text.
+    if (!stripped) flattened = engine::ReplaceXML(chunk, report);
+    step(170, [&] { json = engine::StringToJSON(flattened, report); });
+    if (step.test(172, [&] { return json == u"null"; })) {
+        if (step.test(174, [&] { return declarationMissing.isYes(); })) {
+            step(176, [&] { json = kNotValidXml; });
+        }
+    }
+    step(178, [&] { output.Write(json); });
+}
+
 void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
     report::StepRunner step(report, report::locations::kPushButton7Click);
     Flag16 declarationMissing = kNo;
@@ -139,7 +162,10 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     step(154, [&] { reader.emplace(task.source, report); });
     step(158, [&] { output = fso.OpenTextFile(task.output); });
 
-    std::u16string chunk, rootTag, flattened, json;
+    engine::SourceChunk chunk;
+    engine::fast::NarrowText narrow;
+    engine::fast::OutputBytes bytes;
+    std::u16string text, rootTag, flattened, json;
     const std::int64_t expected = reader ? reader->expectedChunks() : 0;
     bool more = reader && reader->next(chunk);
     // A file without chunks has no last chunk index to loop to.
@@ -147,21 +173,20 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     for (std::int64_t j = 0; more; ++j) {
         step(162, [&] { m_host.yield(); });
         step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
-        step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
-        bool stripped = step(168, [&] {
-            flattened =
-                engine::ReplaceXML(engine::StripXmlProlog(chunk, rootTag, kNo, kNo), report);
-        });
-        // A chunk whose prolog cannot be stripped is flattened as it stands,
-        // never given another chunk's text.
-        if (!stripped) flattened = engine::ReplaceXML(chunk, report);
-        step(170, [&] { json = engine::StringToJSON(flattened, report); });
-        if (step.test(172, [&] { return json == u"null"; })) {
-            if (step.test(174, [&] { return declarationMissing.isYes(); })) {
-                step(176, [&] { json = kNotValidXml; });
-            }
+        if (chunk.utf16) {
+            narrow = engine::fast::narrow(chunk.wide);
+        } else {
+            narrow.bytes.swap(chunk.bytes);
+            narrow.foreign = narrow.foreignAfterLt = false;
         }
-        step(178, [&] { output.Write(json); });
+        bytes.clear();
+        const engine::fast::ChunkJob job{&narrow, nullptr, kNo, kNo, declarationMissing.isYes()};
+        if (m_fastPath && engine::fast::convertChunk(job, bytes)) {
+            step(178, [&] { output.WriteBytes(bytes.view()); });
+        } else {
+            text = chunk.utf16 ? chunk.wide : engine::fast::widen(narrow.bytes);
+            convertChunkByReference(step, text, declarationMissing, output, report);
+        }
         more = reader->next(chunk);
     }
     if (reader) reader->close();

@@ -13,6 +13,8 @@
 #include <string_view>
 
 #include "app/run/host.h"
+#include "engine/file_system.h"
+#include "engine/text.h"
 #include "report/error_report.h"
 
 namespace mv::app {
@@ -63,13 +65,22 @@ public:
     // at once when the host's progress and yield are.
     void convertFile(const FileTask& task, report::ErrorReport& report);
 
+    // Chunks go through the one-pass converter unless this is off; the
+    // reference procedures give the same bytes and reports, more slowly.
+    void setFastPath(bool on) { m_fastPath = on; }
+
 private:
     void convertRows();
+    template <class Steps>
+    void convertChunkByReference(Steps& step, std::u16string_view chunk,
+                                 engine::Flag16 declarationMissing, engine::TextWriter& output,
+                                 report::ErrorReport& report);
 
     Host& m_host;
     report::ErrorReport& m_report;
     Dispatcher* m_dispatcher;
     bool m_isConverting = false;
+    bool m_fastPath = true;
 };
 
 }  // namespace mv::app

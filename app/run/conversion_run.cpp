@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "app/run/paths.h"
 #include "engine/fast/chunk_converter.h"
@@ -129,15 +131,76 @@ void ConversionRun::convertRows() {
     dispatcher.finish();
 }
 
+namespace {
+
+// Holds the reports of reading ahead until the chunks before them have given
+// theirs, so that report lines come in the order of a chunk-by-chunk run.
+class HeldReports : public report::ErrorReport {
+public:
+    struct Entry {
+        std::string description;
+        report::Location where;
+        int step;
+    };
+    explicit HeldReports(report::ErrorReport& target) : m_target(target) {}
+    void show(const std::string& description, const report::Location& where, int step) override {
+        if (m_holding) {
+            m_held.push_back({description, where, step});
+        } else {
+            m_target.show(description, where, step);
+        }
+    }
+    void hold() { m_holding = true; }
+    std::vector<Entry> take() {
+        m_holding = false;
+        return std::exchange(m_held, {});
+    }
+    void release(std::vector<Entry>& entries) {
+        for (const Entry& e : entries) m_target.show(e.description, e.where, e.step);
+        entries.clear();
+    }
+
+private:
+    report::ErrorReport& m_target;
+    bool m_holding = false;
+    std::vector<Entry> m_held;
+};
+
+// One chunk on its way: as read, narrowed, and converted when the one-pass
+// converter took it.
+struct ChunkSlot {
+    engine::SourceChunk chunk;
+    engine::fast::NarrowText narrow;
+    engine::fast::OutputBytes out;
+    engine::fast::FileRoot ownRoot;
+    bool fast = false;
+    std::vector<HeldReports::Entry> readReports;
+};
+
+// Chunks read ahead per worker: enough to keep it busy between batches,
+// little enough that a worker holds at most a few MiB.
+constexpr std::size_t kChunksPerWorker = 4;
+
+}  // namespace
+
 template <class Steps>
-void ConversionRun::convertChunkByReference(Steps& step, std::u16string_view chunk,
-                                            engine::Flag16 declarationMissing,
-                                            engine::TextWriter& output,
-                                            report::ErrorReport& report) {
+std::u16string ConversionRun::convertChunkByReference(Steps& step, std::u16string_view chunk,
+                                                      const std::u16string* fileRootTag,
+                                                      engine::Flag16 declarationMissing,
+                                                      engine::TextWriter& output,
+                                                      report::ErrorReport& report) {
     std::u16string rootTag, flattened, json;
     step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
+    // The first chunk's root governs the file. A later chunk starts in the
+    // middle of the document, wherever the boundary fell, often on a child's
+    // start tag: it keeps its head and loses only what follows that root's
+    // end tag, so no record before a stray declaration, DOCTYPE or start
+    // tag, and none after a child's end tag, is cut away.
     bool stripped = step(168, [&] {
-        flattened = engine::ReplaceXML(engine::StripXmlProlog(chunk, rootTag, kNo, kNo), report);
+        flattened = engine::ReplaceXML(
+            fileRootTag ? engine::StripXmlProlog(chunk, *fileRootTag, kYes, kNo)
+                        : engine::StripXmlProlog(chunk, rootTag, kNo, kNo),
+            report);
     });
     // A chunk whose prolog cannot be stripped is flattened as it stands,
     // never given another chunk's text.
@@ -149,6 +212,12 @@ void ConversionRun::convertChunkByReference(Steps& step, std::u16string_view chu
         }
     }
     step(178, [&] { output.Write(json); });
+    return rootTag;
+}
+
+void ConversionRun::setChunkWorkers(unsigned workers) {
+    m_chunkWorkers = std::max(1u, workers);
+    m_pool.reset();
 }
 
 void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
@@ -157,38 +226,95 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     std::optional<engine::ChunkReader> reader;
     engine::FileSystemObject fso;
     engine::TextWriter output;
+    HeldReports readerReport(report);
     step(152,
          [&] { declarationMissing = engine::CheckFirsrStringFSO(task.source, kNo, kYes, report); });
-    step(154, [&] { reader.emplace(task.source, report); });
+    step(154, [&] { reader.emplace(task.source, readerReport); });
     step(158, [&] { output = fso.OpenTextFile(task.output); });
 
-    engine::SourceChunk chunk;
-    engine::fast::NarrowText narrow;
-    engine::fast::OutputBytes bytes;
-    std::u16string text, rootTag, flattened, json;
-    const std::int64_t expected = reader ? reader->expectedChunks() : 0;
-    bool more = reader && reader->next(chunk);
+    // With several workers, chunks are read a batch ahead and converted side
+    // by side; the results and every report still go out in chunk order.
+    std::vector<ChunkSlot> slots(m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1);
+    std::size_t have = 0;
+    bool more = reader.has_value();
+    std::vector<HeldReports::Entry> lastReadReports;
+    auto readAhead = [&](std::size_t room) {
+        while (more && have < room) {
+            ChunkSlot& slot = slots[have];
+            readerReport.hold();
+            more = reader->next(slot.chunk);
+            slot.readReports = readerReport.take();
+            if (more) {
+                ++have;
+            } else {
+                lastReadReports = std::move(slot.readReports);
+            }
+        }
+    };
+    readAhead(1);  // the first chunk alone: its root tag governs the others
+    readerReport.release(have > 0 ? slots[0].readReports : lastReadReports);
     // A file without chunks has no last chunk index to loop to.
-    if (!more) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
-    for (std::int64_t j = 0; more; ++j) {
-        step(162, [&] { m_host.yield(); });
-        step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
-        if (chunk.utf16) {
-            narrow = engine::fast::narrow(chunk.wide);
+    if (have == 0) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
+
+    engine::fast::FileRoot fileRoot;
+    std::u16string fileRootTag;
+    std::u16string text;
+    const std::int64_t expected = reader ? reader->expectedChunks() : 0;
+    for (std::int64_t j = 0; have > 0; have = 0, readAhead(slots.size())) {
+        const bool first = j == 0;
+        auto convert = [&](std::size_t i) {
+            ChunkSlot& slot = slots[i];
+            if (slot.chunk.utf16) {
+                slot.narrow = engine::fast::narrow(slot.chunk.wide);
+            } else {
+                slot.narrow.bytes.swap(slot.chunk.bytes);
+                slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
+            }
+            slot.out.clear();
+            slot.fast = false;
+            if (!m_fastPath) return;
+            const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
+                                             first ? kNo : kYes, kNo,
+                                             declarationMissing.isYes()};
+            try {
+                slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
+            } catch (...) {
+                slot.out.clear();  // the reference procedures report what went wrong
+            }
+            // A burst of large results must not keep its memory for later batches.
+            slot.out.shrinkTo(std::size_t{1} << 20);
+        };
+        if (have > 1 && m_chunkWorkers > 1) {
+            if (!m_pool) m_pool = std::make_unique<ChunkPool>(m_chunkWorkers);
+            m_pool->run(have, convert);
         } else {
-            narrow.bytes.swap(chunk.bytes);
-            narrow.foreign = narrow.foreignAfterLt = false;
+            for (std::size_t i = 0; i < have; ++i) convert(i);
         }
-        bytes.clear();
-        const engine::fast::ChunkJob job{&narrow, nullptr, kNo, kNo, declarationMissing.isYes()};
-        if (m_fastPath && engine::fast::convertChunk(job, bytes)) {
-            step(178, [&] { output.WriteBytes(bytes.view()); });
-        } else {
-            text = chunk.utf16 ? chunk.wide : engine::fast::widen(narrow.bytes);
-            convertChunkByReference(step, text, declarationMissing, output, report);
+        for (std::size_t i = 0; i < have; ++i, ++j) {
+            ChunkSlot& slot = slots[i];
+            if (j > 0) readerReport.release(slot.readReports);
+            step(162, [&] { m_host.yield(); });
+            step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
+            if (slot.fast) {
+                step(178, [&] { output.WriteBytes(slot.out.view()); });
+                if (j == 0) {
+                    fileRoot = slot.ownRoot;
+                    fileRootTag = slot.chunk.utf16
+                                      ? slot.chunk.wide.substr(fileRoot.offset, fileRoot.tag.size())
+                                      : engine::fast::widen(fileRoot.tag);
+                }
+            } else {
+                text = slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
+                std::u16string rootTag = convertChunkByReference(
+                    step, text, j == 0 ? nullptr : &fileRootTag, declarationMissing, output, report);
+                if (j == 0) {
+                    fileRootTag = rootTag;
+                    fileRoot = engine::fast::fileRootOf(rootTag);
+                }
+            }
         }
-        more = reader->next(chunk);
     }
+    readerReport.release(lastReadReports);
     if (reader) reader->close();
     // A source that could not be read, or not to its end, never replaces a
     // result that is already there: the reader has reported why, and the old

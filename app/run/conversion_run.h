@@ -7,11 +7,15 @@
    run's location and goes on. */
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <string>
 #include <string_view>
 
+#include "app/run/chunk_pool.h"
 #include "app/run/host.h"
 #include "engine/file_system.h"
 #include "engine/text.h"
@@ -68,19 +72,27 @@ public:
     // Chunks go through the one-pass converter unless this is off; the
     // reference procedures give the same bytes and reports, more slowly.
     void setFastPath(bool on) { m_fastPath = on; }
+    // How many threads convert the chunks of one file side by side (at least
+    // one; by default one per core). The result and the report lines are
+    // those of one thread.
+    void setChunkWorkers(unsigned workers);
 
 private:
     void convertRows();
+    // Steps 166 to 178 with the reference procedures; the chunk's own root tag.
     template <class Steps>
-    void convertChunkByReference(Steps& step, std::u16string_view chunk,
-                                 engine::Flag16 declarationMissing, engine::TextWriter& output,
-                                 report::ErrorReport& report);
+    std::u16string convertChunkByReference(Steps& step, std::u16string_view chunk,
+                                           const std::u16string* fileRootTag,
+                                           engine::Flag16 declarationMissing,
+                                           engine::TextWriter& output, report::ErrorReport& report);
 
     Host& m_host;
     report::ErrorReport& m_report;
     Dispatcher* m_dispatcher;
     bool m_isConverting = false;
     bool m_fastPath = true;
+    unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());
+    std::unique_ptr<ChunkPool> m_pool;
 };
 
 }  // namespace mv::app

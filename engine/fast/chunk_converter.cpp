@@ -1,7 +1,9 @@
 #include "engine/fast/chunk_converter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "engine/codepage.h"
 #include "engine/fast/byte_scan.h"
@@ -78,11 +80,42 @@ Pos1 findFolded(Pos1 from, std::string_view t, std::string_view needle) {
     return 0;
 }
 
-// The first "</" from index `from`, or kNone.
-std::size_t findEndTag(std::string_view t, std::size_t from) {
-    if (t.size() < 2 || from >= t.size() - 1) return kNone;
-    return triple(bytesOf(t), from, t.size() - 1, 1, '<', '<', '/', '/', '/', '/');
-}
+// Where "<?" and "<!" stand in a chunk: the only places where a declaration,
+// an "<?xml:" instruction or a DOCTYPE can begin. One scan answers all their
+// searches; most chunks of a large file hold none.
+class HeadMarks {
+public:
+    explicit HeadMarks(std::string_view chunk) : m_chunk(chunk) {
+        const std::uint8_t* p = bytesOf(chunk);
+        const std::size_t end = chunk.empty() ? 0 : chunk.size() - 1;
+        for (std::size_t i = 0; i < end; ++i) {
+            i = triple(p, i, end, 1, '<', '<', '?', '!', '?', '!');
+            if (i == kNone) break;
+            m_starts.push_back(i);
+        }
+    }
+
+    // findFolded(from, t, mark) for a mark that begins with "<?" or "<!", where
+    // t is the chunk without its first characters.
+    Pos1 find(Pos1 from, std::string_view t, std::string_view mark) const {
+        if (from < 1) return kFails;
+        if (from > len(t)) return 0;
+        const std::size_t cut = m_chunk.size() - t.size();
+        const std::size_t first = cut + static_cast<std::size_t>(from - 1);
+        for (std::size_t start : m_starts) {
+            if (start < first) continue;
+            const std::size_t at = start - cut;
+            if (at + mark.size() > t.size()) break;
+            if (findFolded(1, t.substr(at, mark.size()), mark) == 1)
+                return static_cast<Pos1>(at) + 1;
+        }
+        return 0;
+    }
+
+private:
+    std::string_view m_chunk;
+    std::vector<std::size_t> m_starts;
+};
 
 std::string_view withoutFirst(std::string_view t, Pos1 n) {
     if (n <= 0) return t;
@@ -97,13 +130,14 @@ std::string_view firstChars(std::string_view t, Pos1 n) {
 }
 
 // StripXmlProlog on 8-bit text; nothing when it would fail.
-std::optional<std::string_view> strip(std::string_view chunk, std::string_view rootTag,
-                                      Flag16 skipHead, Flag16 skipTail) {
+std::optional<std::string_view> strip(std::string_view chunk, const HeadMarks& marks,
+                                      std::string_view rootTag, Flag16 skipHead, Flag16 skipTail) {
     std::string_view t = chunk;
     Pos1 p = 1;
     bool fails = false;
     auto cutThrough = [&](Pos1 from, std::string_view mark) {
-        Pos1 b = findFolded(from, t, mark);
+        Pos1 b = mark[1] == '?' || mark[1] == '!' ? marks.find(from, t, mark)
+                                                  : findFolded(from, t, mark);
         if (b == kFails) fails = true;
         if (b <= 0) return;
         p = findByte(b, t, '>');
@@ -151,28 +185,43 @@ public:
         m_out.append("\"");
     }
 
-    void text(const std::uint8_t* s, std::size_t n) {
-        char* base = m_out.reserveMore(8 * n + 16) - m_out.size();
+    struct Mark {
+        std::size_t size;
+        std::size_t keyStart;
+        bool started;
+        bool inKey;
+    };
+    Mark mark() const { return {m_out.size(), m_keyStart, m_started, m_inKey}; }
+    void backTo(const Mark& m) {
+        m_out.setSize(m.size);
+        m_keyStart = m.keyStart;
+        m_started = m.started;
+        m_inKey = m.inKey;
+    }
+
+    // Writes p[i...] up to the end of a key (the first ">") or of a value (the
+    // first "</") and returns where that end is; kNone, with part of the text
+    // written, when there is none.
+    std::size_t segment(const std::uint8_t* p, std::size_t i, std::size_t n, bool value) {
+        char* base = m_out.reserveMore(8 * (n - i) + 16) - m_out.size();
         char* w = base + m_out.size();
-        std::size_t i = 0;
+        std::size_t end = kNone;
         while (i < n) {
-            if (m_inKey) {
-                std::size_t run = keyRun(s + i, n - i);
-                std::memcpy(w, s + i, run);
-                w += run;
-                i += run;
-                if (i == n) break;
-                w = separatorOrDrop(base, w, s[i++]);
-            } else {
-                std::size_t run = valueRun(s + i, n - i);
-                std::memcpy(w, s + i, run);
-                w += run;
-                i += run;
-                if (i == n) break;
-                w = valueSpecial(base, w, s[i++]);
+            std::size_t run = m_inKey ? keyRun(p + i, n - i) : valueRun(p + i, n - i);
+            std::memcpy(w, p + i, run);
+            w += run;
+            i += run;
+            if (i == n) break;
+            const std::uint8_t c = p[i];
+            if (value ? c == '<' && i + 1 < n && p[i + 1] == '/' : c == '>') {
+                end = i;
+                break;
             }
+            ++i;
+            w = m_inKey ? separatorOrDrop(base, w, c) : valueSpecial(base, w, c);
         }
         m_out.setSize(static_cast<std::size_t>(w - base));
+        return end;
     }
 
     void separator(char c) {
@@ -268,28 +317,45 @@ private:
     std::size_t m_keyStart = 0;  // where the pending key and its "," began
 };
 
-// ReplaceXML's walk, each key and value handed to the writer as it is found.
+// The first c in p[i..n), or kNone; most are a few bytes away.
+std::size_t nextByte(const std::uint8_t* p, std::size_t i, std::size_t n, std::uint8_t c) {
+    for (std::size_t near = std::min(n, i + 16); i < near; ++i) {
+        if (p[i] == c) return i;
+    }
+    if (i >= n) return kNone;
+    const void* hit = std::memchr(p + i, c, n - i);
+    return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - p) : kNone;
+}
+
+// ReplaceXML's walk, each key and value written as it is found: a key runs
+// to the first ">" after its "<", a value to the first "</" after that, and
+// the record closes at the first ">" after the "</". Text the walk would not
+// take because its end is missing is taken back.
 void flatten(std::string_view t, Writer& writer) {
     const std::uint8_t* p = bytesOf(t);
     const std::size_t n = t.size();
     std::size_t at = 0;  // ReplaceXML's P, counted from 0
     while (at + 1 < n) {
-        const void* lt = std::memchr(p + at, '<', n - at);
-        if (!lt) break;
-        std::size_t l = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lt) - p);
-        const void* gt = std::memchr(p + l, '>', n - l);
-        if (!gt) break;
-        std::size_t g = static_cast<std::size_t>(static_cast<const std::uint8_t*>(gt) - p);
+        std::size_t l = nextByte(p, at, n, '<');
+        if (l == kNone) break;
+        Writer::Mark before = writer.mark();
         writer.beginRecord();
-        writer.text(p + l + 1, g - l - 1);
+        std::size_t g = writer.segment(p, l + 1, n, false);
+        if (g == kNone) {
+            writer.backTo(before);
+            break;
+        }
         writer.separator('~');
-        std::size_t c = findEndTag(t, g);
-        if (c == kNone) break;
-        writer.text(p + g + 1, c - g - 1);
-        const void* close = std::memchr(p + c, '>', n - c);
-        if (!close) break;
+        before = writer.mark();
+        std::size_t c = writer.segment(p, g + 1, n, true);
+        if (c == kNone) {
+            writer.backTo(before);
+            break;
+        }
+        std::size_t close = nextByte(p, c + 2, n, '>');
+        if (close == kNone) break;
         writer.separator('|');
-        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(close) - p);
+        at = close;
     }
 }
 
@@ -328,13 +394,15 @@ NarrowText narrow(std::string bytes) {
     return out;
 }
 
-std::optional<FileRoot> rootTagOf(const NarrowText& text) {
+namespace {
+
+std::optional<FileRoot> rootTagOf(const NarrowText& text, const HeadMarks& marks) {
     if (text.foreignAfterLt) return std::nullopt;
     const std::string_view t = text.bytes;
     Pos1 p = 1;
     Pos1 q = 0;
     for (std::string_view mark : {"<?xml version", "<?xml:", "<!DOCTYPE"}) {
-        q = findFolded(p, t, mark);
+        q = marks.find(p, t, mark);
         if (q == kFails) return std::nullopt;  // a mark without its ">" before it
         if (q > 0) p = findByte(q, t, '>');
     }
@@ -344,22 +412,30 @@ std::optional<FileRoot> rootTagOf(const NarrowText& text) {
     if (q < 1) return root;
     p = findByte(q, t, '>');
     if (p <= 0) return root;
+    root.offset = static_cast<std::size_t>(q);
     root.tag =
         std::string(t.substr(static_cast<std::size_t>(q), static_cast<std::size_t>(p - q - 1)));
     root.foreign = text.foreign && root.tag.find('?') != std::string::npos;
     return root;
 }
 
+}  // namespace
+
+std::optional<FileRoot> rootTagOf(const NarrowText& text) {
+    return rootTagOf(text, HeadMarks(text.bytes));
+}
+
 bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     const NarrowText& text = *job.text;
-    std::optional<FileRoot> own = rootTagOf(text);
+    const HeadMarks marks(text.bytes);
+    std::optional<FileRoot> own = rootTagOf(text, marks);
     if (!own) return false;
     const FileRoot& root = job.fileRoot ? *job.fileRoot : *own;
     // A "?" in the root tag could stand for, or meet, a character outside the
     // code page that the 16-bit search would tell apart.
     if ((root.foreign || text.foreign) && root.tag.find('?') != std::string::npos) return false;
     std::optional<std::string_view> stripped =
-        strip(text.bytes, root.tag, job.skipHead, job.skipTail);
+        strip(text.bytes, marks, root.tag, job.skipHead, job.skipTail);
     if (!stripped) return false;
     Writer writer(out);
     flatten(*stripped, writer);

@@ -37,6 +37,7 @@ std::u16string widen(std::string_view bytes);
 // given it.
 struct FileRoot {
     std::string tag;
+    std::size_t offset = 0;  // where the tag stands in its chunk
     bool foreign = false;  // the tag held characters outside the code page
 };
 

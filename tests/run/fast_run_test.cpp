@@ -87,7 +87,7 @@ struct RunResult {
     std::vector<std::string> reports;
 };
 
-RunResult convertAll(const TempDir& dir, const std::string& outName, bool fast) {
+RunResult convertAll(const TempDir& dir, const std::string& outName, bool fast, unsigned workers) {
     std::filesystem::create_directory(dir / outName);
     test::FakeHost host;
     host.firstOption = true;
@@ -100,6 +100,7 @@ RunResult convertAll(const TempDir& dir, const std::string& outName, bool fast) 
     report::RecordingReport report;
     ConversionRun run(host, report);
     run.setFastPath(fast);
+    run.setChunkWorkers(workers);
     run.PushButton7_Click();
     RunResult result;
     for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -109,20 +110,23 @@ RunResult convertAll(const TempDir& dir, const std::string& outName, bool fast) 
     return result;
 }
 
-TEST(FastRun, WholeFilesGiveTheSameResultsAndReportsAsTheReference) {
+TEST(FastRun, WholeFilesGiveTheSameResultsAndReportsAsTheReferenceOnAnyNumberOfWorkers) {
     TempDir dir;
     std::vector<std::string> sources = generatedSources();
     for (std::size_t i = 0; i < sources.size(); ++i) {
         writeBytes(dir / ("s" + std::to_string(i) + ".xml"), sources[i]);
     }
-    const RunResult reference = convertAll(dir, "reference", false);
-    const RunResult fast = convertAll(dir, "fast", true);
-    ASSERT_EQ(fast.results.size(), reference.results.size());
-    for (std::size_t i = 0; i < fast.results.size(); ++i) {
-        EXPECT_TRUE(fast.results[i] == reference.results[i]) << "source " << i;
-    }
-    EXPECT_EQ(fast.reports, reference.reports);
+    const RunResult reference = convertAll(dir, "reference", false, 1);
     EXPECT_FALSE(reference.reports.empty());  // the sources include chunks that report
+    // One thread, and chunks side by side on more workers than this machine has cores.
+    for (unsigned workers : {1u, 3u}) {
+        const RunResult fast = convertAll(dir, "fast" + std::to_string(workers), true, workers);
+        ASSERT_EQ(fast.results.size(), reference.results.size());
+        for (std::size_t i = 0; i < fast.results.size(); ++i) {
+            EXPECT_TRUE(fast.results[i] == reference.results[i]) << "source " << i;
+        }
+        EXPECT_EQ(fast.reports, reference.reports) << workers << " workers";
+    }
 }
 
 }  // namespace

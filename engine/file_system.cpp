@@ -140,6 +140,7 @@ bool TextReader::fill() {
     }
     if (m_rawBytes) {
         m_bytes.resize(got);
+        m_pos = 0;
         return got > 0;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(m_bytes.data());
@@ -180,14 +181,19 @@ void TextReader::keepBytes() {
 
 void TextReader::readBytesInto(std::size_t count, std::string& out) {
     requireOpen();
-    out.clear();
     if (!m_rawBytes) throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
-    if (m_pos == m_bytes.size() && !fill()) return;
-    if (m_pos == 0 && m_bytes.size() == count) {
-        out.swap(m_bytes);
-        m_bytes.clear();
+    if (m_pos == m_bytes.size() && !fill()) {
+        out.clear();
         return;
     }
+    // A whole block changes hands; the buffer given back is refilled in
+    // place, without clearing it first.
+    if (m_pos == 0 && m_bytes.size() == count) {
+        out.swap(m_bytes);
+        m_pos = m_bytes.size();
+        return;
+    }
+    out.clear();
     while (out.size() < count) {
         if (m_pos == m_bytes.size() && !fill()) break;
         std::size_t take = std::min(count - out.size(), m_bytes.size() - m_pos);

@@ -106,7 +106,6 @@ bool ChunkReader::next(SourceChunk& chunk) {
             })) {
             return false;
         }
-        chunk.bytes.clear();
         bool read = m_step(114, [&] { m_stream.readBytesInto(kChunkChars, chunk.bytes); });
         if (!read) m_stuck = true;
         return read && !chunk.bytes.empty();

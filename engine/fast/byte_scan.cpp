@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -32,6 +33,31 @@ std::size_t valueRunScalar(const std::uint8_t* p, std::size_t i, std::size_t n) 
     while (i < n && !kClasses.value[p[i]]) ++i;
     return i;
 }
+
+template <class Table>
+std::uint64_t maskScalar(const std::uint8_t* p, std::size_t n, const Table& special) {
+    std::uint64_t mask = 0;
+    const std::size_t m = n < 64 ? n : 64;
+    for (std::size_t k = 0; k < m; ++k) mask |= static_cast<std::uint64_t>(special[p[k]]) << k;
+    return mask;
+}
+
+std::uint64_t keyMaskScalar(const std::uint8_t* p, std::size_t n) {
+    return maskScalar(p, n, kClasses.key);
+}
+
+std::uint64_t valueMaskScalar(const std::uint8_t* p, std::size_t n) {
+    return maskScalar(p, n, kClasses.value);
+}
+
+// A short block copied into a full one: the bytes after it are plain "A"s.
+struct Block {
+    alignas(64) std::uint8_t bytes[64];
+    Block(const std::uint8_t* p, std::size_t n) {
+        std::memset(bytes, 'A', sizeof bytes);
+        std::memcpy(bytes, p, n);
+    }
+};
 
 std::size_t tripleScalar(const std::uint8_t* p, std::size_t i, std::size_t end, std::size_t gap,
                          std::uint8_t a0, std::uint8_t b0, std::uint8_t a1, std::uint8_t b1,
@@ -94,6 +120,29 @@ std::size_t valueRunSse2(const std::uint8_t* p, std::size_t n) {
     return valueRunScalar(p, runSse2(p, n, valueSpecial16), n);
 }
 
+template <class Special>
+std::uint64_t maskSse2(const std::uint8_t* p, std::size_t n, Special special) {
+    if (n < 64) {
+        Block block(p, n);
+        return maskSse2(block.bytes, 64, special) & ((std::uint64_t{1} << n) - 1);
+    }
+    std::uint64_t mask = 0;
+    for (unsigned k = 0; k < 4; ++k) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(special(v))))
+                << (16 * k);
+    }
+    return mask;
+}
+
+std::uint64_t keyMaskSse2(const std::uint8_t* p, std::size_t n) {
+    return maskSse2(p, n, keySpecial16);
+}
+
+std::uint64_t valueMaskSse2(const std::uint8_t* p, std::size_t n) {
+    return maskSse2(p, n, valueSpecial16);
+}
+
 std::size_t tripleSse2(const std::uint8_t* p, std::size_t i, std::size_t end, std::size_t gap,
                        std::uint8_t a0, std::uint8_t b0, std::uint8_t a1, std::uint8_t b1,
                        std::uint8_t a2, std::uint8_t b2) {
@@ -149,6 +198,53 @@ MV_AVX2 std::size_t valueRunAvx2(const std::uint8_t* p, std::size_t n) {
         if (mask != 0) return i + lowest(mask);
     }
     return valueRunScalar(p, i, n);
+}
+
+MV_AVX2 inline __m256i keySpecial32(__m256i v) {
+    __m256i s = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')),
+                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('~')));
+    return _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('|')));
+}
+
+MV_AVX2 inline __m256i valueSpecial32(__m256i v) {
+    __m256i s = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(32), v),
+                                _mm256_cmpgt_epi8(v, _mm256_set1_epi8('z')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\'')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')));
+    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')));
+    return _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\')));
+}
+
+MV_AVX2 std::uint64_t keyMaskAvx2(const std::uint8_t* p, std::size_t n) {
+    if (n < 64) {
+        Block block(p, n);
+        return keyMaskAvx2(block.bytes, 64) & ((std::uint64_t{1} << n) - 1);
+    }
+    __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(keySpecial32(lo))) |
+           static_cast<std::uint64_t>(
+               static_cast<std::uint32_t>(_mm256_movemask_epi8(keySpecial32(hi))))
+               << 32;
+}
+
+MV_AVX2 std::uint64_t valueMaskAvx2(const std::uint8_t* p, std::size_t n) {
+    if (n < 64) {
+        Block block(p, n);
+        return valueMaskAvx2(block.bytes, 64) & ((std::uint64_t{1} << n) - 1);
+    }
+    __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(valueSpecial32(lo))) |
+           static_cast<std::uint64_t>(
+               static_cast<std::uint32_t>(_mm256_movemask_epi8(valueSpecial32(hi))))
+               << 32;
 }
 
 MV_AVX2 std::size_t tripleAvx2(const std::uint8_t* p, std::size_t i, std::size_t end,
@@ -215,6 +311,35 @@ MV_AVX512 std::size_t valueRunAvx512(const std::uint8_t* p, std::size_t n) {
     return valueRunScalar(p, i, n);
 }
 
+MV_AVX512 inline __mmask64 loadMask(std::size_t n) {
+    return n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
+}
+
+MV_AVX512 std::uint64_t keyMaskAvx512(const std::uint8_t* p, std::size_t n) {
+    const __mmask64 in = loadMask(n);
+    __m512i v = _mm512_maskz_loadu_epi8(in, p);
+    return in & (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('~')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('|')));
+}
+
+MV_AVX512 std::uint64_t valueMaskAvx512(const std::uint8_t* p, std::size_t n) {
+    const __mmask64 in = loadMask(n);
+    __m512i v = _mm512_maskz_loadu_epi8(in, p);
+    return in & (_mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(32)) |
+                 _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8('z')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('"')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\'')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>')) |
+                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\\')));
+}
+
 MV_AVX512 std::size_t tripleAvx512(const std::uint8_t* p, std::size_t i, std::size_t end,
                                    std::size_t gap, std::uint8_t a0, std::uint8_t b0,
                                    std::uint8_t a1, std::uint8_t b1, std::uint8_t a2,
@@ -245,6 +370,8 @@ struct Variant {
     std::size_t (*valueRun)(const std::uint8_t*, std::size_t);
     std::size_t (*triple)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, std::uint8_t,
                           std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t);
+    std::uint64_t (*keyMask)(const std::uint8_t*, std::size_t);
+    std::uint64_t (*valueMask)(const std::uint8_t*, std::size_t);
 };
 
 std::size_t keyRunPlain(const std::uint8_t* p, std::size_t n) {
@@ -255,11 +382,11 @@ std::size_t valueRunPlain(const std::uint8_t* p, std::size_t n) {
 }
 
 const Variant kVariants[] = {
-    {Isa::Scalar, keyRunPlain, valueRunPlain, tripleScalar},
+    {Isa::Scalar, keyRunPlain, valueRunPlain, tripleScalar, keyMaskScalar, valueMaskScalar},
 #if MV_X86
-    {Isa::Sse2, keyRunSse2, valueRunSse2, tripleSse2},
-    {Isa::Avx2, keyRunAvx2, valueRunAvx2, tripleAvx2},
-    {Isa::Avx512, keyRunAvx512, valueRunAvx512, tripleAvx512},
+    {Isa::Sse2, keyRunSse2, valueRunSse2, tripleSse2, keyMaskSse2, valueMaskSse2},
+    {Isa::Avx2, keyRunAvx2, valueRunAvx2, tripleAvx2, keyMaskAvx2, valueMaskAvx2},
+    {Isa::Avx512, keyRunAvx512, valueRunAvx512, tripleAvx512, keyMaskAvx512, valueMaskAvx512},
 #endif
 };
 
@@ -306,6 +433,14 @@ std::size_t keyRun(const std::uint8_t* p, std::size_t n) {
 
 std::size_t valueRun(const std::uint8_t* p, std::size_t n) {
     return gActive.load(std::memory_order_relaxed)->valueRun(p, n);
+}
+
+std::uint64_t keyMask(const std::uint8_t* p, std::size_t n) {
+    return gActive.load(std::memory_order_relaxed)->keyMask(p, n);
+}
+
+std::uint64_t valueMask(const std::uint8_t* p, std::size_t n) {
+    return gActive.load(std::memory_order_relaxed)->valueMask(p, n);
 }
 
 std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap,

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/codepage.h"
 #include "engine/fast/byte_scan.h"
 
@@ -170,6 +174,30 @@ std::optional<std::string_view> strip(std::string_view chunk, const HeadMarks& m
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// Copies a run of at most 64 bytes. Short runs move as one or two 16-byte
+// blocks when the source has that many bytes left; the writer keeps 64 bytes
+// of room beyond what it writes.
+inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::uint8_t* limit) {
+#if defined(__SSE2__)
+    if (n <= 16 && s + 16 <= limit) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+        return w + n;
+    }
+    if (n <= 32 && s + 32 <= limit) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16)));
+        return w + n;
+    }
+#else
+    (void)limit;
+#endif
+    std::memcpy(w, s, n);
+    return w + n;
+}
+
 // The JSON writer fed with the flattened text piece by piece. Rows end at "|",
 // fields at "~"; a key is written on trust and taken back when its row ends
 // before its value begins.
@@ -203,25 +231,37 @@ public:
     // first "</") and returns where that end is; kNone, with part of the text
     // written, when there is none.
     std::size_t segment(const std::uint8_t* p, std::size_t i, std::size_t n, bool value) {
-        char* base = m_out.reserveMore(8 * (n - i) + 16) - m_out.size();
+        char* base = m_out.reserveMore(8 * (n - i) + 80) - m_out.size();
         char* w = base + m_out.size();
-        std::size_t end = kNone;
+        const std::uint8_t* limit = p + n;
         while (i < n) {
-            std::size_t run = m_inKey ? keyRun(p + i, n - i) : valueRun(p + i, n - i);
-            std::memcpy(w, p + i, run);
-            w += run;
-            i += run;
-            if (i == n) break;
-            const std::uint8_t c = p[i];
-            if (value ? c == '<' && i + 1 < n && p[i + 1] == '/' : c == '>') {
-                end = i;
-                break;
+            // The bytes that need a look, 64 at a time; the rest move in runs.
+            const std::size_t avail = std::min<std::size_t>(64, n - i);
+            const bool inKey = m_inKey;
+            std::uint64_t special = inKey ? keyMask(p + i, avail) : valueMask(p + i, avail);
+            std::size_t pos = 0;
+            while (special != 0) {
+                const std::size_t k = static_cast<std::size_t>(__builtin_ctzll(special));
+                w = copyRun(w, p + i + pos, k - pos, limit);
+                const std::uint8_t c = p[i + k];
+                if (value ? c == '<' && i + k + 1 < n && p[i + k + 1] == '/' : c == '>') {
+                    m_out.setSize(static_cast<std::size_t>(w - base));
+                    return i + k;
+                }
+                w = inKey ? separatorOrDrop(base, w, c) : valueSpecial(base, w, c);
+                pos = k + 1;
+                special &= special - 1;
+                if (m_inKey != inKey) break;  // the other kind of field: other bytes matter
             }
-            ++i;
-            w = m_inKey ? separatorOrDrop(base, w, c) : valueSpecial(base, w, c);
+            if (m_inKey != inKey) {
+                i += pos;
+                continue;
+            }
+            w = copyRun(w, p + i + pos, avail - pos, limit);
+            i += avail;
         }
         m_out.setSize(static_cast<std::size_t>(w - base));
-        return end;
+        return kNone;
     }
 
     void separator(char c) {

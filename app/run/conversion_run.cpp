@@ -1,6 +1,7 @@
 #include "app/run/conversion_run.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
 #include "engine/prolog.h"
+#include "engine/source_probe.h"
 #include "engine/source_reader.h"
 #include "report/failure.h"
 #include "report/locations.h"
@@ -197,10 +199,10 @@ std::u16string ConversionRun::convertChunkByReference(Steps& step, std::u16strin
     // end tag, so no record before a stray declaration, DOCTYPE or start
     // tag, and none after a child's end tag, is cut away.
     bool stripped = step(168, [&] {
-        flattened = engine::ReplaceXML(
-            fileRootTag ? engine::StripXmlProlog(chunk, *fileRootTag, kYes, kNo)
-                        : engine::StripXmlProlog(chunk, rootTag, kNo, kNo),
-            report);
+        flattened =
+            engine::ReplaceXML(fileRootTag ? engine::StripXmlProlog(chunk, *fileRootTag, kYes, kNo)
+                                           : engine::StripXmlProlog(chunk, rootTag, kNo, kNo),
+                               report);
     });
     // A chunk whose prolog cannot be stripped is flattened as it stands,
     // never given another chunk's text.
@@ -221,6 +223,127 @@ void ConversionRun::setChunkWorkers(unsigned workers) {
 }
 
 void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
+    // The chunks of a file, read by `read`, converted and written in order;
+    // the same for both ways of reading.
+    auto convertChunks = [&](report::StepRunner& step, HeldReports& readerReport,
+                             const std::function<bool(engine::SourceChunk&)>& read, bool readable,
+                             std::int64_t expected, Flag16 declarationMissing,
+                             engine::TextWriter& output, report::ErrorReport& chunkReport) {
+        // With several workers, chunks are read a batch ahead and converted side
+        // by side; the results and every report still go out in chunk order.
+        std::vector<ChunkSlot> slots(m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1);
+        std::size_t have = 0;
+        bool more = readable;
+        std::vector<HeldReports::Entry> lastReadReports;
+        auto readAhead = [&](std::size_t room) {
+            while (more && have < room) {
+                ChunkSlot& slot = slots[have];
+                readerReport.hold();
+                more = read(slot.chunk);
+                slot.readReports = readerReport.take();
+                if (more) {
+                    ++have;
+                } else {
+                    lastReadReports = std::move(slot.readReports);
+                }
+            }
+        };
+        readAhead(1);  // the first chunk alone: its root tag governs the others
+        readerReport.release(have > 0 ? slots[0].readReports : lastReadReports);
+        // A file without chunks has no last chunk index to loop to.
+        if (have == 0) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
+
+        engine::fast::FileRoot fileRoot;
+        std::u16string fileRootTag;
+        std::u16string text;
+        for (std::int64_t j = 0; have > 0; have = 0, readAhead(slots.size())) {
+            const bool first = j == 0;
+            auto convert = [&](std::size_t i) {
+                ChunkSlot& slot = slots[i];
+                if (slot.chunk.utf16) {
+                    slot.narrow = engine::fast::narrow(slot.chunk.wide);
+                } else {
+                    slot.narrow.bytes.swap(slot.chunk.bytes);
+                    slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
+                }
+                slot.out.clear();
+                slot.fast = false;
+                if (!m_fastPath) return;
+                const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
+                                                 first ? kNo : kYes, kNo,
+                                                 declarationMissing.isYes()};
+                try {
+                    slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
+                } catch (...) {
+                    slot.out.clear();  // the reference procedures report what went wrong
+                }
+                // A burst of large results must not keep its memory for later batches.
+                slot.out.shrinkTo(std::size_t{1} << 20);
+            };
+            if (have > 1 && m_chunkWorkers > 1) {
+                if (!m_pool) m_pool = std::make_unique<ChunkPool>(m_chunkWorkers);
+                m_pool->run(have, convert);
+            } else {
+                for (std::size_t i = 0; i < have; ++i) convert(i);
+            }
+            for (std::size_t i = 0; i < have; ++i, ++j) {
+                ChunkSlot& slot = slots[i];
+                if (j > 0) readerReport.release(slot.readReports);
+                step(162, [&] { m_host.yield(); });
+                step(164,
+                     [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
+                if (slot.fast) {
+                    step(178, [&] { output.WriteBytes(slot.out.view()); });
+                    if (j == 0) {
+                        fileRoot = slot.ownRoot;
+                        fileRootTag = slot.chunk.utf16 ? slot.chunk.wide.substr(fileRoot.offset,
+                                                                                fileRoot.tag.size())
+                                                       : engine::fast::widen(fileRoot.tag);
+                    }
+                } else {
+                    text =
+                        slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
+                    std::u16string rootTag =
+                        convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
+                                                declarationMissing, output, chunkReport);
+                    if (j == 0) {
+                        fileRootTag = rootTag;
+                        fileRoot = engine::fast::fileRootOf(rootTag);
+                    }
+                }
+            }
+        }
+        readerReport.release(lastReadReports);
+    };
+
+    if (m_fastPath) {
+        // One read of the source answers the first-line questions too. While
+        // its first line read as UTF-16 is not settled (for ANSI text, until
+        // the end of the file) the file may yet have to be read as UTF-16, so
+        // its report lines wait; in that rare case it is read again below.
+        std::optional<engine::OneReadSource> once = engine::OneReadSource::open(task.source);
+        if (once && !once->declaresUtf16() && once->declarationMissing()) {
+            HeldReports held(report);
+            held.hold();
+            report::StepRunner step(held, report::locations::kPushButton7Click);
+            engine::FileSystemObject fso;
+            engine::TextWriter output;
+            step(158, [&] { output = fso.OpenTextFile(task.output); });
+            HeldReports noReadReports(held);
+            convertChunks(
+                step, noReadReports, [&](engine::SourceChunk& c) { return once->next(c); }, true,
+                once->expectedChunks(), *once->declarationMissing(), output, held);
+            if (!once->declaresUtf16() && !once->failed()) {
+                std::vector<HeldReports::Entry> entries = held.take();
+                held.release(entries);
+                report::StepRunner(report, report::locations::kPushButton7Click)(
+                    182, [&] { output.Close(); });
+                return;
+            }
+            output.Abandon();
+        }
+    }
+
     report::StepRunner step(report, report::locations::kPushButton7Click);
     Flag16 declarationMissing = kNo;
     std::optional<engine::ChunkReader> reader;
@@ -231,90 +354,10 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
          [&] { declarationMissing = engine::CheckFirsrStringFSO(task.source, kNo, kYes, report); });
     step(154, [&] { reader.emplace(task.source, readerReport); });
     step(158, [&] { output = fso.OpenTextFile(task.output); });
-
-    // With several workers, chunks are read a batch ahead and converted side
-    // by side; the results and every report still go out in chunk order.
-    std::vector<ChunkSlot> slots(m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1);
-    std::size_t have = 0;
-    bool more = reader.has_value();
-    std::vector<HeldReports::Entry> lastReadReports;
-    auto readAhead = [&](std::size_t room) {
-        while (more && have < room) {
-            ChunkSlot& slot = slots[have];
-            readerReport.hold();
-            more = reader->next(slot.chunk);
-            slot.readReports = readerReport.take();
-            if (more) {
-                ++have;
-            } else {
-                lastReadReports = std::move(slot.readReports);
-            }
-        }
-    };
-    readAhead(1);  // the first chunk alone: its root tag governs the others
-    readerReport.release(have > 0 ? slots[0].readReports : lastReadReports);
-    // A file without chunks has no last chunk index to loop to.
-    if (have == 0) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
-
-    engine::fast::FileRoot fileRoot;
-    std::u16string fileRootTag;
-    std::u16string text;
-    const std::int64_t expected = reader ? reader->expectedChunks() : 0;
-    for (std::int64_t j = 0; have > 0; have = 0, readAhead(slots.size())) {
-        const bool first = j == 0;
-        auto convert = [&](std::size_t i) {
-            ChunkSlot& slot = slots[i];
-            if (slot.chunk.utf16) {
-                slot.narrow = engine::fast::narrow(slot.chunk.wide);
-            } else {
-                slot.narrow.bytes.swap(slot.chunk.bytes);
-                slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
-            }
-            slot.out.clear();
-            slot.fast = false;
-            if (!m_fastPath) return;
-            const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
-                                             first ? kNo : kYes, kNo,
-                                             declarationMissing.isYes()};
-            try {
-                slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
-            } catch (...) {
-                slot.out.clear();  // the reference procedures report what went wrong
-            }
-            // A burst of large results must not keep its memory for later batches.
-            slot.out.shrinkTo(std::size_t{1} << 20);
-        };
-        if (have > 1 && m_chunkWorkers > 1) {
-            if (!m_pool) m_pool = std::make_unique<ChunkPool>(m_chunkWorkers);
-            m_pool->run(have, convert);
-        } else {
-            for (std::size_t i = 0; i < have; ++i) convert(i);
-        }
-        for (std::size_t i = 0; i < have; ++i, ++j) {
-            ChunkSlot& slot = slots[i];
-            if (j > 0) readerReport.release(slot.readReports);
-            step(162, [&] { m_host.yield(); });
-            step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
-            if (slot.fast) {
-                step(178, [&] { output.WriteBytes(slot.out.view()); });
-                if (j == 0) {
-                    fileRoot = slot.ownRoot;
-                    fileRootTag = slot.chunk.utf16
-                                      ? slot.chunk.wide.substr(fileRoot.offset, fileRoot.tag.size())
-                                      : engine::fast::widen(fileRoot.tag);
-                }
-            } else {
-                text = slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
-                std::u16string rootTag = convertChunkByReference(
-                    step, text, j == 0 ? nullptr : &fileRootTag, declarationMissing, output, report);
-                if (j == 0) {
-                    fileRootTag = rootTag;
-                    fileRoot = engine::fast::fileRootOf(rootTag);
-                }
-            }
-        }
-    }
-    readerReport.release(lastReadReports);
+    convertChunks(
+        step, readerReport, [&](engine::SourceChunk& c) { return reader->next(c); },
+        reader.has_value(), reader ? reader->expectedChunks() : 0, declarationMissing, output,
+        report);
     if (reader) reader->close();
     // A source that could not be read, or not to its end, never replaces a
     // result that is already there: the reader has reported why, and the old

@@ -79,6 +79,17 @@ std::vector<std::string> generatedSources() {
         for (unsigned char c : text) wide += below(50) == 0 ? u'\u4E00' : static_cast<char16_t>(c);
         sources.push_back(test::utf16Bytes(wide, below(2) == 0));
     }
+    // A first line read as UTF-16 that declares UTF-16 only after 70,000
+    // characters, or across the first chunk boundary: the file is read again.
+    for (std::size_t before : {70000u, 32760u, 32765u}) {
+        std::u16string wide(before, u'a');
+        wide += u"<r encoding=\"utf-16\"><v>1</v></r>\r\n<v>2</v>";
+        sources.push_back(test::utf16Bytes(wide, false));
+    }
+    // ANSI first lines without a declaration; a first line of 100,000 bytes.
+    sources.push_back("<r>\r\n<?xml version=\"1.0\"?><v>1</v></r>");
+    sources.push_back(std::string(100000, 'x') + "<?xml version=\"1.0\"?><r><v>1</v></r>");
+    sources.push_back("");
     return sources;
 }
 

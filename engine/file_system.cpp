@@ -79,6 +79,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_carry = std::exchange(other.m_carry, -1);
         m_totalChars = other.m_totalChars;
         m_rawBytes = other.m_rawBytes;
+        m_ended = other.m_ended;
     }
     return *this;
 }
@@ -128,6 +129,11 @@ void TextReader::requireOpen() const {
 bool TextReader::fill() {
     m_text.clear();
     m_pos = 0;
+    // A byte reading that has met the end does not ask again.
+    if (m_rawBytes && m_ended) {
+        m_bytes.clear();
+        return false;
+    }
     std::size_t want = m_format == TextFormat::Utf16 ? kReadBlock * 2 : kReadBlock;
     m_bytes.resize(want);
     std::size_t got = 0;
@@ -135,7 +141,10 @@ bool TextReader::fill() {
         ssize_t n = ::read(m_fd, m_bytes.data() + got, want - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw systemFailure(errno, m_path);
-        if (n == 0) break;
+        if (n == 0) {
+            m_ended = true;
+            break;
+        }
         got += static_cast<std::size_t>(n);
     }
     if (m_rawBytes) {

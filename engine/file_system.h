@@ -67,6 +67,7 @@ private:
     int m_carry = -1;  // odd byte of a UTF-16 reading waiting for its partner
     std::int64_t m_totalChars = 0;
     bool m_rawBytes = false;  // hands out m_bytes instead of decoding them
+    bool m_ended = false;     // a read has returned nothing
 };
 
 class TextWriter {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/native_text.h"
+
 namespace mv::engine {
 
 namespace {
@@ -92,7 +94,10 @@ std::optional<Flag16> declarationMissingFrom(std::string_view start, bool whole)
 std::optional<OneReadSource> OneReadSource::open(std::u16string_view path) {
     OneReadSource source;
     try {
-        source.m_stream = FileSystemObject().GetFile(path).OpenAsTextStream(TextFormat::Ansi);
+        // Opening checks what GetFile would: a regular file that can be read.
+        const std::string native = toNative(path);
+        if (native.empty()) return std::nullopt;
+        source.m_stream = TextReader::open(native, TextFormat::Ansi);
         source.m_stream.keepBytes();
         source.m_stream.readBytesInto(kChunkChars, source.m_first);
     } catch (...) {

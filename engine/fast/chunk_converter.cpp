@@ -231,10 +231,20 @@ public:
     // first "</") and returns where that end is; kNone, with part of the text
     // written, when there is none.
     std::size_t segment(const std::uint8_t* p, std::size_t i, std::size_t n, bool value) {
-        char* base = m_out.reserveMore(8 * (n - i) + 80) - m_out.size();
+        // Room for a block's worst case (every byte six or seven) and the
+        // 16-byte copies' overrun, asked for as the output grows.
+        constexpr std::size_t kRoom = 8 * 64 + 80;
+        char* base = m_out.reserveMore(kRoom) - m_out.size();
         char* w = base + m_out.size();
+        char* roomEnd = base + m_out.size() + kRoom;
         const std::uint8_t* limit = p + n;
         while (i < n) {
+            if (roomEnd - w < static_cast<std::ptrdiff_t>(kRoom)) {
+                m_out.setSize(static_cast<std::size_t>(w - base));
+                base = m_out.reserveMore(4 * kRoom + m_out.size() / 2) - m_out.size();
+                w = base + m_out.size();
+                roomEnd = w + 4 * kRoom + m_out.size() / 2;
+            }
             // The bytes that need a look, 64 at a time; the rest move in runs.
             const std::size_t avail = std::min<std::size_t>(64, n - i);
             const bool inKey = m_inKey;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "app/run/chunk_pool.h"
 #include "app/run/paths.h"
 #include "engine/fast/chunk_converter.h"
 #include "engine/file_system.h"
@@ -219,7 +221,6 @@ std::u16string ConversionRun::convertChunkByReference(Steps& step, std::u16strin
 
 void ConversionRun::setChunkWorkers(unsigned workers) {
     m_chunkWorkers = std::max(1u, workers);
-    m_pool.reset();
 }
 
 void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
@@ -229,65 +230,61 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
                              const std::function<bool(engine::SourceChunk&)>& read, bool readable,
                              std::int64_t expected, Flag16 declarationMissing,
                              engine::TextWriter& output, report::ErrorReport& chunkReport) {
-        // With several workers, chunks are read a batch ahead and converted side
-        // by side; the results and every report still go out in chunk order.
-        std::vector<ChunkSlot> slots(m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1);
-        std::size_t have = 0;
+        // With several workers, chunks are read a batch ahead and converted on
+        // the workers while this thread writes the batch before; the results
+        // and every report still go out in chunk order.
+        const std::size_t batchSize = m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1;
+        struct Batch {
+            std::vector<ChunkSlot> slots;
+            std::size_t have = 0;
+        };
+        Batch batches[2];
+        batches[0].slots.resize(batchSize);
         bool more = readable;
         std::vector<HeldReports::Entry> lastReadReports;
-        auto readAhead = [&](std::size_t room) {
-            while (more && have < room) {
-                ChunkSlot& slot = slots[have];
+        auto readAhead = [&](Batch& batch, std::size_t room) {
+            while (more && batch.have < room) {
+                ChunkSlot& slot = batch.slots[batch.have];
                 readerReport.hold();
                 more = read(slot.chunk);
                 slot.readReports = readerReport.take();
                 if (more) {
-                    ++have;
+                    ++batch.have;
                 } else {
                     lastReadReports = std::move(slot.readReports);
                 }
             }
         };
-        readAhead(1);  // the first chunk alone: its root tag governs the others
-        readerReport.release(have > 0 ? slots[0].readReports : lastReadReports);
-        // A file without chunks has no last chunk index to loop to.
-        if (have == 0) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
 
         engine::fast::FileRoot fileRoot;
         std::u16string fileRootTag;
         std::u16string text;
-        for (std::int64_t j = 0; have > 0; have = 0, readAhead(slots.size())) {
-            const bool first = j == 0;
-            auto convert = [&](std::size_t i) {
-                ChunkSlot& slot = slots[i];
-                if (slot.chunk.utf16) {
-                    slot.narrow = engine::fast::narrow(slot.chunk.wide);
-                } else {
-                    slot.narrow.bytes.swap(slot.chunk.bytes);
-                    slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
-                }
-                slot.out.clear();
-                slot.fast = false;
-                if (!m_fastPath) return;
-                const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
-                                                 first ? kNo : kYes, kNo,
-                                                 declarationMissing.isYes()};
-                try {
-                    slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
-                } catch (...) {
-                    slot.out.clear();  // the reference procedures report what went wrong
-                }
-                // A burst of large results must not keep its memory for later batches.
-                slot.out.shrinkTo(std::size_t{1} << 20);
-            };
-            if (have > 1 && m_chunkWorkers > 1) {
-                if (!m_pool) m_pool = std::make_unique<ChunkPool>(m_chunkWorkers);
-                m_pool->run(have, convert);
+        // Only the first chunk strips with its own root tag; the workers read
+        // the file's root tag, which is set before any later chunk starts.
+        auto convert = [&](ChunkSlot& slot, bool first) {
+            if (slot.chunk.utf16) {
+                slot.narrow = engine::fast::narrow(slot.chunk.wide);
             } else {
-                for (std::size_t i = 0; i < have; ++i) convert(i);
+                slot.narrow.bytes.swap(slot.chunk.bytes);
+                slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
             }
-            for (std::size_t i = 0; i < have; ++i, ++j) {
-                ChunkSlot& slot = slots[i];
+            slot.out.clear();
+            slot.fast = false;
+            if (!m_fastPath) return;
+            const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
+                                             first ? kNo : kYes, kNo, declarationMissing.isYes()};
+            try {
+                slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
+            } catch (...) {
+                slot.out.clear();  // the reference procedures report what went wrong
+            }
+            // A burst of large results must not keep its memory for later batches.
+            slot.out.shrinkTo(std::size_t{1} << 20);
+        };
+        std::int64_t j = 0;
+        auto write = [&](Batch& batch) {
+            for (std::size_t i = 0; i < batch.have; ++i, ++j) {
+                ChunkSlot& slot = batch.slots[i];
                 if (j > 0) readerReport.release(slot.readReports);
                 step(162, [&] { m_host.yield(); });
                 step(164,
@@ -311,6 +308,45 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
                         fileRoot = engine::fast::fileRootOf(rootTag);
                     }
                 }
+            }
+            batch.have = 0;
+        };
+
+        readAhead(batches[0], 1);  // the first chunk alone: its root tag governs the others
+        readerReport.release(batches[0].have > 0 ? batches[0].slots[0].readReports
+                                                 : lastReadReports);
+        // A file without chunks has no last chunk index to loop to.
+        if (batches[0].have == 0)
+            step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
+        if (batches[0].have > 0) {
+            convert(batches[0].slots[0], true);
+            write(batches[0]);
+        }
+        if (batchSize == 1) {
+            while (readAhead(batches[0], 1), batches[0].have > 0) {
+                convert(batches[0].slots[0], false);
+                write(batches[0]);
+            }
+        } else {
+            // Two batches take turns: one is converted while the other is
+            // written and then read into again.
+            batches[1].slots.resize(batchSize);
+            std::unique_ptr<ChunkPool> pool;
+            auto start = [&](Batch& batch) {
+                if (!pool) pool = std::make_unique<ChunkPool>(m_chunkWorkers);
+                pool->start(batch.have,
+                            [&convert, &batch](std::size_t i) { convert(batch.slots[i], false); });
+            };
+            int current = 0;
+            readAhead(batches[current], batchSize);
+            if (batches[current].have > 0) start(batches[current]);
+            while (batches[current].have > 0) {
+                Batch& next = batches[1 - current];
+                readAhead(next, batchSize);
+                pool->wait();
+                if (next.have > 0) start(next);
+                write(batches[current]);
+                current = 1 - current;
             }
         }
         readerReport.release(lastReadReports);

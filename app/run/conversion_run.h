@@ -10,12 +10,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <thread>
 #include <string>
 #include <string_view>
+#include <thread>
 
-#include "app/run/chunk_pool.h"
 #include "app/run/host.h"
 #include "engine/file_system.h"
 #include "engine/text.h"
@@ -92,7 +90,6 @@ private:
     bool m_isConverting = false;
     bool m_fastPath = true;
     unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());
-    std::unique_ptr<ChunkPool> m_pool;
 };
 
 }  // namespace mv::app

@@ -1,5 +1,6 @@
 #include "engine/source_probe.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/native_text.h"
@@ -8,29 +9,26 @@ namespace mv::engine {
 
 namespace {
 
-// The two marks as UTF-16 units, compared with letter case ignored.
-constexpr std::string_view kMarkStart = "encoding=\"utf-";
-constexpr std::size_t kMarkUnits = 17;
-constexpr std::size_t kMarkBytes = 2 * kMarkUnits;
-
 char lowerAscii(std::uint8_t c) {
     return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
 }
 
-// Whether the 34 bytes at q are encoding="utf-16" or encoding="utf-32" in
-// little-endian units.
-bool isMark(const std::uint8_t* q) {
-    char text[kMarkUnits];
-    for (std::size_t k = 0; k < kMarkUnits; ++k) {
-        if (q[2 * k + 1] != 0) return false;
-        text[k] = lowerAscii(q[2 * k]);
-    }
-    std::string_view units(text, kMarkUnits);
-    return units.substr(0, kMarkStart.size()) == kMarkStart &&
-           (units.substr(kMarkStart.size()) == "16\"" || units.substr(kMarkStart.size()) == "32\"");
-}
+constexpr std::string_view kXmlVersion = "xml version";
 
 }  // namespace
+
+Utf16FirstLine::Utf16FirstLine(std::vector<std::string_view> marks) : m_marks(std::move(marks)) {
+    for (std::string_view mark : m_marks) m_longest = std::max(m_longest, 2 * mark.size());
+}
+
+bool Utf16FirstLine::markAt(const std::uint8_t* q, std::size_t avail, std::size_t mark) const {
+    const std::string_view text = m_marks[mark];
+    if (2 * text.size() > avail) return false;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (q[2 * k + 1] != 0 || lowerAscii(q[2 * k]) != text[k]) return false;
+    }
+    return true;
+}
 
 void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t base,
                           std::size_t marksBefore, bool marksOnly) {
@@ -44,12 +42,13 @@ void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t ba
         if (marksOnly && start >= marksBefore) return;
         const std::uint8_t low = p[start];
         if (!marksOnly && (low == '\n' || low == '\r')) {
-            m_answer = Answer::No;
+            m_ended = true;
             return;
         }
-        if ((low == 'e' || low == 'E') && start + kMarkBytes <= n && isMark(p + start)) {
-            m_answer = Answer::Yes;
-            return;
+        for (std::size_t mark = 0; mark < m_marks.size(); ++mark) {
+            if (lowerAscii(low) == m_marks[mark][0] && markAt(p + start, n - start, mark)) {
+                m_found |= 1u << mark;
+            }
         }
     }
 }
@@ -57,39 +56,55 @@ void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t ba
 void Utf16FirstLine::feed(std::string_view bytes) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t n = bytes.size();
-    if (m_answer == Answer::Open && !m_tail.empty() && n > 0) {
+    if (m_offset == 0 && n >= 2 && p[0] == 0xFF && p[1] == 0xFE) m_bom = true;
+    if (!m_ended && !m_tail.empty() && n > 0) {
         // Marks that began near the end of the previous piece.
         std::string joint = m_tail;
-        joint.append(bytes.substr(0, kMarkBytes));
+        joint.append(bytes.substr(0, m_longest));
         scan(reinterpret_cast<const std::uint8_t*>(joint.data()), joint.size(),
              m_offset - m_tail.size(), m_tail.size(), true);
     }
-    if (m_answer == Answer::Open) scan(p, n, m_offset, 0, false);
-    m_tail.append(bytes.substr(n > kMarkBytes ? n - kMarkBytes : 0));
-    if (m_tail.size() > kMarkBytes) m_tail.erase(0, m_tail.size() - kMarkBytes);
+    // Marks that do not end inside this piece are looked at with the next.
+    if (!m_ended) scan(p, n, m_offset, 0, false);
+    m_tail.append(bytes.substr(n > m_longest ? n - m_longest : 0));
+    if (m_tail.size() > m_longest) m_tail.erase(0, m_tail.size() - m_longest);
     m_offset += n;
 }
 
 void Utf16FirstLine::end() {
-    if (m_answer == Answer::Open) m_answer = Answer::No;
+    m_ended = true;
 }
 
-std::optional<Flag16> declarationMissingFrom(std::string_view start, bool whole) {
-    // With no line at all the answer is no.
-    if (start.empty()) return whole ? std::optional<Flag16>(kNo) : std::nullopt;
-    std::size_t lineEnd = start.find_first_of("\r\n");
-    std::string_view line = start.substr(0, lineEnd);
-    const std::string_view mark = "xml version";
-    for (std::size_t i = 0; i + mark.size() <= line.size(); ++i) {
-        std::size_t k = 0;
-        while (k < mark.size() && lowerAscii(static_cast<std::uint8_t>(line[i + k])) == mark[k])
-            ++k;
-        if (k == mark.size()) return kNo;
-    }
-    // Without the mark the UTF-16 reading of the first line decides, and the
-    // ANSI line may go on beyond what was read.
-    return std::nullopt;
+bool Utf16FirstLine::hasLine() const {
+    return m_offset >= (m_bom ? 4u : 2u);
 }
+
+void AnsiFirstLine::feed(std::string_view bytes) {
+    if (ended() || bytes.empty()) return;
+    m_any = true;
+    const std::size_t lineEnd = std::min(bytes.find('\r'), bytes.find('\n'));
+    std::string text = m_tail;
+    text.append(bytes.substr(0, lineEnd));
+    for (std::size_t i = 0; i + kXmlVersion.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < kXmlVersion.size() &&
+               lowerAscii(static_cast<std::uint8_t>(text[i + k])) == kXmlVersion[k]) {
+            ++k;
+        }
+        if (k == kXmlVersion.size()) {
+            m_found = true;
+            return;
+        }
+    }
+    if (lineEnd != std::string_view::npos) {
+        m_ended = true;
+        return;
+    }
+    m_tail = text.substr(text.size() > kXmlVersion.size() ? text.size() - kXmlVersion.size() : 0);
+}
+
+OneReadSource::OneReadSource()
+    : m_utf16({kXmlVersion, "encoding=\"utf-16\"", "encoding=\"utf-32\""}) {}
 
 std::optional<OneReadSource> OneReadSource::open(std::u16string_view path) {
     OneReadSource source;
@@ -105,10 +120,28 @@ std::optional<OneReadSource> OneReadSource::open(std::u16string_view path) {
     }
     source.m_atEnd = source.m_first.size() < kChunkChars;
     source.m_firstPending = !source.m_first.empty();
-    source.m_declarationMissing = declarationMissingFrom(source.m_first, source.m_atEnd);
-    source.m_line.feed(source.m_first);
-    if (source.m_atEnd) source.m_line.end();
+    source.feed(source.m_first);
     return source;
+}
+
+void OneReadSource::feed(std::string_view bytes) {
+    m_ansi.feed(bytes);
+    m_utf16.feed(bytes);
+    if (m_atEnd) {
+        m_ansi.end();
+        m_utf16.end();
+    }
+}
+
+std::optional<Flag16> OneReadSource::declarationMissing() const {
+    // As the reference: no line read as ANSI text, or the mark in it, is a
+    // no; otherwise the UTF-16 reading decides, and without a line it says no.
+    if (m_ansi.found()) return kNo;
+    if (!m_ansi.ended()) return std::nullopt;
+    if (!m_ansi.hasLine()) return kNo;
+    if ((m_utf16.found() & kDeclarationMark) != 0) return kNo;
+    if (!m_utf16.ended()) return std::nullopt;
+    return m_utf16.hasLine() ? kYes : kNo;
 }
 
 bool OneReadSource::next(SourceChunk& chunk) {
@@ -128,8 +161,7 @@ bool OneReadSource::next(SourceChunk& chunk) {
         return false;
     }
     if (chunk.bytes.size() < kChunkChars) m_atEnd = true;
-    m_line.feed(chunk.bytes);
-    if (m_atEnd) m_line.end();
+    feed(chunk.bytes);
     return !chunk.bytes.empty() && !declaresUtf16();
 }
 

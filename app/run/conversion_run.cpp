@@ -147,6 +147,8 @@ public:
         int step;
     };
     explicit HeldReports(report::ErrorReport& target) : m_target(target) {}
+    HeldReports(const HeldReports&) = delete;
+    HeldReports& operator=(const HeldReports&) = delete;
     void show(const std::string& description, const report::Location& where, int step) override {
         if (m_holding) {
             m_held.push_back({description, where, step});
@@ -192,7 +194,7 @@ std::u16string ConversionRun::convertChunkByReference(Steps& step, std::u16strin
                                                       const std::u16string* fileRootTag,
                                                       engine::Flag16 declarationMissing,
                                                       engine::TextWriter& output,
-                                                      report::ErrorReport& report) {
+                                                      report::ErrorReport& report, bool& wasNull) {
     std::u16string rootTag, flattened, json;
     step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
     // The first chunk's root governs the file. A later chunk starts in the
@@ -211,6 +213,7 @@ std::u16string ConversionRun::convertChunkByReference(Steps& step, std::u16strin
     if (!stripped) flattened = engine::ReplaceXML(chunk, report);
     step(170, [&] { json = engine::StringToJSON(flattened, report); });
     if (step.test(172, [&] { return json == u"null"; })) {
+        wasNull = true;
         if (step.test(174, [&] { return declarationMissing.isYes(); })) {
             step(176, [&] { json = kNotValidXml; });
         }
@@ -229,7 +232,8 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     auto convertChunks = [&](report::StepRunner& step, HeldReports& readerReport,
                              const std::function<bool(engine::SourceChunk&)>& read, bool readable,
                              std::int64_t expected, Flag16 declarationMissing,
-                             engine::TextWriter& output, report::ErrorReport& chunkReport) {
+                             engine::TextWriter& output, report::ErrorReport& chunkReport,
+                             bool& anyNull) {
         // With several workers, chunks are read a batch ahead and converted on
         // the workers while this thread writes the batch before; the results
         // and every report still go out in chunk order.
@@ -290,6 +294,8 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
                 step(164,
                      [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
                 if (slot.fast) {
+                    // A chunk that flattens to nothing: the declaration answer decided its text.
+                    anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";
                     step(178, [&] { output.WriteBytes(slot.out.view()); });
                     if (j == 0) {
                         fileRoot = slot.ownRoot;
@@ -302,7 +308,7 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
                         slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
                     std::u16string rootTag =
                         convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
-                                                declarationMissing, output, chunkReport);
+                                                declarationMissing, output, chunkReport, anyNull);
                     if (j == 0) {
                         fileRootTag = rootTag;
                         fileRoot = engine::fast::fileRootOf(rootTag);
@@ -355,21 +361,27 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     if (m_fastPath) {
         // One read of the source answers the first-line questions too. While
         // its first line read as UTF-16 is not settled (for ANSI text, until
-        // the end of the file) the file may yet have to be read as UTF-16, so
-        // its report lines wait; in that rare case it is read again below.
+        // the end of the file) the file may yet have to be read as UTF-16, or
+        // the declaration answer guessed for it may be wrong, so its report
+        // lines wait; in those rare cases it is read again below.
         std::optional<engine::OneReadSource> once = engine::OneReadSource::open(task.source);
-        if (once && !once->declaresUtf16() && once->declarationMissing()) {
+        if (once && !once->declaresUtf16()) {
             HeldReports held(report);
             held.hold();
             report::StepRunner step(held, report::locations::kPushButton7Click);
             engine::FileSystemObject fso;
             engine::TextWriter output;
             step(158, [&] { output = fso.OpenTextFile(task.output); });
-            HeldReports noReadReports(held);
+            HeldReports noReadReports(static_cast<report::ErrorReport&>(held));
+            // The declaration answer matters only to chunks that flatten to
+            // nothing; until the first line is read it is guessed.
+            const Flag16 guess = once->declarationGuess();
+            bool anyNull = false;
             convertChunks(
                 step, noReadReports, [&](engine::SourceChunk& c) { return once->next(c); }, true,
-                once->expectedChunks(), *once->declarationMissing(), output, held);
-            if (!once->declaresUtf16() && !once->failed()) {
+                once->expectedChunks(), guess, output, held, anyNull);
+            const bool guessedRight = !anyNull || once->declarationMissing() == guess;
+            if (!once->declaresUtf16() && !once->failed() && guessedRight) {
                 std::vector<HeldReports::Entry> entries = held.take();
                 held.release(entries);
                 report::StepRunner(report, report::locations::kPushButton7Click)(
@@ -390,10 +402,11 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
          [&] { declarationMissing = engine::CheckFirsrStringFSO(task.source, kNo, kYes, report); });
     step(154, [&] { reader.emplace(task.source, readerReport); });
     step(158, [&] { output = fso.OpenTextFile(task.output); });
+    bool anyNull = false;
     convertChunks(
         step, readerReport, [&](engine::SourceChunk& c) { return reader->next(c); },
         reader.has_value(), reader ? reader->expectedChunks() : 0, declarationMissing, output,
-        report);
+        report, anyNull);
     if (reader) reader->close();
     // A source that could not be read, or not to its end, never replaces a
     // result that is already there: the reader has reported why, and the old

@@ -78,11 +78,13 @@ public:
 private:
     void convertRows();
     // Steps 166 to 178 with the reference procedures; the chunk's own root tag.
+    // Sets wasNull when the chunk flattened to nothing.
     template <class Steps>
     std::u16string convertChunkByReference(Steps& step, std::u16string_view chunk,
                                            const std::u16string* fileRootTag,
                                            engine::Flag16 declarationMissing,
-                                           engine::TextWriter& output, report::ErrorReport& report);
+                                           engine::TextWriter& output, report::ErrorReport& report,
+                                           bool& wasNull);
 
     Host& m_host;
     report::ErrorReport& m_report;

@@ -9,40 +9,41 @@
 namespace mv::engine {
 namespace {
 
-// The bytes fed in pieces of `piece` bytes, as the reader hands them out.
-Utf16FirstLine::Answer answerFor(const std::string& bytes, std::size_t piece) {
-    Utf16FirstLine line;
-    for (std::size_t at = 0; at < bytes.size(); at += piece)
+// Which of the marks the UTF-16 first line holds, the bytes fed in pieces of
+// `piece` bytes as the reader hands them out.
+unsigned marksFound(const std::string& bytes, std::size_t piece) {
+    Utf16FirstLine line({"encoding=\"utf-16\"", "xml version"});
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
         line.feed(std::string_view(bytes).substr(at, piece));
+    }
     line.end();
-    return line.answer();
+    return line.found();
 }
 
 std::string utf16(std::u16string_view text) {
     return test::utf16Bytes(text, false);
 }
 
-TEST(Utf16FirstLine, AnswersAsTheUtf16ReadingOfTheFirstLine) {
-    using A = Utf16FirstLine::Answer;
+TEST(Utf16FirstLine, FindsTheMarksOfTheUtf16ReadingOfTheFirstLine) {
     struct Row {
         const char* name;
         std::string bytes;
-        A answer;
+        unsigned found;
     };
     const std::string declared = utf16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<r/>");
     const Row rows[] = {
-        {"declared UTF-16", declared, A::Yes},
-        {"with a byte-order mark", "\xFF\xFE" + declared, A::Yes},
-        {"UTF-32 counts too", utf16(u"<?xml encoding=\"utf-32\"?>"), A::Yes},
-        {"the mark on the second line", utf16(u"<?xml?>\n encoding=\"utf-16\""), A::No},
-        {"ANSI text with the mark", "<?xml version=\"1.0\" encoding=\"utf-16\"?>", A::No},
-        {"a unit with a high byte is no letter", utf16(u"encoding=\"utf-1\u0136\""), A::No},
-        {"odd offset does not count", "x" + utf16(u"encoding=\"utf-16\""), A::No},
-        {"empty", "", A::No},
+        {"declared UTF-16", declared, 3},
+        {"with a byte-order mark", "\xFF\xFE" + declared, 3},
+        {"letter case ignored", utf16(u"XML VERSION"), 2},
+        {"the mark on the second line", utf16(u"<?xml?>\n encoding=\"utf-16\""), 0},
+        {"ANSI text with the marks", "<?xml version=\"1.0\" encoding=\"utf-16\"?>", 0},
+        {"a unit with a high byte is no letter", utf16(u"encoding=\"utf-1\u0136\""), 0},
+        {"odd offset does not count", "x" + utf16(u"encoding=\"utf-16\""), 0},
+        {"empty", "", 0},
     };
     for (const Row& row : rows) {
         for (std::size_t piece : {2u, 6u, 34u, 64u, 1000u}) {
-            EXPECT_EQ(answerFor(row.bytes, piece), row.answer)
+            EXPECT_EQ(marksFound(row.bytes, piece), row.found)
                 << row.name << ", pieces of " << piece;
         }
     }
@@ -51,18 +52,34 @@ TEST(Utf16FirstLine, AnswersAsTheUtf16ReadingOfTheFirstLine) {
 TEST(Utf16FirstLine, AMarkFarIntoALongFirstLineIsFoundAcrossPieces) {
     std::u16string line(70001, u'a');
     line += u"ENCODING=\"UTF-16\"";
-    EXPECT_EQ(answerFor(utf16(line), 65536), Utf16FirstLine::Answer::Yes);
-    EXPECT_EQ(answerFor(utf16(line + u"\r\n"), 65536), Utf16FirstLine::Answer::Yes);
-    EXPECT_EQ(answerFor(utf16(u"\n" + line), 65536), Utf16FirstLine::Answer::No);
+    EXPECT_EQ(marksFound(utf16(line), 65536), 1u);
+    EXPECT_EQ(marksFound(utf16(line + u"\r\n"), 65536), 1u);
+    EXPECT_EQ(marksFound(utf16(u"\n" + line), 65536), 0u);
 }
 
-TEST(DeclarationMissingFrom, SettlesOnlyWhatTheAnsiLineDecides) {
-    EXPECT_EQ(declarationMissingFrom("<?xml version=\"1.0\"?>\r\n<r/>", true), kNo);
-    EXPECT_EQ(declarationMissingFrom("<?XML VERSION", false), kNo);  // found before the line ends
-    EXPECT_EQ(declarationMissingFrom("", true), kNo);                // no line at all
-    EXPECT_EQ(declarationMissingFrom("", false), std::nullopt);
-    EXPECT_EQ(declarationMissingFrom("<r/>\r\n<?xml version", true), std::nullopt);
-    EXPECT_EQ(declarationMissingFrom("<r/>", true), std::nullopt);  // the UTF-16 reading decides
+TEST(AnsiFirstLine, FindsTheDeclarationBeforeTheFirstLineEnds) {
+    struct Row {
+        std::string bytes;
+        bool found;
+    };
+    const Row rows[] = {
+        {"<?xml version=\"1.0\"?>\r\n<r/>", true},
+        {"<?XML VERSION", true},
+        {"<r/>\r\n<?xml version", false},
+        {std::string(70000, 'x') + "xml version", true},
+        {"", false},
+    };
+    for (const Row& row : rows) {
+        for (std::size_t piece : {3u, 65536u}) {
+            AnsiFirstLine line;
+            for (std::size_t at = 0; at < row.bytes.size(); at += piece) {
+                line.feed(std::string_view(row.bytes).substr(at, piece));
+            }
+            line.end();
+            EXPECT_EQ(line.found(), row.found) << test::printable(row.bytes.substr(0, 40));
+            EXPECT_TRUE(line.ended());
+        }
+    }
 }
 
 }  // namespace

@@ -86,6 +86,12 @@ std::vector<std::string> generatedSources() {
         wide += u"<r encoding=\"utf-16\"><v>1</v></r>\r\n<v>2</v>";
         sources.push_back(test::utf16Bytes(wide, false));
     }
+    // A UTF-16 first line whose "xml version" comes after the first chunk, in a
+    // file read as ANSI text whose chunks flatten to nothing: the note they get
+    // is known only at the end.
+    sources.push_back(
+        test::utf16Bytes(std::u16string(70000, u'a') + u"xml version\r\nno tags", false));
+    sources.push_back(std::string(140000, 'a'));
     // ANSI first lines without a declaration; a first line of 100,000 bytes.
     sources.push_back("<r>\r\n<?xml version=\"1.0\"?><v>1</v></r>");
     sources.push_back(std::string(100000, 'x') + "<?xml version=\"1.0\"?><r><v>1</v></r>");

@@ -24,16 +24,6 @@ struct Classes {
 };
 const Classes kClasses;
 
-std::size_t keyRunScalar(const std::uint8_t* p, std::size_t i, std::size_t n) {
-    while (i < n && !kClasses.key[p[i]]) ++i;
-    return i;
-}
-
-std::size_t valueRunScalar(const std::uint8_t* p, std::size_t i, std::size_t n) {
-    while (i < n && !kClasses.value[p[i]]) ++i;
-    return i;
-}
-
 template <class Table>
 std::uint64_t maskScalar(const std::uint8_t* p, std::size_t n, const Table& special) {
     std::uint64_t mask = 0;
@@ -102,25 +92,6 @@ __m128i valueSpecial16(__m128i v) {
 }
 
 template <class Special>
-std::size_t runSse2(const std::uint8_t* p, std::size_t n, Special special) {
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special(v)));
-        if (mask != 0) return i + lowest(mask);
-    }
-    return i;
-}
-
-std::size_t keyRunSse2(const std::uint8_t* p, std::size_t n) {
-    return keyRunScalar(p, runSse2(p, n, keySpecial16), n);
-}
-
-std::size_t valueRunSse2(const std::uint8_t* p, std::size_t n) {
-    return valueRunScalar(p, runSse2(p, n, valueSpecial16), n);
-}
-
-template <class Special>
 std::uint64_t maskSse2(const std::uint8_t* p, std::size_t n, Special special) {
     if (n < 64) {
         Block block(p, n);
@@ -164,41 +135,6 @@ std::size_t tripleSse2(const std::uint8_t* p, std::size_t i, std::size_t end, st
 
 // AVX2: thirty-two bytes at a time.
 #define MV_AVX2 __attribute__((target("avx2")))
-
-MV_AVX2 std::size_t keyRunAvx2(const std::uint8_t* p, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-        __m256i s = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')),
-                                    _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('~')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('|')));
-        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(s));
-        if (mask != 0) return i + lowest(mask);
-    }
-    return keyRunScalar(p, i, n);
-}
-
-MV_AVX2 std::size_t valueRunAvx2(const std::uint8_t* p, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-        __m256i s = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(32), v),
-                                    _mm256_cmpgt_epi8(v, _mm256_set1_epi8('z')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\'')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')));
-        s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\')));
-        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(s));
-        if (mask != 0) return i + lowest(mask);
-    }
-    return valueRunScalar(p, i, n);
-}
 
 MV_AVX2 inline __m256i keySpecial32(__m256i v) {
     __m256i s = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')),
@@ -278,39 +214,6 @@ MV_AVX512 inline std::size_t lowest64(unsigned long long mask) {
     return static_cast<std::size_t>(__builtin_ctzll(mask));
 }
 
-MV_AVX512 std::size_t keyRunAvx512(const std::uint8_t* p, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        __m512i v = _mm512_loadu_si512(p + i);
-        __mmask64 s = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('~')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('|'));
-        if (s != 0) return i + lowest64(s);
-    }
-    return keyRunScalar(p, i, n);
-}
-
-MV_AVX512 std::size_t valueRunAvx512(const std::uint8_t* p, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        __m512i v = _mm512_loadu_si512(p + i);
-        __mmask64 s = _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(32)) |
-                      _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8('z')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('"')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\'')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>')) |
-                      _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\\'));
-        if (s != 0) return i + lowest64(s);
-    }
-    return valueRunScalar(p, i, n);
-}
-
 MV_AVX512 inline __mmask64 loadMask(std::size_t n) {
     return n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
 }
@@ -366,27 +269,18 @@ MV_AVX512 std::size_t tripleAvx512(const std::uint8_t* p, std::size_t i, std::si
 
 struct Variant {
     Isa isa;
-    std::size_t (*keyRun)(const std::uint8_t*, std::size_t);
-    std::size_t (*valueRun)(const std::uint8_t*, std::size_t);
     std::size_t (*triple)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, std::uint8_t,
                           std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t);
     std::uint64_t (*keyMask)(const std::uint8_t*, std::size_t);
     std::uint64_t (*valueMask)(const std::uint8_t*, std::size_t);
 };
 
-std::size_t keyRunPlain(const std::uint8_t* p, std::size_t n) {
-    return keyRunScalar(p, 0, n);
-}
-std::size_t valueRunPlain(const std::uint8_t* p, std::size_t n) {
-    return valueRunScalar(p, 0, n);
-}
-
 const Variant kVariants[] = {
-    {Isa::Scalar, keyRunPlain, valueRunPlain, tripleScalar, keyMaskScalar, valueMaskScalar},
+    {Isa::Scalar, tripleScalar, keyMaskScalar, valueMaskScalar},
 #if MV_X86
-    {Isa::Sse2, keyRunSse2, valueRunSse2, tripleSse2, keyMaskSse2, valueMaskSse2},
-    {Isa::Avx2, keyRunAvx2, valueRunAvx2, tripleAvx2, keyMaskAvx2, valueMaskAvx2},
-    {Isa::Avx512, keyRunAvx512, valueRunAvx512, tripleAvx512, keyMaskAvx512, valueMaskAvx512},
+    {Isa::Sse2, tripleSse2, keyMaskSse2, valueMaskSse2},
+    {Isa::Avx2, tripleAvx2, keyMaskAvx2, valueMaskAvx2},
+    {Isa::Avx512, tripleAvx512, keyMaskAvx512, valueMaskAvx512},
 #endif
 };
 
@@ -425,14 +319,6 @@ Isa activeIsa() {
 
 void useIsa(Isa isa) {
     gActive.store(&variantFor(isa), std::memory_order_relaxed);
-}
-
-std::size_t keyRun(const std::uint8_t* p, std::size_t n) {
-    return gActive.load(std::memory_order_relaxed)->keyRun(p, n);
-}
-
-std::size_t valueRun(const std::uint8_t* p, std::size_t n) {
-    return gActive.load(std::memory_order_relaxed)->valueRun(p, n);
 }
 
 std::uint64_t keyMask(const std::uint8_t* p, std::size_t n) {

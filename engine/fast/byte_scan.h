@@ -19,14 +19,11 @@ Isa bestIsa();
 Isa activeIsa();
 void useIsa(Isa isa);
 
-// How many bytes from p[0] on a key copies as they are: all but CR, LF, "/",
-// "<", ">", "~" and "|".
-std::size_t keyRun(const std::uint8_t* p, std::size_t n);
-// How many bytes from p[0] on a value copies as they are: codes 32 to 127
-// except those of a key and the escaped " ' \ { and }.
-std::size_t valueRun(const std::uint8_t* p, std::size_t n);
 // Bit k set for each byte p[k] (k < min(n, 64)) that a key, or a value,
-// does not copy as it is: the 64-byte steps of the one-pass writer.
+// does not copy as it is: for a key CR, LF, "/", "<", ">", "~" and "|"; for a
+// value also the codes below 32 and above 127 and " ' \ { } (the vector
+// variants mark 127 too, which the writer copies as it is). The 64-byte steps
+// of the one-pass writer.
 std::uint64_t keyMask(const std::uint8_t* p, std::size_t n);
 std::uint64_t valueMask(const std::uint8_t* p, std::size_t n);
 // The first i in [start, end) where p[i] is a0 or b0, p[i + 1] is a1 or b1 and

@@ -38,7 +38,7 @@ std::u16string widen(std::string_view bytes);
 struct FileRoot {
     std::string tag;
     std::size_t offset = 0;  // where the tag stands in its chunk
-    bool foreign = false;  // the tag held characters outside the code page
+    bool foreign = false;    // the tag held characters outside the code page
 };
 
 // The root tag as the reference SetMainXMLTag gave it.

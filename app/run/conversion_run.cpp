@@ -17,6 +17,7 @@
 #include "engine/source_probe.h"
 #include "engine/source_reader.h"
 #include "report/failure.h"
+#include "report/held_reports.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
 
@@ -137,40 +138,7 @@ void ConversionRun::convertRows() {
 
 namespace {
 
-// Holds the reports of reading ahead until the chunks before them have given
-// theirs, so that report lines come in the order of a chunk-by-chunk run.
-class HeldReports : public report::ErrorReport {
-public:
-    struct Entry {
-        std::string description;
-        report::Location where;
-        int step;
-    };
-    explicit HeldReports(report::ErrorReport& target) : m_target(target) {}
-    HeldReports(const HeldReports&) = delete;
-    HeldReports& operator=(const HeldReports&) = delete;
-    void show(const std::string& description, const report::Location& where, int step) override {
-        if (m_holding) {
-            m_held.push_back({description, where, step});
-        } else {
-            m_target.show(description, where, step);
-        }
-    }
-    void hold() { m_holding = true; }
-    std::vector<Entry> take() {
-        m_holding = false;
-        return std::exchange(m_held, {});
-    }
-    void release(std::vector<Entry>& entries) {
-        for (const Entry& e : entries) m_target.show(e.description, e.where, e.step);
-        entries.clear();
-    }
-
-private:
-    report::ErrorReport& m_target;
-    bool m_holding = false;
-    std::vector<Entry> m_held;
-};
+using report::HeldReports;
 
 // One chunk on its way: as read, narrowed, and converted when the one-pass
 // converter took it.

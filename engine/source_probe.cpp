@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/fast/byte_scan.h"
 #include "engine/native_text.h"
 
 namespace mv::engine {
@@ -32,21 +33,45 @@ bool Utf16FirstLine::markAt(const std::uint8_t* q, std::size_t avail, std::size_
 
 void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t base,
                           std::size_t marksBefore, bool marksOnly) {
-    for (std::size_t i = 0; i < n;) {
-        const void* zero = std::memchr(p + i, 0, n - i);
-        if (!zero) return;
-        const std::size_t o = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - p);
-        i = o + 1;
-        if ((base + o) % 2 == 0 || o == 0) continue;  // the low byte of a unit
-        const std::size_t start = o - 1;
-        if (marksOnly && start >= marksBefore) return;
-        const std::uint8_t low = p[start];
-        if (!marksOnly && (low == '\n' || low == '\r')) {
+    if (n < 2) return;
+    const std::size_t end = n - 1;  // a unit's high byte must follow
+    // The units that matter: a line end, or the first letter of a mark, each
+    // with a zero high byte. One vector scan per kind finds the next of each.
+    struct Kind {
+        std::uint8_t a, b;
+        std::size_t next;
+    };
+    std::vector<Kind> kinds{{'\n', '\r', 0}};
+    for (std::string_view mark : m_marks) {
+        const auto lower = static_cast<std::uint8_t>(mark[0]);
+        const auto upper =
+            static_cast<std::uint8_t>(lower >= 'a' && lower <= 'z' ? lower - 32 : lower);
+        if (std::none_of(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.a == lower; })) {
+            kinds.push_back({lower, upper, 0});
+        }
+    }
+    auto find = [&](Kind& kind, std::size_t from) {
+        kind.next = fast::triple(p, from, end, 1, kind.a, kind.b, 0, 0, 0, 0);
+    };
+    for (Kind& kind : kinds) find(kind, 0);
+    while (true) {
+        Kind* first = &kinds[0];
+        for (Kind& kind : kinds) {
+            if (kind.next < first->next) first = &kind;
+        }
+        const std::size_t at = first->next;
+        if (at == fast::kNone) return;
+        find(*first, at + 1);
+        if ((base + at) % 2 != 0) continue;  // a high byte, not a unit
+        if (marksOnly && at >= marksBefore) return;
+        const std::uint8_t low = p[at];
+        if (low == '\n' || low == '\r') {
+            if (marksOnly) continue;
             m_ended = true;
             return;
         }
         for (std::size_t mark = 0; mark < m_marks.size(); ++mark) {
-            if (lowerAscii(low) == m_marks[mark][0] && markAt(p + start, n - start, mark)) {
+            if (lowerAscii(low) == m_marks[mark][0] && markAt(p + at, n - at, mark)) {
                 m_found |= 1u << mark;
             }
         }
@@ -79,28 +104,48 @@ bool Utf16FirstLine::hasLine() const {
     return m_offset >= (m_bom ? 4u : 2u);
 }
 
+namespace {
+
+// Where "xml version" begins in p[0, n), letter case ignored, or npos.
+std::size_t findXmlVersion(const std::uint8_t* p, std::size_t n) {
+    const std::size_t len = kXmlVersion.size();
+    if (n < len) return std::string_view::npos;
+    for (std::size_t i = 0; i + len <= n; ++i) {
+        i = fast::triple(p, i, n - len + 1, len - 1, 'x', 'X', 'm', 'M', 'n', 'N');
+        if (i == fast::kNone) break;
+        std::size_t k = 2;
+        while (k < len && lowerAscii(p[i + k]) == kXmlVersion[k]) ++k;
+        if (k == len) return i;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
 void AnsiFirstLine::feed(std::string_view bytes) {
     if (ended() || bytes.empty()) return;
     m_any = true;
     const std::size_t lineEnd = std::min(bytes.find('\r'), bytes.find('\n'));
-    std::string text = m_tail;
-    text.append(bytes.substr(0, lineEnd));
-    for (std::size_t i = 0; i + kXmlVersion.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < kXmlVersion.size() &&
-               lowerAscii(static_cast<std::uint8_t>(text[i + k])) == kXmlVersion[k]) {
-            ++k;
-        }
-        if (k == kXmlVersion.size()) {
-            m_found = true;
-            return;
-        }
+    const std::string_view line = bytes.substr(0, lineEnd);
+    // A mark across the previous piece and this one, then one inside this one.
+    std::string joint = m_tail;
+    joint.append(line.substr(0, kXmlVersion.size() - 1));
+    auto bytesOf = [](std::string_view t) {
+        return reinterpret_cast<const std::uint8_t*>(t.data());
+    };
+    if (findXmlVersion(bytesOf(joint), joint.size()) != std::string_view::npos ||
+        findXmlVersion(bytesOf(line), line.size()) != std::string_view::npos) {
+        m_found = true;
+        return;
     }
     if (lineEnd != std::string_view::npos) {
         m_ended = true;
         return;
     }
-    m_tail = text.substr(text.size() > kXmlVersion.size() ? text.size() - kXmlVersion.size() : 0);
+    m_tail.append(
+        line.substr(line.size() > kXmlVersion.size() ? line.size() - kXmlVersion.size() : 0));
+    if (m_tail.size() > kXmlVersion.size() - 1)
+        m_tail.erase(0, m_tail.size() - (kXmlVersion.size() - 1));
 }
 
 OneReadSource::OneReadSource()

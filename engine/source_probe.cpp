@@ -33,7 +33,8 @@ bool Utf16FirstLine::markAt(const std::uint8_t* q, std::size_t avail, std::size_
 
 void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t base,
                           std::size_t marksBefore, bool marksOnly) {
-    if (n < 2) return;
+    // ANSI text has no zero bytes, so most pieces need no more than this.
+    if (n < 2 || !std::memchr(p + 1, 0, n - 1)) return;
     const std::size_t end = n - 1;  // a unit's high byte must follow
     // The units that matter: a line end, or the first letter of a mark, each
     // with a zero high byte. One vector scan per kind finds the next of each.

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
+#include "report/error_report.h"
 #include "tests/support/test_support.h"
 
 namespace mv::engine {
@@ -80,6 +82,62 @@ TEST(AnsiFirstLine, FindsTheDeclarationBeforeTheFirstLineEnds) {
             EXPECT_TRUE(line.ended());
         }
     }
+}
+
+// Generated files, some longer than a chunk: the one read answers both
+// first-line questions as the reference first-line tests do.
+TEST(OneReadSource, AnswersTheFirstLineQuestionsAsTheReferenceTests) {
+    const std::string_view pieces[] = {"xml version",
+                                       "XML Version",
+                                       "encoding=\"utf-16\"",
+                                       "ENCODING=\"UTF-32\"",
+                                       "<?",
+                                       "\r",
+                                       "\n",
+                                       "\r\n",
+                                       "e",
+                                       "x",
+                                       " ",
+                                       "\xFF\xFE",
+                                       "a"};
+    std::mt19937 random(5);
+    auto below = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    test::TempDir dir;
+    int answers[3] = {0, 0, 0};  // UTF-16 declared, declaration missing, declaration there
+    for (int i = 0; i < 400; ++i) {
+        std::string text;
+        const std::size_t count = below(12);
+        for (std::size_t k = 0; k < count; ++k) text += pieces[below(std::size(pieces))];
+        if (below(5) == 0)
+            text.insert(0, std::string(65536 - below(40), 'a'));  // marks across a chunk
+        std::string bytes = text;
+        if (below(2) == 0) {  // as UTF-16, sometimes with a zero byte out of step
+            std::u16string wide(text.begin(), text.end());
+            bytes = test::utf16Bytes(wide, below(3) == 0);
+            if (below(4) == 0) bytes.insert(below(bytes.size() + 1), 1, '\0');
+        }
+        const auto path = dir / ("f" + std::to_string(i));
+        test::writeBytes(path, bytes);
+        report::RecordingReport report;
+        const Flag16 utf16 = CheckFirsrStringFSO(test::u16(path), kYes, kNo, report);
+        const Flag16 missing = CheckFirsrStringFSO(test::u16(path), kNo, kYes, report);
+        std::optional<OneReadSource> source = OneReadSource::open(test::u16(path));
+        ASSERT_TRUE(source.has_value());
+        SourceChunk chunk;
+        while (source->next(chunk)) {
+        }
+        EXPECT_EQ(source->declaresUtf16(), utf16.isYes()) << test::printable(bytes.substr(0, 80));
+        if (!source->declaresUtf16()) {
+            EXPECT_EQ(source->declarationMissing(), missing)
+                << test::printable(bytes.substr(0, 80));
+        }
+        EXPECT_EQ(report.size(), 0u);
+        ++answers[utf16.isYes() ? 0 : missing.isYes() ? 1 : 2];
+    }
+    // Every answer came up often enough to count.
+    for (int count : answers) EXPECT_GT(count, 40);
 }
 
 }  // namespace

@@ -245,10 +245,20 @@ public:
                 w = base + m_out.size();
                 roomEnd = w + 4 * kRoom + m_out.size() / 2;
             }
-            // The bytes that need a look, 64 at a time; the rest move in runs.
-            const std::size_t avail = std::min<std::size_t>(64, n - i);
+            // The bytes that need a look, by aligned blocks of 64 whose masks
+            // are worked out once for all the keys and values in them; the
+            // rest move in runs.
+            const std::size_t block = i / 64;
+            const std::size_t offset = i % 64;
+            if (block != m_block) {
+                const std::size_t size = std::min<std::size_t>(64, n - block * 64);
+                m_keyBits = keyMask(p + block * 64, size);
+                m_valueBits = valueMask(p + block * 64, size);
+                m_block = block;
+            }
+            const std::size_t avail = std::min<std::size_t>(64 - offset, n - i);
             const bool inKey = m_inKey;
-            std::uint64_t special = inKey ? keyMask(p + i, avail) : valueMask(p + i, avail);
+            std::uint64_t special = (inKey ? m_keyBits : m_valueBits) >> offset;
             std::size_t pos = 0;
             while (special != 0) {
                 const std::size_t k = static_cast<std::size_t>(__builtin_ctzll(special));
@@ -362,6 +372,9 @@ private:
     }
 
     OutputBytes& m_out;
+    std::size_t m_block = kNone;  // the block of the text whose masks are kept
+    std::uint64_t m_keyBits = 0;
+    std::uint64_t m_valueBits = 0;
     bool m_started = false;
     bool m_inKey = true;
     std::size_t m_keyStart = 0;  // where the pending key and its "," began

@@ -87,7 +87,8 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_openSize = other.m_openSize;
         m_openTime = other.m_openTime;
         m_offset = std::exchange(other.m_offset, 0);
-        m_atEnd = std::exchange(other.m_atEnd, false);
+        m_rawBytes = other.m_rawBytes;
+        m_ended = other.m_ended;
     }
     return *this;
 }
@@ -140,20 +141,36 @@ void TextReader::requireOpen() const {
 bool TextReader::fill() {
     m_text.clear();
     m_pos = 0;
+    // A byte reading that has met the end does not ask again.
+    if (m_rawBytes && m_ended) {
+        m_bytes.clear();
+        return false;
+    }
     std::size_t want = m_format == TextFormat::Utf16 ? kReadBlock * 2 : kReadBlock;
     m_bytes.resize(want);
     std::size_t got = 0;
     while (got < want) {
         ssize_t n = ::read(m_fd, m_bytes.data() + got, want - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw systemFailure(errno, m_path);
+        if (n < 0) {
+            // Nothing of a failed read is handed out later as if it were text.
+            int error = errno;
+            m_bytes.clear();
+            m_pos = 0;
+            throw systemFailure(error, m_path);
+        }
         if (n == 0) {
-            m_atEnd = true;
+            m_ended = true;
             break;
         }
         got += static_cast<std::size_t>(n);
     }
     m_offset += static_cast<std::int64_t>(got);
+    if (m_rawBytes) {
+        m_bytes.resize(got);
+        m_pos = 0;
+        return got > 0;
+    }
     const auto* bytes = reinterpret_cast<const unsigned char*>(m_bytes.data());
     if (m_format == TextFormat::Ansi) {
         decodeAnsi(bytes, got, m_text);
@@ -179,7 +196,38 @@ bool TextReader::fill() {
 
 bool TextReader::AtEndOfStream() {
     requireOpen();
-    return m_pos == m_text.size() && !fill();
+    return m_pos == buffered() && !fill();
+}
+
+void TextReader::keepBytes() {
+    requireOpen();
+    if (m_format != TextFormat::Ansi || !m_text.empty()) {
+        throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
+    }
+    m_rawBytes = true;
+}
+
+void TextReader::readBytesInto(std::size_t count, std::string& out) {
+    requireOpen();
+    if (!m_rawBytes) throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
+    if (m_pos == m_bytes.size() && !fill()) {
+        out.clear();
+        return;
+    }
+    // A whole block changes hands; the buffer given back is refilled in
+    // place, without clearing it first.
+    if (m_pos == 0 && m_bytes.size() == count) {
+        out.swap(m_bytes);
+        m_pos = m_bytes.size();
+        return;
+    }
+    out.clear();
+    while (out.size() < count) {
+        if (m_pos == m_bytes.size() && !fill()) break;
+        std::size_t take = std::min(count - out.size(), m_bytes.size() - m_pos);
+        out.append(m_bytes, m_pos, take);
+        m_pos += take;
+    }
 }
 
 void TextReader::readInto(std::size_t count, std::u16string& out) {
@@ -254,7 +302,7 @@ void TextReader::Close() {
     requireOpen();
     // Only a reading that went to the end can tell a whole file from a file
     // cut short or grown under it.
-    const bool changed = m_atEnd && changedSinceOpen();
+    const bool changed = m_ended && changedSinceOpen();
     ::close(m_fd);
     m_fd = -1;
     if (changed) throw Failure(FailureKind::FileChanged, m_path);
@@ -364,6 +412,12 @@ void TextWriter::flush() {
 void TextWriter::Write(std::u16string_view text) {
     if (m_fd < 0) throwNotSet();
     encodeAnsi(text, m_buffer);
+    if (m_buffer.size() >= kWriteBlock) flush();
+}
+
+void TextWriter::WriteBytes(std::string_view bytes) {
+    if (m_fd < 0) throwNotSet();
+    m_buffer.append(bytes);
     if (m_buffer.size() >= kWriteBlock) flush();
 }
 

@@ -44,6 +44,11 @@ public:
     bool AtEndOfStream();
     // Up to `count` more characters into `out`, fewer only at the end.
     void readInto(std::size_t count, std::u16string& out);
+    // From now on an ANSI reading hands out its bytes as they are in the
+    // file, one per character, never widened; call before the first test.
+    void keepBytes();
+    // The next `count` bytes of a reading that keeps its bytes.
+    void readBytesInto(std::size_t count, std::string& out);
     // Consumes one line (ending at LF, CR or CR LF, the break not included)
     // and tells which marks it contains, ignoring letter case: bit i for
     // marks[i]. The line itself is never held whole, however long it is.
@@ -62,6 +67,7 @@ private:
     bool fill();
     void requireOpen() const;
     bool changedSinceOpen() const;
+    std::size_t buffered() const { return m_rawBytes ? m_bytes.size() : m_text.size(); }
 
     int m_fd = -1;
     TextFormat m_format = TextFormat::Ansi;
@@ -74,7 +80,8 @@ private:
     std::int64_t m_openSize = 0;
     timespec m_openTime{};
     std::int64_t m_offset = 0;  // bytes consumed from the start of the file
-    bool m_atEnd = false;       // a read found the end of the file
+    bool m_rawBytes = false;    // hands out m_bytes instead of decoding them
+    bool m_ended = false;       // a read has returned nothing
 };
 
 class TextWriter {
@@ -95,6 +102,8 @@ public:
     // Writes the text as ANSI bytes. Throws "object not set" when not open.
     // A failed write abandons the result and throws.
     void Write(std::u16string_view text);
+    // Writes bytes that are ANSI text already.
+    void WriteBytes(std::string_view bytes);
     // Puts the complete file in place of the target. Throws, the target
     // untouched, when the result was abandoned or anything on the way fails.
     void Close();

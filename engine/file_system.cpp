@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "engine/codepage.h"
@@ -51,12 +52,20 @@ void requireFollowable(const std::string& link, const struct stat& linkStat) {
 }
 
 // Follows a symbolic link at the target, so that the link stays and its file
-// gets the result, as an editor's save does.
-std::string resolvedTarget(const std::string& path) {
+// gets the result, as an editor's save does. Sets `found` to what stands at
+// the returned path, if anything: the last lstat has told it already unless a
+// link is left unfollowed.
+std::string resolvedTarget(const std::string& path, std::optional<struct stat>& found) {
     std::string target = path;
+    found.reset();
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
-        if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        // Where lstat fails, so would stat: nothing stands there.
+        if (lstat(target.c_str(), &st) != 0) return target;
+        if (!S_ISLNK(st.st_mode)) {
+            found = st;
+            return target;
+        }
         char buffer[4096];
         ssize_t n = readlink(target.c_str(), buffer, sizeof buffer);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) break;
@@ -64,7 +73,33 @@ std::string resolvedTarget(const std::string& path) {
         std::string link(buffer, static_cast<std::size_t>(n));
         target = link.front() == '/' ? link : folderOf(target) + "/" + link;
     }
+    struct stat st {};
+    if (stat(target.c_str(), &st) == 0) found = st;
     return target;
+}
+
+// What a result needs to know of its folder: the longest name it takes and
+// its file system. Results of a run go to one folder or a few, so each worker
+// keeps the facts of the folder it wrote to last instead of asking per file.
+struct FolderFacts {
+    std::string folder;
+    long nameMax = -1;
+    dev_t device = 0;
+};
+
+thread_local FolderFacts t_lastFolder;
+
+const FolderFacts* factsOf(const std::string& folder) {
+    if (!t_lastFolder.folder.empty() && t_lastFolder.folder == folder) return &t_lastFolder;
+    t_lastFolder = {};
+    struct stat st {};
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+    t_lastFolder = {folder, pathconf(folder.c_str(), _PC_NAME_MAX), st.st_dev};
+    return &t_lastFolder;
+}
+
+void forgetFacts() {
+    t_lastFolder = {};
 }
 
 }  // namespace
@@ -163,7 +198,16 @@ bool TextReader::fill() {
             m_ended = true;
             break;
         }
+        const bool shortRead = static_cast<std::size_t>(n) < want - got;
         got += static_cast<std::size_t>(n);
+        // A short read that brings us to the size the file had when it was
+        // opened is its end; asking once more only to hear "nothing" costs a
+        // call per small file. A file grown or cut meanwhile is still caught
+        // when the reader is closed.
+        if (shortRead && m_offset + static_cast<std::int64_t>(got) == m_openSize) {
+            m_ended = true;
+            break;
+        }
     }
     m_offset += static_cast<std::int64_t>(got);
     if (m_rawBytes) {
@@ -350,10 +394,11 @@ void TextWriter::Abandon(const std::string& reason) noexcept {
 
 TextWriter TextWriter::create(const std::string& nativePath) {
     TextWriter writer;
-    writer.m_target = resolvedTarget(nativePath);
+    std::optional<struct stat> found;
+    writer.m_target = resolvedTarget(nativePath, found);
     const std::string& target = writer.m_target;
-    struct stat st {};
-    if (stat(target.c_str(), &st) == 0) {
+    if (found) {
+        const struct stat& st = *found;
         if (S_ISDIR(st.st_mode)) throw Failure(FailureKind::PathFileAccessError, nativePath);
         // A device or pipe at the result's place is never replaced by a file.
         if (!S_ISREG(st.st_mode)) throw Failure(FailureKind::NotARegularFile, nativePath);
@@ -365,11 +410,17 @@ TextWriter TextWriter::create(const std::string& nativePath) {
     writer.m_folder = folder;
     // The name is only used when the file is complete; refuse it now if the
     // folder could never hold it.
-    long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+    const FolderFacts* facts = factsOf(folder);
+    long nameMax = facts ? facts->nameMax : pathconf(folder.c_str(), _PC_NAME_MAX);
     std::size_t nameLength = target.size() - target.find_last_of('/') - 1;
-    if (nameMax > 0 && nameLength > static_cast<std::size_t>(nameMax)) {
-        throw systemFailure(ENAMETOOLONG, nativePath);
+    auto tooLong = [&] { return nameMax > 0 && nameLength > static_cast<std::size_t>(nameMax); };
+    if (tooLong() && facts) {
+        // A refusal rests on the folder as it is now, not as it was.
+        forgetFacts();
+        facts = nullptr;
+        nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
     }
+    if (tooLong()) throw systemFailure(ENAMETOOLONG, nativePath);
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == EISDIR)) {
         // No unnamed files here (NFS, most FUSE mounts): a named one, which a
@@ -384,10 +435,18 @@ TextWriter TextWriter::create(const std::string& nativePath) {
             if (fd < 0 && errno != EEXIST) break;
         }
     }
-    if (fd < 0) throw systemFailure(errno, nativePath);
+    if (fd < 0) {
+        int error = errno;
+        forgetFacts();
+        throw systemFailure(error, nativePath);
+    }
     writer.m_fd = fd;
-    struct stat opened {};
-    if (fstat(fd, &opened) == 0) writer.m_device = opened.st_dev;
+    if (facts) {
+        writer.m_device = facts->device;
+    } else {
+        struct stat opened {};
+        if (fstat(fd, &opened) == 0) writer.m_device = opened.st_dev;
+    }
     writer.m_buffer.reserve(kWriteBlock);
     return writer;
 }

@@ -1,6 +1,7 @@
 #include "cli/sources.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "app/run/paths.h"
 #include "engine/native_text.h"
@@ -13,11 +14,23 @@ namespace mv::cli {
 void forEachSource(const std::vector<std::string>& arguments, std::u16string_view pattern,
                    const std::function<void(const std::u16string& path)>& take,
                    report::ErrorReport& report) {
+    // The command never changes its current folder, so one look at it serves
+    // every relative name.
+    std::optional<std::filesystem::path> current;
+    std::error_code currentError;
     for (const auto& argument : arguments) {
         // Rows hold full paths, as the window's list does; a relative name
         // would otherwise put its result "beside" it in the root folder.
         std::error_code error;
-        auto full = std::filesystem::absolute(argument, error);
+        std::filesystem::path full;
+        std::filesystem::path given(argument);
+        if (given.empty() || given.is_absolute()) {
+            full = std::filesystem::absolute(given, error);
+        } else {
+            if (!current && !currentError) current = std::filesystem::current_path(currentError);
+            error = currentError;
+            if (!error) full = *current / given;
+        }
         if (error) {
             // A relative name whose current folder is gone has no full path;
             // its result would land in the root folder.

@@ -127,7 +127,12 @@ std::vector<std::u16string> ListFolderFiles(std::u16string_view folder,
     DirHandle dir(raw);
     while (const dirent* entry = readdir(dir.get())) {
         std::u16string name = engine::fromNative(entry->d_name);
-        if (MatchesPattern(pattern, name) && IsOpenableFile(base + name)) names.push_back(name);
+        if (!MatchesPattern(pattern, name)) continue;
+        // The listing tells a plain file or a folder without opening it; a
+        // link, or a file system that does not say, is looked at.
+        const bool plain = entry->d_type == DT_REG;
+        const bool ask = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        if (plain || (ask && IsOpenableFile(base + name))) names.push_back(name);
     }
     return names;
 }

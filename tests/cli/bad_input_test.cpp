@@ -364,6 +364,23 @@ TEST(BadInput, UnwritableResultsAreReportedAndTouchNothing) {
     }
 }
 
+// A folder's name limit, known from an earlier result there, still refuses a
+// name that is too long, and the earlier result stands.
+TEST(BadInput, NameTooLongAfterAnotherResultInTheSameFolder) {
+    TempDir dir;
+    const std::string longName = std::string(251, 'n') + ".xml";
+    writeBytes(dir / "good.xml", kNoteXml);
+    writeBytes(dir / longName, kNoteXml);
+    fs::create_directory(dir / "out");
+    auto r = runCli(dir.path(), {"convert", "-o", "out", "good.xml", longName});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(mentions(r.err,
+                         "(name too long) [in Tessaline2021/08/31.Form1.PushButton7_Click "
+                         "at line 158]"));
+    EXPECT_EQ(readBytes(dir / "out" / "good.json"), kNoteJson);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+}
+
 // Runs the CLI so that permission bits hold: root ignores them, so under root
 // the run drops to the unprivileged user 65534.
 

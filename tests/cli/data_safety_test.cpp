@@ -244,6 +244,10 @@ TEST(DataSafety, PathsThatCannotBeWorkedOutWriteNothing) {
          "sh -c " + quoted("mkdir gone && cd gone && rmdir ../gone && exec " +
                            commandLine(cliPath(), {"convert", vanished})),
          2, "the current folder is gone"},
+        {"every relative source in a current folder that is gone",
+         "sh -c " + quoted("mkdir gone && cd gone && rmdir ../gone && exec " +
+                           commandLine(cliPath(), {"convert", vanished, "second.xml"})),
+         2, "second.xml (the current folder is gone)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -347,14 +347,20 @@ TEST_F(ConversionRunTest, SourceThatChangesWhileReadPublishesNothing) {
     struct Row {
         const char* name;
         std::function<void(const std::filesystem::path&)> change;
+        std::size_t size = 140000;
     } rows[] = {
         {"grown", [](const auto& path) { std::ofstream(path, std::ios::app) << "<more/>"; }},
         {"cut short", [](const auto& path) { std::filesystem::resize_file(path, 70000); }},
+        // A small file is read whole at once, its end known from its size.
+        {"small, grown after it was read",
+         [](const auto& path) { std::ofstream(path, std::ios::app) << "<more/>"; }, 3000},
+        {"small, cut short after it was read",
+         [](const auto& path) { std::filesystem::resize_file(path, 1000); }, 3000},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         host.rows.clear();
-        auto source = addSource("moving.xml", "<a>" + std::string(140000, 'x') + "</a>");
+        auto source = addSource("moving.xml", "<a>" + std::string(row.size, 'x') + "</a>");
         writeBytes(dir / "moving.json", "old result");
         int yields = 0;
         host.onYield = [&] {

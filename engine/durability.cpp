@@ -15,6 +15,10 @@ namespace mv::engine {
 namespace {
 // How often results written so far are pushed out while a run goes on.
 constexpr auto kWriteBackPeriod = std::chrono::milliseconds(200);
+// A run of small files is over before this: its files are many and
+// tiny, and syncing them while the run still adds more only makes each new
+// file wait on the journal. The sync at the end gets them all at once.
+constexpr auto kWriteBackDelay = std::chrono::milliseconds(1000);
 }  // namespace
 
 SyncLedger::~SyncLedger() {
@@ -38,6 +42,7 @@ void SyncLedger::note(dev_t device, const std::string& folder) {
 
 void SyncLedger::writeBackLoop() {
     std::unique_lock lock(m_mutex);
+    if (m_wake.wait_for(lock, kWriteBackDelay, [&] { return m_stopping; })) return;
     while (!m_wake.wait_for(lock, kWriteBackPeriod, [&] { return m_stopping; })) {
         std::vector<int> fds;
         for (const auto& [device, handle] : m_handles) {

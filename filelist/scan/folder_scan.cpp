@@ -1,7 +1,6 @@
 #include "filelist/scan/folder_scan.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,13 +95,10 @@ bool matchFrom(std::u16string_view pattern, std::u16string_view name) {
 bool IsOpenableFile(std::u16string_view path) {
     std::string native = engine::toNative(path);
     if (native.empty()) return false;
-    // Opening for neither reading nor writing needs no permission on the file.
-    int fd = ::open(native.c_str(), O_PATH | O_CLOEXEC);
-    if (fd < 0) return false;
+    // Like opening for neither reading nor writing, a stat needs no
+    // permission on the file itself, only on the folders on its way.
     struct stat st {};
-    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
+    return stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool HasBadCharacters(std::u16string_view name) {

@@ -104,6 +104,7 @@ package: deps
 bench: build
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
+	[ ! -x $(BUILD)/bin/marrowvale-window-run ] || bench/window_vs_cli.sh $(BUILD)/bin
 
 clean:
 	rm -rf $(BUILD) $(PACKAGE_BUILD)

@@ -92,6 +92,22 @@ done
 [ "$count" -gt 0 ] && [ "$(ls "$tmp/out" | wc -l)" -eq "$count" ] ||
     fail "$(ls "$tmp/out" | wc -l) results for $count samples"
 
+# Every long option the CLI offers is in its manual page and its completions.
+cli="$root/usr/bin/marrowvale-cli"
+manual="$(zcat "$root/usr/share/man/man1/marrowvale-cli.1.gz" | sed 's/\\-/-/g')"
+completions="$root/usr/share/bash-completion/completions/marrowvale-cli"
+zsh_completion="$(ls "$root"/usr/share/zsh/*/_marrowvale-cli)"
+fish_completion="$root/usr/share/fish/vendor_completions.d/marrowvale-cli.fish"
+for command in convert script; do
+    for option in $("$cli" "$command" --help | grep -oE -- '--[a-z][a-z0-9-]+' | sort -u); do
+        grep -qF -- "$option" <<<"$manual" || fail "the manual page lacks $command $option"
+        grep -qF -- "$option" "$completions" || fail "the bash completion lacks $command $option"
+        grep -qF -- "$option" "$zsh_completion" || fail "the zsh completion lacks $command $option"
+        grep -qF -- "-l ${option#--}" "$fish_completion" || fail "the fish completion lacks $command $option"
+    done
+done
+bash -n "$completions" || fail "the bash completion does not parse"
+
 # The manual pages render without warnings where man is installed.
 if command -v man >/dev/null; then
     for page in "$root"/usr/share/man/man1/*.1.gz; do

@@ -19,11 +19,13 @@ endif
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Only `make package` checks its work with these.
 CHECK_PACKAGES := lintian appstream
+# Only the benchmarks need these (system calls per file).
+BENCH_PACKAGES := strace
 FUZZ_SECONDS ?= 60
 
 PACKAGE_BUILD := $(BUILD)-deb
 
-.PHONY: all deps configure build test run bench fuzz install package clean
+.PHONY: all deps bench-deps configure build test run bench fuzz install package clean
 
 all: build
 
@@ -104,7 +106,10 @@ package: deps
 	done
 	@echo "Package: $$(ls $(PACKAGE_BUILD)/*.deb)"
 
-bench: build
+bench-deps:
+	$(call install_missing,$(BENCH_PACKAGES))
+
+bench: build bench-deps
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
 	[ ! -x $(BUILD)/bin/marrowvale-window-run ] || bench/window_vs_cli.sh $(BUILD)/bin

@@ -81,9 +81,12 @@ int convert(const ConvertOptions& options) {
     std::size_t converted = 0;
     std::vector<std::u16string> batch;
     auto runBatch = [&] {
+        // One file gets every worker for its chunks; several share them by file.
+        const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
         CliHost host(std::move(batch), toFolder, folder, terminal);
         batch.clear();
         app::ConversionRun run(host, reports.immediate(), parallel ? &*parallel : nullptr);
+        run.setChunkWorkers(chunkWorkers);
         run.PushButton7_Click();
         reports.restart();
         for (const auto& message : host.messages()) {
@@ -122,7 +125,7 @@ int runMain(int argc, char** argv) {
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
         ->excludes(out);
-    convertCmd->add_option("-j,--jobs", options.jobs, "Files converted at once (default: cores)")
+    convertCmd->add_option("-j,--jobs", options.jobs, "Files converted at once, or chunks of a single file (default: cores)")
         ->check(CLI::Range(1u, 1024u));
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");
     convertCmd->add_flag("--dry-run", options.dryRun,

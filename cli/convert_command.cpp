@@ -3,8 +3,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,9 +18,16 @@
 #include "app/run/conversion_run.h"
 #include "app/run/paths.h"
 #include "cli/cli_host.h"
+#include "cli/cpu_count.h"
+#include "cli/escape.h"
+#include "cli/file_ledger.h"
+#include "cli/file_list_reader.h"
 #include "cli/parallel_dispatcher.h"
+#include "cli/report_writer.h"
 #include "cli/script_command.h"
+#include "cli/shard.h"
 #include "cli/sources.h"
+#include "cli/standard_streams.h"
 #include "cli/terminal.h"
 #include "engine/native_text.h"
 
@@ -31,79 +42,216 @@ namespace {
 struct ConvertOptions {
     std::string outputDir;
     bool beside = false;
-    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    unsigned jobs = usableCpus();
     bool quiet = false;
+    bool verbose = false;
     bool dryRun = false;
     bool allFiles = false;
+    bool nul = false;
+    std::string filesFrom;
+    std::string reportPath;
+    std::string shard;
     std::vector<std::string> files;
 };
 
+void printMessage(const std::string& text) {
+    std::string line = "marrowvale-cli: " + escapeForTerminal(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 void printMessage(std::u16string_view text) {
-    std::fprintf(stderr, "marrowvale-cli: %s\n", engine::toNative(text).c_str());
+    printMessage(engine::toNative(text));
+}
+
+// Standard output could not take everything: say so, as a failed command.
+int outputFailed(int error) {
+    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
+    return kExitReported;
 }
 
 // Files handed to one run of the conversion: a folder of any size streams
 // through runs of this many files, so memory stays flat.
 constexpr std::size_t kBatch = 4096;
 
+// Every source of the command line and of the --files-from list, in order,
+// that falls into the shard. `listed` counts them all, shard or not. False
+// when the list could not be read.
+bool listSources(const ConvertOptions& options, const std::optional<Shard>& shard,
+                 report::ErrorReport& report, std::int64_t& listed,
+                 const std::function<void(const Source&)>& take) {
+    auto one = [&](const std::string& name) {
+        forEachSource(
+            name, options.allFiles,
+            [&](const Source& source) {
+                ++listed;
+                if (!shard || shard->holds(source.name)) take(source);
+            },
+            report);
+    };
+    for (const auto& file : options.files) one(file);
+    if (options.filesFrom.empty()) return true;
+    const bool fromStdin = options.filesFrom == "-";
+    std::FILE* list = fromStdin ? stdin : std::fopen(options.filesFrom.c_str(), "r");
+    if (list == nullptr) {
+        printMessage(options.filesFrom + ": " + std::strerror(errno));
+        return false;
+    }
+    bool ok = readNames(list, options.nul ? '\0' : '\n', one);
+    if (!ok) printMessage(options.filesFrom + ": " + std::strerror(errno));
+    if (!fromStdin) std::fclose(list);
+    return ok;
+}
+
+int dryRun(const ConvertOptions& options, const std::optional<Shard>& shard, bool toFolder,
+           const std::u16string& folder, FileLedger& ledger) {
+    // Each source and its result path, in conversion order; nothing is written.
+    std::int64_t listed = 0, shown = 0;
+    bool ok = listSources(options, shard, ledger.immediate(), listed, [&](const Source& source) {
+        ++shown;
+        auto output = app::ConversionRun::outputPathFor(
+            source.path, toFolder, !toFolder,
+            source.subfolder.empty() ? folder : folder + u"/" + source.subfolder);
+        std::string a = engine::toNative(source.path), b = engine::toNative(output);
+        if (options.nul) {
+            std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
+            std::fwrite(b.c_str(), 1, b.size() + 1, stdout);
+        } else {
+            std::printf("%s\t%s\n", escapeForTerminal(a).c_str(), escapeForTerminal(b).c_str());
+        }
+    });
+    if (!ok) return kExitUsage;
+    if (listed == 0) printMessage(app::kNoFilesAdded);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
+    return listed == 0 ? kExitUsage : ledger.anyReport() ? kExitReported : kExitOk;
+}
+
+// `convert -`: standard input to standard output.
+int convertStream(Terminal& terminal, FileLedger& ledger) {
+    std::optional<StreamedSource> stream;
+    try {
+        stream.emplace();
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitReported;
+    }
+    const std::u16string source = engine::fromNative(stream->source());
+    const std::u16string folder = engine::fromNative(stream->resultFolder());
+    ledger.setLabel(source, u"-");
+    ledger.listed();
+    ledger.listComplete();
+    LedgerDispatcher dispatcher(ledger, nullptr);
+    CliHost host({source}, true, folder, terminal);
+    ledger.startRun(host.rows());
+    app::ConversionRun run(host, ledger.immediate(), &dispatcher);
+    run.PushButton7_Click();
+    ledger.endRun();
+    terminal.clearProgress();
+    try {
+        stream->copyOut(
+            engine::toNative(app::ConversionRun::outputPathFor(source, true, false, folder)));
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitReported;
+    }
+    if (std::fflush(stdout) != 0) return outputFailed(errno);
+    return ledger.anyReport() ? kExitReported : kExitOk;
+}
+
 int convert(const ConvertOptions& options) {
     const bool toFolder = !options.outputDir.empty();
     const std::u16string folder = engine::fromNative(options.outputDir);
-    const std::u16string pattern = options.allFiles ? u"*.*" : u"*.xml";
+    std::optional<Shard> shard;
+    if (!options.shard.empty()) {
+        shard = Shard::parse(options.shard);
+        if (!shard) {
+            printMessage("--shard takes K/N, with 1 <= K <= N: " + options.shard);
+            return kExitUsage;
+        }
+    }
+    const auto dashes = std::count(options.files.begin(), options.files.end(), "-");
+    if (dashes > 0 &&
+        (options.files.size() > 1 || !options.filesFrom.empty() || toFolder || options.beside)) {
+        printMessage(
+            "- (standard input to standard output) goes alone, without --files-from, -o or "
+            "--beside");
+        return kExitUsage;
+    }
     if (toFolder && !app::IsFolder(folder)) {
         printMessage(app::kFolderMissing);  // nothing is touched
         return kExitUsage;
     }
-    Terminal terminal(!options.quiet && !options.dryRun && isatty(STDERR_FILENO));
-    OrderedReports reports(terminal);
-
-    if (options.dryRun) {
-        // Each source and its result path, in conversion order; nothing is written.
-        bool any = false;
-        forEachSource(
-            options.files, pattern,
-            [&](const std::u16string& source) {
-                any = true;
-                auto output =
-                    app::ConversionRun::outputPathFor(source, toFolder, !toFolder, folder);
-                std::printf("%s\t%s\n", engine::toNative(source).c_str(),
-                            engine::toNative(output).c_str());
-            },
-            reports.immediate());
-        if (!any) printMessage(app::kNoFilesAdded);
-        if (std::fflush(stdout) != 0) return kExitReported;
-        return !any ? kExitUsage : reports.anyReport() ? kExitReported : kExitOk;
+    std::optional<ReportWriter> records;
+    if (!options.reportPath.empty()) {
+        try {
+            records.emplace(options.reportPath);
+        } catch (const std::runtime_error& e) {
+            printMessage(e.what());
+            return kExitUsage;
+        }
     }
+    Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
+                      Terminal::canShowProgress());
+    FileLedger ledger(terminal, options.verbose, records ? &*records : nullptr);
+    auto finish = [&](int code) -> int {
+        if (records && !records->close()) {
+            printMessage("cannot write the report " + options.reportPath + ": " +
+                         std::strerror(errno));
+            return kExitReported;
+        }
+        return code;
+    };
+    if (dashes > 0) return finish(convertStream(terminal, ledger));
+    if (options.dryRun) return finish(dryRun(options, shard, toFolder, folder, ledger));
 
     std::optional<ParallelDispatcher> parallel;
-    if (options.jobs > 1) parallel.emplace(options.jobs, reports);
+    if (options.jobs > 1) parallel.emplace(options.jobs, ledger);
+    LedgerDispatcher dispatcher(ledger, parallel ? &*parallel : nullptr);
     bool usageError = false;
-    std::size_t converted = 0;
-    std::vector<std::u16string> batch;
+    std::int64_t listed = 0, taken = 0;
+    std::vector<std::u16string> batch, batchFolders;
+    std::u16string lastMade;
     auto runBatch = [&] {
-        CliHost host(std::move(batch), toFolder, folder, terminal);
+        CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
-        app::ConversionRun run(host, reports.immediate(), parallel ? &*parallel : nullptr);
+        batchFolders.clear();
+        ledger.startRun(host.rows());
+        app::ConversionRun run(host, ledger.immediate(), &dispatcher);
         run.PushButton7_Click();
-        reports.restart();
+        ledger.endRun();
         for (const auto& message : host.messages()) {
             usageError =
                 usageError || message == app::kNoFilesAdded || message == app::kFolderMissing;
         }
     };
-    forEachSource(
-        options.files, pattern,
-        [&](const std::u16string& source) {
-            batch.push_back(source);
-            if (++converted % kBatch == 0) runBatch();
-        },
-        reports.immediate());
-    // The last files; with none at all, the run says "No files added.".
-    if (!batch.empty() || converted == 0) runBatch();
+    bool listOk =
+        listSources(options, shard, ledger.immediate(), listed, [&](const Source& source) {
+            ledger.listed();
+            batch.push_back(source.path);
+            if (toFolder) {
+                // A folder's tree is mirrored under the output folder.
+                std::u16string into =
+                    source.subfolder.empty() ? folder : folder + u"/" + source.subfolder;
+                if (!source.subfolder.empty() && into != lastMade) {
+                    std::error_code
+                        ignored;  // a folder that cannot be made fails at the result's step
+                    std::filesystem::create_directories(engine::toNative(into), ignored);
+                    lastMade = into;
+                }
+                batchFolders.push_back(std::move(into));
+            }
+            if (++taken % kBatch == 0) runBatch();
+        });
+    ledger.listComplete();
+    // The last files; with none at all, the run says "No files added." (a
+    // shard that holds none of a list's files has simply nothing to do).
+    if (!batch.empty() || (listed == 0 && listOk)) runBatch();
     terminal.clearProgress();
-    if (usageError) return kExitUsage;
+    if (!listOk) return finish(kExitUsage);
+    if (usageError) return finish(kExitUsage);
+    std::string summary = ledger.summary();
+    if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
-    return reports.anyReport() ? kExitReported : kExitOk;
+    return finish(ledger.anyReport() || !summary.empty() ? kExitReported : kExitOk);
 }
 
 }  // namespace
@@ -112,26 +260,53 @@ int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 all files converted, 1 a failure was reported, 2 usage error.");
+    app.footer("Exit status: 0 all files converted, 1 a failure was reported, 2 usage error.\n");
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");
-    auto* out =
-        convertCmd->add_option("-o,--output-dir", options.outputDir, "Write every result into DIR")
-            ->option_text("DIR");
+    auto* out = convertCmd
+                    ->add_option("-o,--output-dir", options.outputDir,
+                                 "Write every result into DIR; a FOLDER's tree is mirrored there")
+                    ->option_text("DIR");
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
-        ->excludes(out);
-    convertCmd->add_option("-j,--jobs", options.jobs, "Files converted at once (default: cores)")
-        ->check(CLI::Range(1u, 1024u));
+        ->excludes(out)
+        ->option_text(" ");
+    convertCmd
+        ->add_option("-j,--jobs", options.jobs,
+                     "Files converted at once (default: the CPUs this process may use)")
+        ->check(CLI::Range(1u, 1024u))
+        ->option_text("N");
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");
+    convertCmd->add_flag("-v,--verbose", options.verbose,
+                         "Print every report line of a file, not only its first");
     convertCmd->add_flag("--dry-run", options.dryRun,
                          "Print each source and its result path; write nothing");
     convertCmd->add_flag("--all-files", options.allFiles,
-                         "Take every file of a folder, not only *.xml");
-    convertCmd->add_option("FILE", options.files,
-                           "XML files and folders, converted in the order given; a folder "
-                           "gives its *.xml files and those of its sub-folders, level by level");
+                         "Take every file of a folder except .json files, not only *.xml");
+    convertCmd
+        ->add_option("--files-from", options.filesFrom,
+                     "Also convert the files and folders named in LIST, one per line (- reads "
+                     "standard input)")
+        ->option_text("LIST");
+    convertCmd->add_flag("-0,--null", options.nul,
+                         "Names in LIST end with NUL, not a line end; --dry-run prints "
+                         "NUL-separated names too");
+    convertCmd
+        ->add_option("--report", options.reportPath,
+                     "Write one JSON line per source to FILE (- is standard output)")
+        ->option_text("FILE");
+    convertCmd
+        ->add_option("--shard", options.shard,
+                     "Convert only the sources that fall into shard K of N (by a hash of the "
+                     "name as listed)")
+        ->option_text("K/N");
+    convertCmd
+        ->add_option("FILE|FOLDER", options.files,
+                     "XML files and folders, converted in the order given; a folder gives its "
+                     "*.xml files and those of its sub-folders, level by level; - alone reads "
+                     "standard input and writes the result to standard output")
+        ->option_text(" ");
 
     std::string scriptFile;
     auto* scriptCmd =
@@ -140,8 +315,15 @@ int runMain(int argc, char** argv) {
         ->required();
     scriptCmd->footer(
         "Exit status: 0 the script ran, 1 it could not be read, was not accepted or failed, "
-        "2 usage error.");
+        "2 usage error.\n");
 
+    // A first word that is no option names a command.
+    if (argc > 1 && argv[1][0] != '-' && std::string_view(argv[1]) != "convert" &&
+        std::string_view(argv[1]) != "script") {
+        printMessage("unknown command '" + std::string(argv[1]) +
+                     "' (commands: convert, script; --help shows them)");
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -23,7 +23,7 @@ std::string pathKey(const std::u16string& path) {
 
 }  // namespace
 
-ParallelDispatcher::ParallelDispatcher(unsigned jobs, OrderedReports& reports)
+ParallelDispatcher::ParallelDispatcher(unsigned jobs, FileLedger& reports)
     : m_reports(reports), m_limit(std::max(64u, jobs * 16)) {
     for (unsigned i = 0; i < std::max(1u, jobs); ++i)
         m_workers.emplace_back([this] { workerLoop(); });

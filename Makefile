@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 # Debian packages the build, the tests, the benchmarks and the fuzzers need.
-PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
+PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
             time qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 

@@ -1,5 +1,6 @@
 #include "cli/script_command.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,9 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
-#include "engine/native_text.h"
 #include "json/script.h"
+#include "json/utf8_text.h"
 #include "report/failure.h"
 #include "report/step_runner.h"
 
@@ -17,11 +19,19 @@ namespace mv::cli {
 
 namespace {
 
-void printError(const std::string& text) {
-    std::fprintf(stderr, "marrowvale-cli: %s\n", text.c_str());
+// Messages may hold any character, NUL included: written by length, whole.
+void writeWhole(std::FILE* to, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), to);
+    std::fflush(to);
 }
 
-// The whole file, or standard input for "-"; throws report::Failure.
+void printError(const std::string& text) {
+    writeWhole(stderr, "marrowvale-cli: " + text + "\n");
+}
+
+// The whole script, or standard input for "-"; throws report::Failure. A
+// script beyond kMaxScriptBytes is refused before it fills memory: a stream
+// such as /dev/zero would otherwise be read for ever.
 std::string readAll(const std::string& file) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(nullptr, std::fclose);
     std::FILE* in = stdin;
@@ -30,10 +40,23 @@ std::string readAll(const std::string& file) {
         if (!owned) throw report::systemFailure(errno, file);
         in = owned.get();
     }
+    const std::string tooLarge = (file == "-" ? std::string("standard input") : file) +
+                                 ": a script may not be larger than 1 GiB (" +
+                                 std::to_string(kMaxScriptBytes) + " bytes)";
+    struct stat status {};
+    if (fstat(fileno(in), &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) > kMaxScriptBytes) {
+        throw report::Failure(report::FailureKind::Overflow, tooLarge);
+    }
     std::string bytes;
     char buffer[65536];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        if (got > kMaxScriptBytes - bytes.size()) {
+            throw report::Failure(report::FailureKind::Overflow, tooLarge);
+        }
+        bytes.append(buffer, got);
+    }
     if (std::ferror(in)) throw report::systemFailure(errno, file);
     return bytes;
 }
@@ -41,7 +64,7 @@ std::string readAll(const std::string& file) {
 // Lines of the reader's errors end in CR LF; the terminal wants LF.
 std::string terminalLines(const std::u16string& text) {
     std::string lines;
-    for (char c : engine::toNative(text)) {
+    for (char c : json::utf8FromText(text)) {
         if (c != '\r') lines += c;
     }
     if (!lines.empty() && lines.back() != '\n') lines += '\n';
@@ -51,41 +74,37 @@ std::string terminalLines(const std::u16string& text) {
 }  // namespace
 
 void TerminalDialogs::alert(const std::u16string& title, const std::u16string& message) {
-    std::string line = title.empty() ? std::string() : engine::toNative(title) + ": ";
-    line += engine::toNative(message);
-    std::fprintf(m_messages, "%s\n", line.c_str());
-    std::fflush(m_messages);
+    std::string line = title.empty() ? std::string() : json::utf8FromText(title) + ": ";
+    line += json::utf8FromText(message);
+    writeWhole(m_messages, line + "\n");
 }
 
 std::u16string TerminalDialogs::input(const std::u16string& prompt, const std::u16string& title,
                                       const std::u16string& preset) {
-    std::string ask = title.empty() ? std::string() : engine::toNative(title) + ": ";
-    ask += engine::toNative(prompt);
-    if (!preset.empty()) ask += " [" + engine::toNative(preset) + "]";
-    std::fprintf(m_messages, "%s: ", ask.c_str());
-    std::fflush(m_messages);
+    std::string ask = title.empty() ? std::string() : json::utf8FromText(title) + ": ";
+    ask += json::utf8FromText(prompt);
+    if (!preset.empty()) ask += " [" + json::utf8FromText(preset) + "]";
+    writeWhole(m_messages, ask + ": ");
 
     char* line = nullptr;
     std::size_t capacity = 0;
     ssize_t got = getline(&line, &capacity, m_in);
     std::unique_ptr<char, void (*)(void*)> owned(line, std::free);
     if (got < 0) {  // the end of input cancels
-        std::fputc('\n', m_messages);
+        writeWhole(m_messages, "\n");
         return {};
     }
     // An answer typed on a terminal ends its own line; a piped one does not show.
-    if (!isatty(fileno(m_in))) std::fputc('\n', m_messages);
+    if (!isatty(fileno(m_in))) writeWhole(m_messages, "\n");
     std::string answer(line, static_cast<std::size_t>(got));
     while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
-    return answer.empty() ? preset : engine::fromNative(answer);
+    return answer.empty() ? preset : json::textFromUtf8(answer);
 }
 
 void TerminalDialogs::parserError(const std::u16string& errors) {
     m_parserErrorShown = true;
-    std::fprintf(m_messages, "marrowvale-cli: %s\n%s",
-                 engine::toNative(json::kParserErrorCaption).c_str(),
-                 terminalLines(errors).c_str());
-    std::fflush(m_messages);
+    writeWhole(m_messages, "marrowvale-cli: " + json::utf8FromText(json::kParserErrorCaption) +
+                               "\n" + terminalLines(errors));
 }
 
 int runScript(const std::string& file) {
@@ -98,15 +117,17 @@ int runScript(const std::string& file) {
 
     TerminalDialogs dialogs(stdin, stderr);
     json::cJSONScript script(dialogs);
-    std::u16string output;
-    if (auto failure =
-            report::failureOf([&] { output = script.Eval(engine::fromNative(bytes)); })) {
+    std::string text;
+    if (auto failure = report::failureOf([&] {
+            std::u16string source = json::textFromUtf8(bytes);
+            std::string().swap(bytes);  // the script's bytes are not needed any more
+            text = json::utf8FromText(script.Eval(source));
+        })) {
         printError("the script failed: " + *failure);
         return 1;
     }
     if (dialogs.parserErrorShown()) return 1;
 
-    std::string text = engine::toNative(output);
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
         printError(std::string("cannot write the output: ") + std::strerror(errno));

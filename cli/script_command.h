@@ -1,10 +1,12 @@
 /* marrowvale-cli script FILE: runs a script written as JSON (json/script.h)
-   and prints its output on standard output, exactly, as UTF-8.
+   and prints its output on standard output, exactly, as UTF-8. The script is
+   read as UTF-8 too (json/utf8_text.h) and may be at most 1 GiB.
 
    The script's boxes use the terminal: "alert" writes to standard error;
    "input" asks on standard error and reads one line from standard input. */
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -12,8 +14,11 @@
 
 namespace mv::cli {
 
-// Exit status 0 when the script ran; 1 when it could not be read, the reader
-// did not accept it, it failed, or its output could not be written.
+inline constexpr std::size_t kMaxScriptBytes = std::size_t{1} << 30;
+
+// Exit status 0 when the script ran; 1 when it could not be read or was too
+// large, the reader did not accept it, it failed (memory running out too), or
+// its output could not be written.
 int runScript(const std::string& file);
 
 class TerminalDialogs : public json::ScriptDialogs {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "json/script.h"
+#include "json/utf8_text.h"
 #include "report/failure.h"
 
 namespace {
@@ -37,7 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mv::json::cJSONScript script(dialogs);
         try {
             script.Eval(*text);
-            script.Eval(*text);  // again, with the variables of the first run
+            // Again, with the variables of the first run; what the CLI would
+            // write must be well-formed UTF-8, which reads back unchanged.
+            std::string out = mv::json::utf8FromText(script.Eval(*text));
+            if (mv::json::utf8FromText(mv::json::textFromUtf8(out)) != out) __builtin_trap();
         } catch (const mv::report::Failure&) {
             // A script that cannot run ends with a failure: expected.
         }

@@ -40,6 +40,13 @@ void incrementDigits(std::string& digits) {
     digits.insert(digits.begin(), '1');
 }
 
+// Digits without leading zeros that fit the 96-bit mantissa.
+bool fitsMantissa(const std::string& digits) {
+    constexpr std::string_view kLargest = "79228162514264337593543950335";  // 2^96 - 1
+    return digits.size() < kLargest.size() ||
+           (digits.size() == kLargest.size() && std::string_view(digits) <= kLargest);
+}
+
 }  // namespace
 
 Decimal::Decimal(std::int64_t value) : m_negative(value < 0) {
@@ -93,34 +100,34 @@ Decimal Decimal::parse(std::u16string_view text) {
     if (digits.empty()) return result;
 
     std::int64_t scale = fractionDigits - exponent;
-    if (static_cast<std::int64_t>(digits.size()) - scale > kMaxDigits) {
+    if (static_cast<std::int64_t>(digits.size()) - scale > kMaxIntegerDigits) {
         throw Failure(FailureKind::Overflow, quoted(text));
     }
     if (scale < 0) {
         digits.append(static_cast<std::size_t>(-scale), '0');
         scale = 0;
     }
+    // Drop the fraction digits that do not fit, rounding once from the digits
+    // as written; if the rounded mantissa is still too large, one digit more.
     const auto length = static_cast<std::int64_t>(digits.size());
-    // Drop the digits that do not fit, rounding half away from zero.
-    std::int64_t drop = std::max<std::int64_t>({0, scale - kMaxDigits, length - kMaxDigits});
-    if (drop > 0) {
-        bool roundUp = drop <= length && digits[static_cast<std::size_t>(length - drop)] >= '5';
-        digits.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, length - drop)));
-        scale -= drop;
-        if (roundUp) incrementDigits(digits);
-        if (digits.empty()) return result;
-        if (static_cast<std::int64_t>(digits.size()) - scale > kMaxDigits) {
-            throw Failure(FailureKind::Overflow, quoted(text));
+    std::int64_t drop = std::max<std::int64_t>({0, scale - kMaxScale, length - kMaxIntegerDigits});
+    std::string kept;
+    for (;; ++drop) {
+        if (drop > scale) throw Failure(FailureKind::Overflow, quoted(text));
+        kept = digits.substr(0, static_cast<std::size_t>(std::max<std::int64_t>(0, length - drop)));
+        if (drop > 0 && drop <= length && digits[static_cast<std::size_t>(length - drop)] >= '5') {
+            incrementDigits(kept);
         }
+        if (fitsMantissa(kept)) break;
     }
-    while (scale > 0 && digits.back() == '0') {
-        digits.pop_back();
+    scale -= drop;
+    while (scale > 0 && !kept.empty() && kept.back() == '0') {
+        kept.pop_back();
         --scale;
     }
-    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
-    if (digits.empty()) return result;
+    if (kept.empty()) return result;
 
-    result.m_digits = std::move(digits);
+    result.m_digits = std::move(kept);
     result.m_scale = static_cast<int>(scale);
     result.m_negative = negative;
     return result;

@@ -1,6 +1,7 @@
-// Decimal: an exact decimal number of at most 28 significant digits, read from
-// and written as text with a period as the separator whatever the locale.
-// No floating point is involved anywhere.
+// Decimal: an exact decimal number, a 96-bit whole number scaled by a power of
+// ten from 10^0 to 10^-28, so up to +-79,228,162,514,264,337,593,543,950,335.
+// Read from and written as text with a period as the separator whatever the
+// locale. No floating point is involved anywhere.
 #pragma once
 
 #include <cstdint>
@@ -11,17 +12,18 @@ namespace mv::json {
 
 class Decimal {
 public:
-    static constexpr int kMaxDigits = 28;
+    static constexpr int kMaxScale = 28;          // digits after the period
+    static constexpr int kMaxIntegerDigits = 29;  // digits of 2^96 - 1
 
     Decimal() = default;  // zero
     explicit Decimal(std::int64_t value);
 
     // Reads an optional sign, digits with at most one period, and an optional
     // exponent ("e" or "E", optional sign, digits). Digits beyond the 28th
-    // significant one, or beyond the 28th after the period, are rounded half
-    // away from zero. Throws report::Failure: InvalidArgument when the text is
-    // not a number of that form, Overflow when its integer part needs more
-    // than 28 digits.
+    // after the period, or that would take the whole number beyond 96 bits,
+    // are rounded half away from zero. Throws report::Failure: InvalidArgument
+    // when the text is not a number of that form, Overflow when its magnitude,
+    // rounded, is above 79,228,162,514,264,337,593,543,950,335.
     static Decimal parse(std::u16string_view text);
 
     // "-12.5", "0", "1000", "0.001": no exponent, no trailing zeros after the

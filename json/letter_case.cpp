@@ -1,56 +1,63 @@
 #include "json/letter_case.h"
 
+#include <algorithm>
+#include <span>
+
+#include "json/case_table.h"
+
 namespace mv::json {
 
 namespace {
 
-char16_t lower(char16_t c) {
-    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 0x20);
-    if (c < 0xC0) return c;
-    if (c <= 0xDE) return c == 0xD7 ? c : static_cast<char16_t>(c + 0x20);
-    // Latin Extended-A pairs capitals on even codes up to U+0137 and on odd
-    // codes from U+0139 to U+0148, then on even codes again up to U+017E.
-    if (c >= 0x0100 && c <= 0x0137 && c != 0x0130) return c % 2 ? c : static_cast<char16_t>(c + 1);
-    if (c >= 0x0139 && c <= 0x0148) return c % 2 ? static_cast<char16_t>(c + 1) : c;
-    if (c >= 0x014A && c <= 0x0177) return c % 2 ? c : static_cast<char16_t>(c + 1);
-    if (c == 0x0178) return 0x00FF;
-    if (c >= 0x0179 && c <= 0x017E) return c % 2 ? static_cast<char16_t>(c + 1) : c;
-    if (c >= 0x0391 && c <= 0x03AB && c != 0x03A2) return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x0400 && c <= 0x040F) return static_cast<char16_t>(c + 0x50);
-    if (c >= 0x0410 && c <= 0x042F) return static_cast<char16_t>(c + 0x20);
-    return c;
+char32_t mapped(std::span<const CaseRun> runs, char32_t c) {
+    // The last run that starts at or before c.
+    auto after =
+        std::upper_bound(runs.begin(), runs.end(), c,
+                         [](char32_t code, const CaseRun& run) { return code < run.first; });
+    if (after == runs.begin()) return c;
+    const CaseRun& run = *(after - 1);
+    if (c > run.last || (c - run.first) % run.stride != 0) return c;
+    return static_cast<char32_t>(static_cast<std::int32_t>(c) + run.delta);
 }
 
-char16_t upper(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-    if (c < 0xE0) return c;
-    if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 0x20);
-    if (c == 0xFF) return 0x0178;
-    if (c >= 0x0100 && c <= 0x0137 && c != 0x0131) return c % 2 ? static_cast<char16_t>(c - 1) : c;
-    if (c >= 0x0139 && c <= 0x0148) return c % 2 ? c : static_cast<char16_t>(c - 1);
-    if (c >= 0x014A && c <= 0x0177) return c % 2 ? static_cast<char16_t>(c - 1) : c;
-    if (c >= 0x0179 && c <= 0x017E) return c % 2 ? c : static_cast<char16_t>(c - 1);
-    if (c >= 0x03B1 && c <= 0x03CB && c != 0x03C2) return static_cast<char16_t>(c - 0x20);
-    if (c >= 0x0430 && c <= 0x044F) return static_cast<char16_t>(c - 0x20);
-    if (c >= 0x0450 && c <= 0x045F) return static_cast<char16_t>(c - 0x50);
-    return c;
+bool isHigh(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
 }
 
-template <class Map>
-std::u16string mapped(std::u16string_view text, Map map) {
+bool isLow(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+std::u16string mappedText(std::u16string_view text, std::span<const CaseRun> runs,
+                          char16_t asciiFirst, int asciiDelta) {
     std::u16string out(text);
-    for (char16_t& c : out) c = map(c);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i];
+        if (c < 0x80) {  // most names and values are ASCII
+            if (c >= asciiFirst && c < asciiFirst + 26)
+                out[i] = static_cast<char16_t>(c + asciiDelta);
+        } else if (isHigh(c) && i + 1 < out.size() && isLow(out[i + 1])) {
+            // No mapping leaves the supplementary planes, so the pair stays a pair.
+            char32_t code = 0x10000 + ((char32_t{c} - 0xD800) << 10) + (out[i + 1] - 0xDC00);
+            code = mapped(runs, code) - 0x10000;
+            out[i] = static_cast<char16_t>(0xD800 + (code >> 10));
+            out[i + 1] = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+            ++i;
+        } else if (!isHigh(c) && !isLow(c)) {
+            out[i] = static_cast<char16_t>(mapped(runs, c));
+        }
+    }
     return out;
 }
 
 }  // namespace
 
 std::u16string lowerCase(std::u16string_view text) {
-    return mapped(text, lower);
+    return mappedText(text, lowerCaseRuns(), u'A', 0x20);
 }
 
 std::u16string upperCase(std::u16string_view text) {
-    return mapped(text, upper);
+    return mappedText(text, upperCaseRuns(), u'a', -0x20);
 }
 
 }  // namespace mv::json

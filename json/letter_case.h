@@ -1,6 +1,7 @@
 // Letter case for the script evaluator's command names, comparisons and
-// placeholder tags: ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic.
-// Other characters are left as they are, so the result has the same length.
+// placeholder tags: the Unicode simple case mappings, one character to one,
+// also beyond the basic plane. The result has the length of the text; a lone
+// surrogate is left as it is.
 #pragma once
 
 #include <string>

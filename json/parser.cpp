@@ -1,5 +1,6 @@
 #include "json/parser.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -75,6 +76,15 @@ void JsonReader::addErrorLine(std::u16string_view line) {
     m_errors.append(line).append(kCrLf);
 }
 
+std::u16string JsonReader::quotedRest(std::u16string_view text, Pos position) {
+    std::u16string_view rest = restOf(text, position);
+    if (engine::length(rest) <= m_restBudget) {
+        m_restBudget -= engine::length(rest);
+        return std::u16string(rest);
+    }
+    return std::u16string(nextChars(text, position, 20)) + u"...";
+}
+
 bool JsonReader::enterContainer(std::u16string_view text, Pos position) {
     if (m_depth < kMaxDepth) {
         ++m_depth;
@@ -91,6 +101,7 @@ std::optional<Value> JsonReader::ReadJSONText(std::u16string_view text, Pos& pos
     m_depth = 0;
     m_tooDeep = false;
     m_badWordAt = Pos();
+    m_restBudget = std::max<std::int64_t>(engine::length(text), kMinRestBudget);
     if (position.value() < 1) position = Pos(1);
 
     std::optional<Value> result;
@@ -177,9 +188,10 @@ Map JsonReader::ReadObject(std::u16string_view text, Pos& position) {
     SkipBlanks(text, position);
     if (!enterContainer(text, position)) return map;
     position = position + 1;  // over "{", or whatever stands in its place
+    // A bad true/false/null word leaves the position on itself; the map reads
+    // on from there, so the word begins the next member's name.
     while (!m_tooDeep) {
         SkipBlanks(text, position);
-        if (position == m_badWordAt) break;
         if (isAt(text, position, u'}')) {
             position = position + 1;
             break;
@@ -367,7 +379,7 @@ Value JsonReader::ReadBoolean(std::u16string_view text, Pos& position) {
     }
     m_badWordAt = position;
     addErrorLine(u"Invalid Boolean at position " + decimalText(position) + u" : " +
-                 std::u16string(restOf(text, position)));
+                 quotedRest(text, position));
     return false;
 }
 
@@ -379,7 +391,7 @@ Value JsonReader::ReadNull(std::u16string_view text, Pos& position) {
     }
     m_badWordAt = position;
     addErrorLine(u"Invalid null value at position " + decimalText(position) + u" : " +
-                 std::u16string(restOf(text, position)));
+                 quotedRest(text, position));
     return Value();
 }
 

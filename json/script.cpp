@@ -2,14 +2,12 @@
 
 #include <optional>
 
-#include "engine/native_text.h"
-#include "engine/string_builder.h"
 #include "json/letter_case.h"
+#include "json/utf8_text.h"
 #include "report/failure.h"
 
 namespace mv::json {
 
-using engine::cStringBuilder;
 using report::Failure;
 using report::FailureKind;
 
@@ -39,9 +37,18 @@ std::string kindName(const Value& value) {
     throw Failure(FailureKind::InvalidArgument, why);
 }
 
+// A failure's text ends at its first NUL, so a NUL in a name is written as
+// \u0000 there.
 std::string quotedName(const std::u16string& name) {
     std::string quoted(1, '"');
-    quoted.append(engine::toNative(name)).push_back('"');
+    for (char c : utf8FromText(name)) {
+        if (c == '\0') {
+            quoted += "\\u0000";
+        } else {
+            quoted += c;
+        }
+    }
+    quoted.push_back('"');
     return quoted;
 }
 
@@ -62,13 +69,15 @@ std::u16string rawField(const Map* arguments, const std::u16string& name,
     return value != nullptr ? plainText(*value, owner) : std::u16string();
 }
 
-void append(cStringBuilder& out, std::u16string_view piece) {
-    if (static_cast<std::size_t>(out.Length()) + piece.size() > cJSONScript::kMaxTextLength) {
+// Texts grow by doubling, so many small pieces cost one copy each; the bound
+// keeps a text within what a 16-bit text can hold.
+void append(std::u16string& out, std::u16string_view piece) {
+    if (piece.size() > cJSONScript::kMaxTextLength - out.size()) {
         throw Failure(
             FailureKind::Overflow,
             "a script text beyond " + std::to_string(cJSONScript::kMaxTextLength) + " characters");
     }
-    out.Append(piece);
+    out.append(piece);
 }
 
 bool holds(const std::u16string& type, const std::u16string& value1, const std::u16string& value2) {
@@ -119,7 +128,7 @@ std::u16string cJSONScript::Eval(const std::u16string& script) {
     const List* elements = result->asList();
     if (elements == nullptr) cannotRun("the script is " + kindName(*result) + ", not a list");
 
-    cStringBuilder out;
+    std::u16string out;
     for (const Value& element : *elements) {
         if (element.isNull()) {
             append(out, u"null");
@@ -132,7 +141,7 @@ std::u16string cJSONScript::Eval(const std::u16string& script) {
                       "; it must be a text, null, a map or a list");
         }
     }
-    return out.toString();
+    return out;
 }
 
 std::u16string cJSONScript::ExecCommand(const Value& value) {
@@ -146,9 +155,9 @@ std::u16string cJSONScript::ExecCommand(const Value& value) {
         case Value::Kind::Boolean:
             return *value.asBoolean() ? u"true" : u"false";
         case Value::Kind::Array: {
-            cStringBuilder out;
+            std::u16string out;
             for (const Value& element : *value.asList()) append(out, ExecCommand(element));
-            return out.toString();
+            return out;
         }
         case Value::Kind::Object:
             return execMap(*value.asMap());
@@ -161,9 +170,9 @@ std::u16string cJSONScript::ExecCommand(const Value& value) {
 }
 
 std::u16string cJSONScript::execMap(const Map& map) {
-    cStringBuilder out;
+    std::u16string out;
     for (const auto& member : map.members()) append(out, execMember(member.name, member.value));
-    return out.toString();
+    return out;
 }
 
 std::u16string cJSONScript::field(const Map* arguments, const std::u16string& name) {
@@ -240,7 +249,7 @@ std::u16string cJSONScript::execMember(const std::u16string& name, const Value& 
     }
 
     // Any other name is a placeholder for a later stage to fill in.
-    cStringBuilder parameters;
+    std::u16string parameters;
     if (text != nullptr) {
         append(parameters, *text);
     } else if (arguments != nullptr) {
@@ -251,13 +260,13 @@ std::u16string cJSONScript::execMember(const std::u16string& name, const Value& 
             first = false;
         }
     }
-    cStringBuilder tag;
+    std::u16string tag;
     append(tag, u"<%");
     append(tag, upperCase(name));
     append(tag, u"(");
-    append(tag, parameters.view());
+    append(tag, parameters);
     append(tag, u")%>");
-    return tag.toString();
+    return tag;
 }
 
 }  // namespace mv::json

@@ -1,6 +1,6 @@
 /* The JSON reader and the script evaluator (no Qt, standard library only).
 
-   decimal        Decimal, the exact number type of at most 28 digits.
+   decimal        Decimal, the exact number type of the 96-bit decimal range.
    value          Value: ordered Map, List, text, number, boolean, null, empty.
    parser         JsonReader::ReadJSONText, the lenient reader, and the error
                   lines it collects in ParserErrors().
@@ -8,6 +8,9 @@
                   returns its output text; Variables live across calls.
    script_dialogs ScriptDialogs, through which "alert", "input" and the parser
                   error box reach the user.
+   letter_case    lowerCase, upperCase: Unicode simple case mapping from the
+                  table that tools/gen_case_table.py generates.
+   utf8_text      Scripts in and out as UTF-8.
 
    The reader never throws: its problems are error lines. The evaluator throws
    report::Failure for a script it cannot run, and the caller of Eval shows
@@ -46,10 +49,10 @@ public:
     // ExecCommand calls deeper than this yield kNestingError instead.
     static constexpr std::int32_t kMaxNestLevel = 40;
     static constexpr std::u16string_view kNestingError = u"ERROR: Nesting level exceeded.";
-    // A text the evaluator builds may not grow beyond this many characters
-    // (an Overflow failure): a few "set"s that double a variable would
-    // otherwise exhaust memory.
-    static constexpr std::size_t kMaxTextLength = std::size_t{1} << 24;
+    // A text the evaluator builds may not grow beyond what a 16-bit text can
+    // hold (an Overflow failure). Memory may run out before that: then the
+    // evaluation ends with the out-of-memory failure (std::bad_alloc).
+    static constexpr std::size_t kMaxTextLength = 2'147'483'647;
 
     explicit cJSONScript(ScriptDialogs& dialogs) : m_dialogs(dialogs) {}
 

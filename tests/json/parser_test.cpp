@@ -105,7 +105,11 @@ TEST(JsonReader, ReadsNumbersExactlyWithAPeriod) {
          u"Invalid procedure call or argument: \"1.2.3\" is not a number: , 4]\r\n"},
         {"malformed in a map", u"{\"p\": 1-2, \"q\": 3}", "{}",
          u"Invalid procedure call or argument: \"1-2\" is not a number: p\r\n"},
-        {"too large", u"[1e28]", "[]", u"Overflow: \"1e28\": ]\r\n"},
+        {"the whole 96-bit range",
+         u"[-79228162514264337593543950335, 7.9228162514264337593543950335]",
+         "[-79228162514264337593543950335,7.9228162514264337593543950335]", u""},
+        {"too large", u"[79228162514264337593543950336]", "[]",
+         u"Overflow: \"79228162514264337593543950336\": ]\r\n"},
         {"a capitalised word is no boolean", u"[True]", "[]",
          u"Invalid procedure call or argument: \"\" is not a number: True]\r\n"},
     };
@@ -132,8 +136,15 @@ TEST(JsonReader, WritesEachProblemAsOneLine) {
         {"bad boolean ends the list", u"[1, tru, 2]", "[1]",
          u"Invalid Boolean at position 5 : tru, 2]\r\n"},
         {"bad null ends the list", u"[nul]", "[]", u"Invalid null value at position 2 : nul]\r\n"},
-        {"a bad word in a map ends it", u"{\"a\": nul, \"b\": 1}", "{\"a\":empty}",
-         u"Invalid null value at position 7 : nul, \"b\": 1}\r\n"},
+        {"a bad word in a map is kept and begins the next name", u"{\"a\": nul, \"b\": 1}",
+         "{\"a\":empty,\"nul,b\":1}", u"Invalid null value at position 7 : nul, \"b\": 1}\r\n"},
+        {"a bad word in a map reads the rest as a name", u"[{\"a\":tru}]",
+         "[{\"a\":false,\"tru}]\":empty}]",
+         u"Invalid Boolean at position 7 : tru}]\r\n"
+         u"Missing '}': [{\"a\":tru}]\r\n"
+         u"Missing ']': [{\"a\":tru}]\r\n"},
+        {"a map reads on after a list ended by a bad word", u"{\"l\": [nul], \"b\": 1}",
+         "{\"l\":[],\"nul],b\":1}", u"Invalid null value at position 8 : nul], \"b\": 1}\r\n"},
         {"no colon after a quoted name", u"{\"a\" 1}", "{\"a\":1}",
          u"Invalid Key at position 6 : a\r\n"},
         {"a map ends at an opening bracket", u"{[1]}", "{}", u""},
@@ -200,15 +211,26 @@ TEST(JsonReader, BoundsTheNestingDepth) {
 TEST(JsonReader, ReportsABadWordOnceWhateverSurroundsIt) {
     // Each bad word quotes the rest of the text; read again by every
     // container around it, a large text would take quadratic time and memory.
-    std::u16string text = u"{";
+    std::u16string words;
+    for (int i = 0; i < 100'000; ++i) words += u"t,";
+    Read lists = readAll(u"[[[" + words);
+    EXPECT_EQ(lists.tree, "[[[]]]");
+    EXPECT_TEXT(u"Invalid Boolean at position 4 : " + words + u"\r\n", lists.errors);
+
+    // A map reads on after each bad word, and every second word is another
+    // bad value: the first line quotes the rest in full, the later ones are
+    // cut once the quotes reach the text's length.
+    std::u16string members = u"{";
     for (int i = 0; i < 100'000; ++i) {
         std::string key = "k" + std::to_string(i);
-        text += std::u16string(key.begin(), key.end()) + u":t,";
+        members += std::u16string(key.begin(), key.end()) + u":t,";
     }
-    Read got = readAll(u"[[" + text);
-    EXPECT_EQ(got.tree, "[[{\"k0\":false}]]");
-    EXPECT_EQ(got.errors.size(), text.size() + 30);
-    EXPECT_TRUE(got.errors.starts_with(u"Invalid Boolean at position 7 : t,k1:t,"));
+    Read maps = readAll(u"[[" + members);
+    EXPECT_TRUE(maps.tree.starts_with("[[{\"k0\":false,\"t,k1\":false,\"t,k2\":false"));
+    EXPECT_TRUE(maps.errors.starts_with(u"Invalid Boolean at position 7 : t,k1:t,"));
+    EXPECT_NE(maps.errors.find(u"Invalid Boolean at position 12 : t,k2:t,k3:t,k4:t,k5:...\r\n"),
+              std::u16string::npos);
+    EXPECT_LT(maps.errors.size(), 10 * members.size());  // about 60 per line
 }
 
 TEST(JsonReader, NeverReadsOutOfBounds) {

@@ -28,12 +28,13 @@ std::string quoted(const std::string& word) {
 }
 
 // Runs the CLI in `dir` with `input` as standard input and its output in files.
-Result runScript(const TempDir& dir, const std::vector<std::string>& args,
-                 const std::string& input) {
+// `shell` comes first in the command line, e.g. a ulimit.
+Result runScript(const TempDir& dir, const std::vector<std::string>& args, const std::string& input,
+                 const std::string& shell = "") {
     const char* cli = std::getenv("MV_CLI");
     if (cli == nullptr) throw std::runtime_error("MV_CLI is not set");
     writeBytes(dir / ".stdin", input);
-    std::string command = "cd " + quoted(dir.path().string()) + " && " + quoted(cli);
+    std::string command = "cd " + quoted(dir.path().string()) + " && " + shell + quoted(cli);
     for (const auto& arg : args) command += " " + quoted(arg);
     command += " <.stdin >.stdout 2>.stderr";
     int status = std::system(command.c_str());
@@ -128,6 +129,68 @@ TEST(ScriptCommand, RunsAScriptFromAFileOrStandardInput) {
         EXPECT_EQ(r.out, row.out);
         EXPECT_NE(r.err.find(row.errPart), std::string::npos) << r.err;
     }
+}
+
+// broke: messages were printed up to their first NUL, losing the rest and the
+// line end; lone surrogates came out as raw bytes or paired across one.
+TEST(ScriptCommand, WritesEveryCharacterWholeAndAsWellFormedUtf8) {
+    using namespace std::string_literals;
+    struct Row {
+        const char* name;
+        std::string script;
+        std::string input;
+        std::string out;
+        std::string err;  // all of standard error
+    } rows[] = {
+        {"alert", "[{'alert': {'title': 'T\0', 'message': 'a\0b'}}]"s, "", "", "T\0: a\0b\n"s},
+        {"input prompt", "[{'input': {'prompt': 'P\0Q', 'default': 'd\0'}}]"s, "\n", "d\0"s,
+         "P\0Q [d\0]: \n"s},
+        {"parser error lines", "['a\0b'"s, "", "",
+         "marrowvale-cli: Parser Error\nMissing ']': ['a\0b'\n"s},
+        {"a script saved as UTF-16", utf16Bytes(u"['ab'", false), "", "",
+         "marrowvale-cli: Parser Error\nInvalid procedure call or argument: \"\" is not a "
+         "number: \0'\0a\0b\0'\0\n"s},
+        {"failure line", "[{'a\0b': 1}]"s, "", "",
+         "marrowvale-cli: the script failed: Invalid procedure call or argument: the value of "
+         "\"a\\u0000b\" is a number; it must be a text, a map or a list\n"},
+        {"a lone low surrogate", "['\\udcff']", "", "\xEF\xBF\xBD", ""},
+        {"a lone high surrogate before a raw byte", "['\\ud83d\xB8']", "",
+         "\xEF\xBF\xBD\xEF\xBF\xBD", ""},
+        {"an escaped pair", "['\\ud83d\\ude00']", "", "\xF0\x9F\x98\x80", ""},
+        {"a byte that is not UTF-8", "['caf\xE9']", "", "caf\xEF\xBF\xBD", ""},
+        {"an answer that is not UTF-8", "['\\ud83d', {'input': {}}]", "\xB8\n",
+         "\xEF\xBF\xBD\xEF\xBF\xBD", ": \n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        writeBytes(dir / "s.json", row.script);
+        Result r = runScript(dir, {"script", "s.json"}, row.input);
+        EXPECT_EQ(r.out, row.out);
+        EXPECT_EQ(r.err, row.err);
+    }
+}
+
+TEST(ScriptCommand, RefusesAScriptBeyond1GiBAndEndsCleanlyWithoutMemory) {
+    TempDir dir;
+    // Sparse: refused by its size before anything is read.
+    writeBytes(dir / "big.json", "");
+    fs::resize_file(dir / "big.json", (std::uintmax_t{1} << 30) + 1);
+    Result big = runScript(dir, {"script", "big.json"}, "");
+    EXPECT_EQ(big.exitCode, 1);
+    EXPECT_EQ(big.err,
+              "marrowvale-cli: Overflow: big.json: a script may not be larger than 1 GiB "
+              "(1073741824 bytes)\n");
+
+    // Each step doubles a variable, far beyond the memory the process may take.
+    std::string doubling = "[{set: {name: 'a', value: 'xx'}}";
+    for (int i = 0; i < 31; ++i)
+        doubling += ", {set: {name: 'a', value: [{get: {name: 'a'}}, {get: {name: 'a'}}]}}";
+    writeBytes(dir / "s.json", doubling + ", 'not reached']");
+    Result memory = runScript(dir, {"script", "s.json"}, "", "ulimit -v 262144 && ");
+    EXPECT_EQ(memory.exitCode, 1);
+    EXPECT_EQ(memory.out, "");
+    EXPECT_EQ(memory.err, "marrowvale-cli: the script failed: Out of memory\n");
 }
 
 TEST(ScriptCommand, ConvertStillWorksBesideIt) {

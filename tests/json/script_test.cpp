@@ -92,6 +92,12 @@ TEST(cJSONScript, TurnsOtherNamesIntoPlaceholderTags) {
         {"numbers as decimal text", u"[{\"n\": {\"a\": 2.50, \"b\": -0}}]", u"<%N(2.5,0)%>"},
         {"parameters are not evaluated", u"[{\"p\": {\"a\": \"{get}\"}}]", u"<%P({get})%>"},
         {"upper case beyond ASCII", u"[{\"größe\": \"x\"}]", u"<%GRÖßE(x)%>"},
+        {"final sigma", u"[{\"ς\": \"x\"}]", u"<%Σ(x)%>"},
+        {"Greek with tonos, Armenian, Vietnamese", u"[{\"άώ_աֆ_ệ\": \"x\"}]", u"<%ΆΏ_ԱՖ_Ệ(x)%>"},
+        {"fullwidth, Latin Extended-B, Georgian", u"[{\"ａｚ_ǆƀ_ა\": \"x\"}]",
+         u"<%ＡＺ_ǄɃ_Ა(x)%>"},
+        {"beyond the basic plane", u"[{\"\U00010428\U0001E922\": \"x\"}]",
+         u"<%\U00010400\U0001E900(x)%>"},
     };
     for (const auto& row : rows) check(row);
 }
@@ -196,6 +202,11 @@ TEST(cJSONScript, ComparesTextsByEachType) {
         {"unknown type never holds", u"ne", u"\"a\"", u"\"b\"", u"no"},
         {"empty type never holds", u"", u"\"a\"", u"\"a\"", u"no"},
         {"eq beyond ASCII", u"eq", u"\"ÄΩЖ\"", u"\"äωж\"", u"yes"},
+        {"eq: fullwidth, tonos, Armenian, Cherokee", u"eq", u"\"ＡΆԱᏸ\"", u"\"ａάաᏰ\"",
+         u"yes"},
+        {"eq: dotted capital I is i", u"eq", u"\"İ\"", u"\"i\"", u"yes"},
+        {"eq: final sigma is not sigma", u"eq", u"\"ς\"", u"\"Σ\"", u"no"},
+        {"eq beyond the basic plane", u"eq", u"\"\U00010400\"", u"\"\U00010428\"", u"yes"},
         {"characters above the surrogates sort after them", u"gt", u"\"\\uFF01\"", u"\"\\uD800\"",
          u"yes"},
     };
@@ -349,20 +360,23 @@ TEST(cJSONScript, NestLevelReturnsAfterAFailure) {
     EXPECT_EQ(script.NestLevel(), 0);
 }
 
+// broke: texts were bounded at 16,777,216 characters, so a valid script with
+// a longer result failed with an overflow.
 TEST(cJSONScript, BoundsTheTextsItBuilds) {
-    // Each step doubles the variable: without a bound, a short script would
-    // exhaust memory.
+    // Each step doubles the variable, to 2^24 characters; then one more.
     std::u16string doubling = u"[{\"set\": {\"name\": \"a\", \"value\": \"xx\"}}";
-    for (int i = 0; i < 24; ++i) {
+    for (int i = 0; i < 23; ++i) {
         doubling +=
             u", {\"set\": {\"name\": \"a\", \"value\": [{\"get\": {\"name\": \"a\"}}, "
             u"{\"get\": {\"name\": \"a\"}}]}}";
     }
     RecordingDialogs dialogs;
     cJSONScript script(dialogs);
-    EXPECT_THROW(script.Eval(doubling + u"]"), report::Failure);
-    EXPECT_EQ(script.Variables().find(u"a")->size(), cJSONScript::kMaxTextLength);
+    EXPECT_EQ(script.Eval(doubling + u", {\"get\": {\"name\": \"a\"}}, \"!\"]").size(),
+              (std::size_t{1} << 24) + 1);
+    EXPECT_EQ(script.Variables().find(u"a")->size(), std::size_t{1} << 24);
     EXPECT_EQ(script.NestLevel(), 0);
+    static_assert(cJSONScript::kMaxTextLength == 2'147'483'647);
 }
 
 }  // namespace

@@ -312,7 +312,8 @@ int runMain(int argc, char** argv) {
     auto* scriptCmd =
         app.add_subcommand("script", "Run a script written as JSON; print its output");
     scriptCmd->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
-        ->required();
+        ->required()
+        ->option_text(" ");
     scriptCmd->footer(
         "Exit status: 0 the script ran, 1 it could not be read, was not accepted or failed, "
         "2 usage error.\n");

@@ -261,8 +261,9 @@ TEST(CliPipeline, TerminalManners) {
     auto help = runCli(dir.path(), {"convert", "--help"});
     for (const char* placeholder : {"-j,--jobs N", "-o,--output-dir DIR", "FILE|FOLDER"})
         EXPECT_NE(help.out.find(placeholder), std::string::npos) << placeholder;
-    EXPECT_EQ(help.out.find("TEXT"), std::string::npos);
-    EXPECT_EQ(help.out.find("UINT"), std::string::npos);
+    help.out += runCli(dir.path(), {"script", "--help"}).out;
+    for (const char* type : {"TEXT", "UINT", "Excludes"})
+        EXPECT_EQ(help.out.find(type), std::string::npos) << type;
 }
 
 TEST(CliPipeline, DefaultJobsFollowTheAffinityMask) {

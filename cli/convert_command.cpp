@@ -73,6 +73,13 @@ int outputFailed(int error) {
 // through runs of this many files, so memory stays flat.
 constexpr std::size_t kBatch = 4096;
 
+// The output folder of a source: DIR, or the source's place in DIR when the
+// tree of a folder argument is mirrored there.
+std::u16string resultFolder(const std::u16string& folder, const Source& source) {
+    if (source.subfolder.empty()) return folder;
+    return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
+}
+
 // Every source of the command line and of the --files-from list, in order,
 // that falls into the shard. `listed` counts them all, shard or not. False
 // when the list could not be read.
@@ -108,9 +115,8 @@ int dryRun(const ConvertOptions& options, const std::optional<Shard>& shard, boo
     std::int64_t listed = 0, shown = 0;
     bool ok = listSources(options, shard, ledger.immediate(), listed, [&](const Source& source) {
         ++shown;
-        auto output = app::ConversionRun::outputPathFor(
-            source.path, toFolder, !toFolder,
-            source.subfolder.empty() ? folder : folder + u"/" + source.subfolder);
+        auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
+                                                        resultFolder(folder, source));
         std::string a = engine::toNative(source.path), b = engine::toNative(output);
         if (options.nul) {
             std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
@@ -228,12 +234,10 @@ int convert(const ConvertOptions& options) {
             ledger.listed();
             batch.push_back(source.path);
             if (toFolder) {
-                // A folder's tree is mirrored under the output folder.
-                std::u16string into =
-                    source.subfolder.empty() ? folder : folder + u"/" + source.subfolder;
-                if (!source.subfolder.empty() && into != lastMade) {
-                    std::error_code
-                        ignored;  // a folder that cannot be made fails at the result's step
+                std::u16string into = resultFolder(folder, source);
+                if (into != folder && into != lastMade) {
+                    // A folder that cannot be made fails at the result's own step.
+                    std::error_code ignored;
                     std::filesystem::create_directories(engine::toNative(into), ignored);
                     lastMade = into;
                 }

@@ -332,8 +332,11 @@ int runMain(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        int code = app.exit(e);
-        return code == 0 ? kExitOk : kExitUsage;
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+        // The error may quote an argument, which may be a hostile file name.
+        printMessage(e.what());
+        std::fputs("Run with --help for more information.\n", stderr);
+        return kExitUsage;
     }
     if (scriptCmd->parsed()) return runScript(scriptFile);
     return convert(options);

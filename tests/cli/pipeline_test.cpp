@@ -196,7 +196,10 @@ TEST(CliPipeline, ForgedNamesAreEscaped) {
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
     EXPECT_NE(r.err.find("x\\nmarrowvale-cli: all fine\\x1b[31m\\t.xml: "), std::string::npos)
         << r.err;
-    EXPECT_EQ(split(r.err, '\n').size(), 2u);  // the report and the summary
+    EXPECT_EQ(split(r.err, '\n').size(), 2u);                     // the report and the summary
+    auto option = runCli(dir.path(), {"convert", "--\x1b[31m"});  // a name taken for an option
+    EXPECT_EQ(option.exitCode, 2);
+    EXPECT_EQ(option.err.find('\x1b'), std::string::npos) << option.err;
     EXPECT_EQ(cli::escapeForTerminal("a\\b\xff\xc2\x85\xe2\x80\xae"), "a\\\\b\\xff\\u0085\\u202e");
 }
 

@@ -53,6 +53,7 @@ install: build
 bench: build
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
+	bench/window_vs_cli.sh $(BUILD)/bin
 
 clean:
 	rm -rf $(BUILD)

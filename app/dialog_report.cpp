@@ -7,8 +7,24 @@ namespace mv::app {
 
 void DialogReport::show(const std::string& description, const report::Location& where, int step) {
     // Descriptions may carry a path's raw bytes; they cross as native text.
+    if (m_quiet) {
+        ++m_unshown;
+        return;
+    }
     const std::string text = report::reportMessage(description, where, step);
-    m_dialogs.errorReport(m_owner, toQString(engine::fromNative(text)));
+    const bool inSession = m_sessions > 0;
+    if (m_dialogs.errorReport(m_owner, toQString(engine::fromNative(text)), inSession) &&
+        inSession) {
+        m_quiet = true;
+    }
+}
+
+std::int64_t DialogReport::endSession() {
+    if (m_sessions == 0 || --m_sessions > 0) return 0;
+    const std::int64_t unshown = m_unshown;
+    m_quiet = false;
+    m_unshown = 0;
+    return unshown;
 }
 
 }  // namespace mv::app

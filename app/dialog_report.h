@@ -1,6 +1,13 @@
 // The window's sink for the application error report: one modal box per
 // failed step, through Dialogs.
+//
+// During a run or a scan (a session) the box offers to stop showing further
+// reports; once the user ticks it, the rest of the session's reports are only
+// counted, and the session's end gives their number. A session begun inside
+// another (a scan started during a run) joins the outer one.
 #pragma once
+
+#include <cstdint>
 
 #include "app/dialogs.h"
 #include "report/error_report.h"
@@ -12,9 +19,17 @@ public:
     DialogReport(Dialogs& dialogs, QWidget* owner) : m_dialogs(dialogs), m_owner(owner) {}
     void show(const std::string& description, const report::Location& where, int step) override;
 
+    void beginSession() { ++m_sessions; }
+    // The number of reports counted instead of shown, when the outermost
+    // session ends; 0 otherwise.
+    std::int64_t endSession();
+
 private:
     Dialogs& m_dialogs;
     QWidget* m_owner;
+    int m_sessions = 0;
+    bool m_quiet = false;
+    std::int64_t m_unshown = 0;
 };
 
 }  // namespace mv::app

@@ -1,7 +1,9 @@
 #include "app/dialogs.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -15,19 +17,45 @@ QString shownLines(const QString& text) {
     return shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
 }
 
+// Room beside a title for a window manager's icon and its buttons.
+constexpr int kTitleFrameExtra = 160;
+
 }  // namespace
+
+void fitTitle(QMessageBox& box) {
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int width =
+        QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleFrameExtra;
+    // The box sizes itself from its layout, so the width is a spacer's.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+std::unique_ptr<QMessageBox> errorReportBox(QWidget* owner, const QString& text, bool offerQuiet) {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Application Error"),
+                                      shownLines(text), QMessageBox::Ok, owner);
+    if (offerQuiet) box->setCheckBox(new QCheckBox(QString::fromLatin1(kQuietReports)));
+    fitTitle(*box);
+    return box;
+}
 
 void QtDialogs::message(QWidget* owner, const QString& title, const QString& text, BoxIcon icon) {
     const QMessageBox::Icon shown = icon == BoxIcon::Information ? QMessageBox::Information
                                     : icon == BoxIcon::Warning   ? QMessageBox::Warning
                                                                  : QMessageBox::NoIcon;
     QMessageBox box(shown, title, shownLines(text), QMessageBox::Ok, owner);
+    fitTitle(box);
     box.exec();
 }
 
 bool QtDialogs::question(QWidget* owner, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title, shownLines(text),
                     QMessageBox::Yes | QMessageBox::No, owner);
+    fitTitle(box);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -46,10 +74,10 @@ QStringList QtDialogs::chooseFiles(QWidget* owner, const QString& title, const Q
     return QFileDialog::getOpenFileNames(owner, title, folder, filter);
 }
 
-void QtDialogs::errorReport(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), shownLines(text),
-                    QMessageBox::Ok, owner);
-    box.exec();
+bool QtDialogs::errorReport(QWidget* owner, const QString& text, bool offerQuiet) {
+    const std::unique_ptr<QMessageBox> box = errorReportBox(owner, text, offerQuiet);
+    box->exec();
+    return box->checkBox() && box->checkBox()->isChecked();
 }
 
 QString QtDialogs::input(QWidget* owner, const QString& title, const QString& prompt,

@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace mv::app {
@@ -28,12 +30,22 @@ public:
     virtual QStringList chooseFiles(QWidget* owner, const QString& title, const QString& folder,
                                     const QString& filter) = 0;
     // The application error report: title "Application Error", warning icon, OK.
-    virtual void errorReport(QWidget* owner, const QString& text) = 0;
+    // With `offerQuiet` it also carries the check box kQuietReports, and the
+    // result says whether the user ticked it.
+    virtual bool errorReport(QWidget* owner, const QString& text, bool offerQuiet = false) = 0;
     // An input box showing `preset` as the answer; the text entered, or empty
     // text when cancelled.
     virtual QString input(QWidget* owner, const QString& title, const QString& prompt,
                           const QString& preset) = 0;
 };
+
+inline constexpr const char* kQuietReports = "Do not show further reports in this run";
+
+// The error report's box, as QtDialogs::errorReport shows it.
+std::unique_ptr<QMessageBox> errorReportBox(QWidget* owner, const QString& text, bool offerQuiet);
+// A window manager draws the title above the box and cuts it short where the
+// box is narrower ("M…"); this makes the box wide enough for its title.
+void fitTitle(QMessageBox& box);
 
 // The real dialogs: QMessageBox, QFileDialog and QInputDialog.
 class QtDialogs : public Dialogs {
@@ -44,7 +56,7 @@ public:
     QString chooseFolder(QWidget* owner, const QString& prompt, const QString& start) override;
     QStringList chooseFiles(QWidget* owner, const QString& title, const QString& folder,
                             const QString& filter) override;
-    void errorReport(QWidget* owner, const QString& text) override;
+    bool errorReport(QWidget* owner, const QString& text, bool offerQuiet = false) override;
     QString input(QWidget* owner, const QString& title, const QString& prompt,
                   const QString& preset) override;
 };

@@ -36,6 +36,18 @@ void endAtOnce() {
     std::_Exit(0);
 }
 
+QString unshownReportsMessage(std::int64_t count) {
+    return count == 1 ? QStringLiteral("1 further report of this run was not shown.")
+                      : QStringLiteral("%1 further reports of this run were not shown.").arg(count);
+}
+
+QString unwritableSettingsMessage(const QString& file) {
+    return QStringLiteral(
+               "The settings cannot be saved to %1. Changes made now are lost when the program "
+               "ends.")
+        .arg(file);
+}
+
 }  // namespace
 
 Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, QWidget* parent)
@@ -52,9 +64,28 @@ Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, 
     createControls();
     connectHandlers();
     Form_Load();
+    m_settings.setWriteFailure([this] {
+        m_dialogs.message(this, m_appTitle, unwritableSettingsMessage(m_settings.fileName()),
+                          BoxIcon::Warning);
+    });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    m_settings.setWriteFailure({});
+}
+
+void Form1::runLongWork(const std::function<void()>& work) {
+    ++m_longWork;
+    m_report.beginSession();
+    work();
+    const std::int64_t unshown = m_report.endSession();
+    --m_longWork;
+    m_host.flush();
+    if (unshown > 0) {
+        m_dialogs.message(this, QStringLiteral("Application Error"), unshownReportsMessage(unshown),
+                          BoxIcon::Warning);
+    }
+}
 
 void Form1::connectHandlers() {
     connect(m_option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
@@ -69,6 +100,7 @@ void Form1::connectHandlers() {
 
     m_listView1->setBusyTest([this] { return isBusy(); });
     m_listView1->setDropReport(&m_report);
+    m_listView1->setLongWork([this](const std::function<void()>& work) { runLongWork(work); });
     m_listView1->setPointerReset([this] {
         if (!isBusy()) setPointer(Pointer::Default);
     });
@@ -87,6 +119,8 @@ void Form1::connectHandlers() {
 }
 
 void Form1::setPointer(Pointer pointer) {
+    // A run sets the hourglass for every file; setting it again is not free.
+    if (pointer == m_pointer && pointer == Pointer::Hourglass) return;
     m_pointer = pointer;
     switch (pointer) {
         case Pointer::Hourglass:
@@ -120,9 +154,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
-    // The run lets events in between files and chunks; closing in the middle
-    // of it ends the program at once instead of waiting for the last file.
-    if (m_run.IsConverting()) m_endProgram();
+    // Runs and walks let events in between files, chunks and folders; closing
+    // in the middle of one ends the program at once instead of leaving it to
+    // run on without a window.
+    if (m_longWork > 0) m_endProgram();
 }
 
 void Form1::Form_Load() {
@@ -220,7 +255,7 @@ void Form1::PushButton4_Click() {
 }
 
 void Form1::PushButton7_Click() {
-    m_run.PushButton7_Click();
+    runLongWork([this] { m_run.PushButton7_Click(); });
 }
 
 }  // namespace mv::app

@@ -51,9 +51,13 @@ public:
 
     const QString& appTitle() const { return m_appTitle; }
     bool isConverting() const { return m_run.IsConverting(); }
-    // What closing the window during a run does; by default the process ends
-    // at once. Results are written whole or not at all, so nothing is left
-    // truncated.
+    // Runs a conversion run, a folder scan or a drop's folder walk: closing
+    // the window meanwhile ends the program, and the error reports of the
+    // work form one session (DialogReport).
+    void runLongWork(const std::function<void()>& work);
+    // What closing the window during long work does; by default the process
+    // ends at once. Results are written whole or not at all, so nothing is
+    // left truncated.
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
     // How the sample folder is shown in a file manager; by default the desktop's.
     void setFolderOpener(FolderOpener open) { m_openFolder = std::move(open); }
@@ -96,6 +100,7 @@ private:
     ConversionRun m_run;
     std::function<void()> m_endProgram;
     FolderOpener m_openFolder;
+    int m_longWork = 0;  // nested runs, scans and drops under way
 
     Pointer m_pointer = Pointer::Default;
     QCursor m_customPointer{Qt::PointingHandCursor};  // until HAND-M.CUR loads

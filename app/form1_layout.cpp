@@ -100,14 +100,17 @@ QWidget* makeControl(const ControlRow& row, QWidget* parent) {
 }  // namespace
 
 // The platform style tints a frame's inside; a frame here is one flat colour,
-// with its caption set into the top edge.
+// with its caption set into the top edge. Only a caption needs the margin
+// above the border; a frame without one is drawn on its own rectangle.
 void paintFrame(QGroupBox* frame, const QColor& background) {
+    const int captionMargin = frame->title().isEmpty() ? 0 : 7;
     frame->setStyleSheet(
         QStringLiteral("QGroupBox#%1 { background-color: %2; border: 1px solid #a8a8a8;"
-                       " border-radius: 3px; margin-top: 7px; }"
+                       " border-radius: 3px; margin-top: %3px; }"
                        " QGroupBox#%1::title { subcontrol-origin: margin; left: 8px;"
                        " padding: 0 3px; }")
-            .arg(frame->objectName(), background.name()));
+            .arg(frame->objectName(), background.name())
+            .arg(captionMargin));
 }
 
 void Form1::createControls() {

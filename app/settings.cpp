@@ -86,6 +86,10 @@ bool Settings::flag(SettingKey key) const {
 void Settings::setText(SettingKey key, const QString& value) {
     m_store->setValue(path(key), value);
     m_store->sync();
+    if (m_store->status() != QSettings::NoError && !m_failureTold && m_writeFailure) {
+        m_failureTold = true;
+        m_writeFailure();
+    }
 }
 
 void Settings::setFlag(SettingKey key, bool value) {

@@ -9,6 +9,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace mv::app {
@@ -38,10 +39,15 @@ public:
     void setFlag(SettingKey key, bool value);
 
     QString fileName() const { return m_store->fileName(); }
+    // Called the first time a value cannot be written to the file (read-only,
+    // or owned by another user); later failures stay quiet.
+    void setWriteFailure(std::function<void()> told) { m_writeFailure = std::move(told); }
 
 private:
     explicit Settings(std::unique_ptr<QSettings> store);
     std::unique_ptr<QSettings> m_store;
+    std::function<void()> m_writeFailure;
+    bool m_failureTold = false;
 };
 
 // The yes-or-no reading of a stored text; `ok` is false when the text is

@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPixmap>
 #include <QStandardPaths>
@@ -33,10 +35,13 @@ QString appTitleFor(const QString& productName) {
 }
 
 QString GetDesktopFolder() {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (desktop.isEmpty()) {
         throw report::Failure(report::FailureKind::PathNotFound, "desktop folder");
     }
+    // Many accounts have no desktop folder; a default that does not exist
+    // would refuse the very first run.
+    if (!QFileInfo(desktop).isDir()) desktop = QDir::homePath();
     return desktop.endsWith(u'/') ? desktop : desktop + u'/';
 }
 

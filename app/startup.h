@@ -14,7 +14,8 @@ inline constexpr const char16_t* kProductName = u"Marrowvale";
 // longer than 40 characters. A name without a blank is kept whole.
 QString appTitleFor(const QString& productName);
 
-// The desktop folder with a final separator; throws when there is none.
+// The desktop folder with a final separator, or the home folder where the
+// desktop folder does not exist; throws when the system names none.
 QString GetDesktopFolder();
 
 // A pointer from a Windows .cur or .ico file, with the hotspot the file

@@ -38,13 +38,27 @@ std::u16string WindowHost::folderText() const {
     return toU16(m_form.Text1()->text());
 }
 
+namespace {
+
+constexpr qint64 kRepaintMs = 33;
+
+}  // namespace
+
 void WindowHost::setProgressValue(double percent) {
     if (!std::isfinite(percent)) percent = 0;
-    m_form.ProgressBar1()->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+    m_value = static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0)));
 }
 
 void WindowHost::setProgressText(const std::u16string& text) {
-    m_form.ProgressBar1()->setCaption(toQString(text));
+    m_caption = text;
+}
+
+void WindowHost::flush() {
+    if (m_value) m_form.ProgressBar1()->setValue(*m_value);
+    if (m_caption) m_form.ProgressBar1()->setCaption(toQString(*m_caption));
+    m_value.reset();
+    m_caption.reset();
+    m_sinceShown.invalidate();
 }
 
 void WindowHost::setPointer(Pointer pointer) {
@@ -52,10 +66,16 @@ void WindowHost::setPointer(Pointer pointer) {
 }
 
 void WindowHost::yield() {
+    if ((m_value || m_caption) &&
+        (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= kRepaintMs)) {
+        flush();
+        m_sinceShown.start();
+    }
     QCoreApplication::processEvents();
 }
 
 void WindowHost::showMessage(const std::u16string& text) {
+    flush();
     m_form.dialogs().message(&m_form, m_form.appTitle(), toQString(text));
 }
 

@@ -1,7 +1,14 @@
 // The main window as the host of a conversion run: the rows of ListView1,
 // Option1 and Option2, the text of Text1, ProgressBar1, the window's pointer,
 // the event loop and the window's message boxes.
+//
+// Events run at every yield, but the bar and its caption are redrawn at most
+// about 30 times a second: painting them for every small file would take
+// longer than converting it. A message box shows the bar as it stands.
 #pragma once
+
+#include <QElapsedTimer>
+#include <optional>
 
 #include "app/run/host.h"
 
@@ -24,8 +31,14 @@ public:
     void yield() override;
     void showMessage(const std::u16string& text) override;
 
+    // Shows the latest value and caption now.
+    void flush();
+
 private:
     Form1& m_form;
+    std::optional<int> m_value;  // waiting to be shown
+    std::optional<std::u16string> m_caption;
+    QElapsedTimer m_sinceShown;  // invalid: show at the next yield
 };
 
 }  // namespace mv::app

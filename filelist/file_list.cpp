@@ -21,6 +21,15 @@ public:
     void show(const std::string&, const report::Location&, int) override {}
 };
 
+// A row whose tooltip is always its own text, through every swap of texts.
+class PathRow : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    QVariant data(int column, int role) const override {
+        return QTreeWidgetItem::data(column, role == Qt::ToolTipRole ? Qt::DisplayRole : role);
+    }
+};
+
 }  // namespace
 
 FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
@@ -36,6 +45,7 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
     setAcceptDrops(true);   // files and folders from a file manager
     viewport()->setAcceptDrops(true);
     setAutoScroll(false);  // the reorder scrolls by itself, near the edges
+    setTextElideMode(Qt::ElideMiddle);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header()->setStretchLastSection(false);
     viewport()->setMouseTracking(true);  // moves without a button reset the pointer too
@@ -43,7 +53,7 @@ FileList::FileList(QWidget* parent) : QTreeWidget(parent) {
 }
 
 void FileList::append(const QString& path) {
-    auto* item = new QTreeWidgetItem(QStringList{path});
+    auto* item = new PathRow(QStringList{path});
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
     addTopLevelItem(item);
 }
@@ -126,6 +136,14 @@ void FileList::scrollNearEdge(int row, int y) {
     }
 }
 
+// Without auto-scroll the view no longer follows its current row by itself;
+// the keys move it, so bring it into view, except while a row is dragged,
+// where the edge bands do the scrolling.
+void FileList::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTreeWidget::currentChanged(current, previous);
+    if (current.isValid() && !m_pressed) scrollTo(current);
+}
+
 void FileList::mouseReleaseEvent(QMouseEvent* event) {
     m_pressed = false;
     // Back to the ordinary pointer, or the window's hourglass during a run.
@@ -171,8 +189,16 @@ void FileList::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     SilentReport silent;
-    ListView1_OLEDragDrop(*this, *event->mimeData(), m_dropReport ? *m_dropReport : silent,
-                          [] { QCoreApplication::processEvents(); });
+    const QMimeData& dropped = *event->mimeData();
+    const auto drop = [&] {
+        ListView1_OLEDragDrop(*this, dropped, m_dropReport ? *m_dropReport : silent,
+                              [] { QCoreApplication::processEvents(); });
+    };
+    if (m_longWork) {
+        m_longWork(drop);
+    } else {
+        drop();
+    }
 }
 
 }  // namespace mv::filelist

@@ -10,7 +10,10 @@
 
    Files and folders dropped from a file manager are appended (list_drop.h);
    anything else cannot be dropped. Drops neither test nor set the busy
-   pointer. */
+   pointer.
+
+   Long paths are shortened in the middle, where a deep tree's paths differ
+   least, and each row's full path is its tooltip. */
 #pragma once
 
 #include <QCursor>
@@ -51,6 +54,9 @@ public:
     void setDragPointer(std::function<QCursor()> pointer) { m_dragPointer = std::move(pointer); }
     // Where the folder walk of a drop reports its failures; none shows nothing.
     void setDropReport(report::ErrorReport* report) { m_dropReport = report; }
+    // Runs the work of a drop (its folder walk included); by default at once.
+    using LongWork = std::function<void(const std::function<void()>& work)>;
+    void setLongWork(LongWork longWork) { m_longWork = std::move(longWork); }
 
     // Whether a mouse button is held over the list.
     bool isPressed() const { return m_pressed; }
@@ -67,6 +73,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     bool busy() const { return m_isBusy && m_isBusy(); }
@@ -78,6 +85,7 @@ private:
     std::function<void()> m_pointerReset;
     std::function<QCursor()> m_dragPointer;
     report::ErrorReport* m_dropReport = nullptr;
+    LongWork m_longWork;
     bool m_pressed = false;
     // Follows its row through swaps of other rows and becomes invalid when
     // the row is removed, so a removed row is never written to.

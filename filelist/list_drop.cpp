@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/run/paths.h"
+#include "engine/native_text.h"
 #include "filelist/file_list.h"
 #include "report/locations.h"
 
@@ -41,6 +42,19 @@ Dropped kindOf(const std::u16string& path) {
     return app::FileExists(path) ? Dropped::File : Dropped::Gone;
 }
 
+// The exact native name: a file manager percent-encodes the name's bytes,
+// which need not be UTF-8, and QUrl::toLocalFile would turn such a byte into
+// U+FFFD, naming a file that does not exist. "localhost" is this machine.
+QString localPath(const QUrl& url) {
+    QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    const QString host = url.host(QUrl::FullyEncoded);
+    if (!host.isEmpty() && host.compare(u"localhost", Qt::CaseInsensitive) != 0) {
+        bytes.prepend("//" + host.toLatin1());
+    }
+    return QString::fromStdU16String(
+        engine::fromNative(std::string_view(bytes.constData(), std::size_t(bytes.size()))));
+}
+
 }  // namespace
 
 bool CanDropOnList(const QMimeData* data) {
@@ -53,7 +67,7 @@ bool CanDropOnList(const QMimeData* data) {
 QStringList DroppedPaths(const QMimeData* data) {
     QStringList paths;
     if (!CanDropOnList(data)) return paths;
-    for (const QUrl& url : data->urls()) paths.append(url.toLocalFile());
+    for (const QUrl& url : data->urls()) paths.append(localPath(url));
     return paths;
 }
 

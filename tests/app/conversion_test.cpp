@@ -8,11 +8,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/progress_bar.h"
 #include "window_fixture.h"
 
 using mv::app::Pointer;
+using mv::test::FakeDialogs;
+using mv::test::ShownBox;
 using mv::test::Window;
 
 namespace {
@@ -57,6 +60,7 @@ private slots:
     void duringRun_data();
     void duringRun();
     void closingDuringRunEndsAtOnce();
+    void furtherReportsCountedOnceTicked();
 
 private:
     void clickStart() {
@@ -247,6 +251,39 @@ void ConversionTest::closingDuringRunEndsAtOnce() {
     m_window->form().show();
     m_window->form().close();
     QCOMPARE(ended, 1);
+}
+
+void ConversionTest::furtherReportsCountedOnceTicked() {
+    for (int i = 0; i < 3; ++i) m_window->list()->append(src(QStringLiteral("gone.xml")));
+    m_window->form().Text1()->setText(m_out.path() + u'/');
+    FakeDialogs& dialogs = m_window->dialogs;
+    const auto errors = [&] {
+        return std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
+                             [](const ShownBox& box) { return box.kind == u"error"; });
+    };
+
+    // Left alone, every report is shown, each offering the check box.
+    clickStart();
+    const qsizetype all = errors();
+    QVERIFY(all > 3);
+    QCOMPARE(dialogs.quietOffers, all);
+    QCOMPARE(dialogs.summary().constLast(), QStringLiteral("message:Done."));
+
+    // Ticked on the first box: the rest are counted and given after "Done.".
+    dialogs.shown.clear();
+    dialogs.quietAnswers = {true};
+    clickStart();
+    QStringList shown = dialogs.summary();
+    QCOMPARE(shown.size(), 3);
+    QVERIFY(shown[0].startsWith(u"error:"));
+    QCOMPARE(shown[1], QStringLiteral("message:Done."));
+    QCOMPARE(shown[2],
+             QStringLiteral("warning:%1 further reports of this run were not shown.").arg(all - 1));
+
+    // The next run shows its reports again.
+    dialogs.shown.clear();
+    clickStart();
+    QCOMPARE(errors(), all);
 }
 
 QTEST_MAIN(ConversionTest)

@@ -1,13 +1,18 @@
 // Files and folders dragged onto the list from a file manager.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
+#include "engine/native_text.h"
 #include "filelist/list_drop.h"
 #include "window_fixture.h"
 
@@ -67,6 +72,10 @@ private slots:
     void notFiles();
     void busyPointerIsLeftAlone();
     void reorderAfterDrop();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
+    void closingDuringWalkEndsAtOnce_data();
+    void closingDuringWalkEndsAtOnce();
 
 private:
     std::unique_ptr<Window> m_window;
@@ -186,6 +195,76 @@ void DropTest::reorderAfterDrop() {
     mv::test::mouseOnList(list, QEvent::MouseMove, 1, Qt::LeftButton);
     mv::test::mouseOnList(list, QEvent::MouseButtonRelease, 1, Qt::NoButton, Qt::LeftButton);
     QCOMPARE(files.relative(mv::test::rows(list)), (QStringList{"b.xml", "a.xml"}));
+}
+
+void DropTest::namesThatAreNotUtf8_data() {
+    QTest::addColumn<QByteArray>("dropped");      // percent-encoded, under the tree
+    QTest::addColumn<QList<QByteArray>>("rows");  // native names under the tree
+    QTest::addColumn<QByteArray>("host");
+    QTest::newRow("a Latin-1 file name")
+        << QByteArray("caf%E9.xml") << QList<QByteArray>{"caf\xE9.xml"} << QByteArray();
+    QTest::newRow("a Latin-1 folder name")
+        << QByteArray("d%E9") << QList<QByteArray>{"d\xE9/caf\xE9.xml"} << QByteArray();
+    QTest::newRow("UTF-8 stays UTF-8")
+        << QByteArray("na%C3%AFve.xml") << QList<QByteArray>{"na\xC3\xAFve.xml"} << QByteArray();
+    QTest::newRow("sent from localhost")
+        << QByteArray("caf%E9.xml") << QList<QByteArray>{"caf\xE9.xml"} << QByteArray("localhost");
+}
+
+void DropTest::namesThatAreNotUtf8() {
+    QFETCH(QByteArray, dropped);
+    QFETCH(QList<QByteArray>, rows);
+    QFETCH(QByteArray, host);
+    Tree files;
+    const QByteArray root = files.path().toLocal8Bit();
+    QVERIFY(::mkdir((root + "/d\xE9").constData(), 0755) == 0);
+    for (const char* name : {"/caf\xE9.xml", "/d\xE9/caf\xE9.xml", "/na\xC3\xAFve.xml"}) {
+        const int fd = ::open((root + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"),
+                 "file://" + host + QUrl::fromLocalFile(files.path()).path().toUtf8() + '/' +
+                     dropped + "\r\n");
+    QVERIFY(dropOn(m_window->list(), &data));
+    QStringList expected;
+    for (const QByteArray& row : rows) {
+        const QByteArray full = root + '/' + row;
+        expected.append(QString::fromStdU16String(mv::engine::fromNative(full.toStdString())));
+    }
+    QCOMPARE(mv::test::rows(m_window->list()), expected);
+}
+
+void DropTest::closingDuringWalkEndsAtOnce_data() {
+    QTest::addColumn<bool>("byDrop");
+    QTest::newRow("folder scan") << false;
+    QTest::newRow("dropped folder") << true;
+}
+
+void DropTest::closingDuringWalkEndsAtOnce() {
+    QFETCH(bool, byDrop);
+    Tree files({"f/a.xml", "f/s/b.xml", "f/s/t/c.xml"});
+    int ended = 0;
+    int rowsWhenEnded = -1;
+    m_window->form().setEndProgram([&] {
+        if (ended++ == 0) rowsWhenEnded = m_window->list()->rowCount();
+    });
+    m_window->form().show();
+    QTimer::singleShot(0, this, [&] { m_window->form().close(); });
+    if (byDrop) {
+        auto data = filesData(files, {"f"});
+        QVERIFY(dropOn(m_window->list(), data.get()));
+    } else {
+        m_window->dialogs.folderAnswers.append(files.path("f"));
+        QTest::mouseClick(m_window->find<QPushButton>("PushButton9"), Qt::LeftButton);
+    }
+    QCOMPARE(ended, 1);
+    QVERIFY(rowsWhenEnded < 3);  // before the walk was through
+    // Closing when idle is an ordinary close.
+    m_window->form().show();
+    m_window->form().close();
+    QCOMPARE(ended, 1);
 }
 
 QTEST_MAIN(DropTest)

@@ -27,6 +27,8 @@ public:
     QStringList inputAnswers;  // one per input box; none left means cancel
     QStringList inputPresets;  // the preset each input box was given
     QStringList folderStarts;  // the start folder each folder dialog was given
+    QList<bool> quietAnswers;  // ticks of the error box's check box, while it is offered
+    int quietOffers = 0;       // error boxes that offered the check box
     // Runs while a message box is open, as a person would act then.
     std::function<void(const QString&)> onMessage;
 
@@ -52,8 +54,11 @@ public:
         shown.append({QStringLiteral("files"), title, folder});
         return fileAnswers.isEmpty() ? QStringList() : fileAnswers.takeFirst();
     }
-    void errorReport(QWidget*, const QString& text) override {
+    bool errorReport(QWidget*, const QString& text, bool offerQuiet = false) override {
         shown.append({QStringLiteral("error"), QStringLiteral("Application Error"), text});
+        if (!offerQuiet) return false;
+        ++quietOffers;
+        return !quietAnswers.isEmpty() && quietAnswers.takeFirst();
     }
     QString input(QWidget*, const QString& title, const QString& prompt,
                   const QString& preset) override {

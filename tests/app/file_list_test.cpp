@@ -1,5 +1,6 @@
 // The file list: reading rows, removing and clearing under the busy rule,
-// reordering by dragging, and scrolling near the list's own edges.
+// reordering by dragging, scrolling near the list's own edges, the keys that
+// move the current row, and long paths.
 
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -41,6 +42,9 @@ private slots:
     void removedDraggedRowIsNotWritten();
     void scrollsNearOwnEdges_data();
     void scrollsNearOwnEdges();
+    void keysKeepCurrentRowInView_data();
+    void keysKeepCurrentRowInView();
+    void longPathsElideInTheMiddle();
 
 private:
     std::unique_ptr<Window> m_window;
@@ -256,6 +260,59 @@ void FileListTest::scrollsNearOwnEdges() {
     }
     QVERIFY2(bar->value() < scrolledDown, "dragging at the top edge did not scroll");
     mouseOnList(list, QEvent::MouseButtonRelease, 0, Qt::NoButton, Qt::LeftButton);
+}
+
+void FileListTest::keysKeepCurrentRowInView_data() {
+    QTest::addColumn<QList<int>>("keys");  // pressed after clicking the first row
+    QTest::addColumn<int>("current");      // the current row after them, from 0
+    QTest::newRow("down 15 times") << QList<int>(15, Qt::Key_Down) << 15;
+    QTest::newRow("page down twice") << QList<int>(2, Qt::Key_PageDown) << -1;
+    QTest::newRow("end") << QList<int>{Qt::Key_End} << 59;
+    QTest::newRow("end, then up 3")
+        << QList<int>{Qt::Key_End, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up} << 56;
+    QTest::newRow("end, then home") << QList<int>{Qt::Key_End, Qt::Key_Home} << 0;
+    QTest::newRow("end, then page up") << QList<int>{Qt::Key_End, Qt::Key_PageUp} << -1;
+}
+
+void FileListTest::keysKeepCurrentRowInView() {
+    QFETCH(QList<int>, keys);
+    QFETCH(int, current);
+    m_window->form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_window->form()));
+    auto* list = m_window->list();
+    QStringList texts;
+    for (int i = 0; i < 60; ++i) texts.append(QStringLiteral("/data/f%1.xml").arg(i));
+    fill(list, texts);
+    mouseOnList(list, QEvent::MouseButtonPress, 0, Qt::LeftButton, Qt::LeftButton);
+    mouseOnList(list, QEvent::MouseButtonRelease, 0, Qt::NoButton, Qt::LeftButton);
+    for (int key : keys) QTest::keyClick(list, Qt::Key(key));
+
+    QTreeWidgetItem* item = list->currentItem();
+    QVERIFY(item);
+    if (current >= 0) QCOMPARE(list->indexOfTopLevelItem(item), current);
+    QVERIFY2(list->viewport()->rect().contains(list->visualItemRect(item)),
+             "the current row is not wholly in view");
+    // Delete removes the row the user sees marked.
+    const QString shown = item->text(0);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QVERIFY(!list->IsListed(shown));
+    QCOMPARE(list->rowCount(), 59);
+}
+
+void FileListTest::longPathsElideInTheMiddle() {
+    auto* list = m_window->list();
+    const QString deep = QStringLiteral("/home/user/projects/archive/2021/exports/batch-07/") +
+                         QString(60, u'x') + QStringLiteral("/report-final.xml");
+    fill(list, {"/a.xml", "/b.xml", deep});
+    QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+    // The full path is the row's tooltip, also after a reorder swapped texts.
+    QCOMPARE(list->topLevelItem(2)->data(0, Qt::ToolTipRole).toString(), deep);
+    mouseOnList(list, QEvent::MouseButtonPress, 2, Qt::LeftButton, Qt::LeftButton);
+    mouseOnList(list, QEvent::MouseMove, 1, Qt::LeftButton);
+    mouseOnList(list, QEvent::MouseButtonRelease, 1, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(rows(list), (QStringList{"/a.xml", deep, "/b.xml"}));
+    QCOMPARE(list->topLevelItem(1)->data(0, Qt::ToolTipRole).toString(), deep);
+    QCOMPARE(list->topLevelItem(2)->data(0, Qt::ToolTipRole).toString(), QStringLiteral("/b.xml"));
 }
 
 QTEST_MAIN(FileListTest)

@@ -1,11 +1,15 @@
 // The main window: its controls, start-up, the settings store, the output
 // options and folder box, browsing for the output folder, and the pointer.
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include "app/dialog_report.h"
 #include "app/progress_bar.h"
@@ -50,6 +54,7 @@ private slots:
     void controls();
     void clientAreaAndCaption();
     void tabOrder();
+    void firstStartWithEmptyStore_data();
     void firstStartWithEmptyStore();
     void optionsPersistAcrossRestart_data();
     void optionsPersistAcrossRestart();
@@ -68,6 +73,8 @@ private slots:
     void pointerFiles_data();
     void pointerFiles();
     void errorReportBox();
+    void errorReportBoxWithQuietCheck();
+    void unwritableSettingsSaidOnce();
     void programFolder_data();
     void programFolder();
     void missingDisplay_data();
@@ -76,6 +83,7 @@ private slots:
 
 private:
     std::unique_ptr<Window> m_window;
+    int m_boxWidth = 0;
 };
 
 void Form1Test::controls_data() {
@@ -162,10 +170,22 @@ void Form1Test::tabOrder() {
     QCOMPARE(order, expected);
 }
 
+void Form1Test::firstStartWithEmptyStore_data() {
+    QTest::addColumn<bool>("hasDesktop");
+    QTest::newRow("desktop folder: the default") << true;
+    QTest::newRow("no desktop folder: the home folder") << false;
+}
+
 void Form1Test::firstStartWithEmptyStore() {
-    const QString desktop =
-        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + u'/';
-    QCOMPARE(m_window->form().Text1()->text(), desktop);
+    QFETCH(bool, hasDesktop);
+    mv::test::Tree home(hasDesktop ? QStringList{"Desktop/", "a.xml"} : QStringList{"a.xml"});
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    m_window = std::make_unique<Window>();
+    qputenv("HOME", oldHome);
+    const QString desktop = home.path(hasDesktop ? QStringLiteral("Desktop") : QString()) + u'/';
+    QCOMPARE(QDir::cleanPath(m_window->form().Text1()->text()) + u'/', desktop);
+    QVERIFY(m_window->form().Text1()->text().endsWith(u'/'));
     QVERIFY(m_window->form().Option1()->isChecked());
     QVERIFY(!m_window->form().Option2()->isChecked());
     QVERIFY(m_window->find<QGroupBox>("Frame4")->isEnabled());
@@ -178,7 +198,12 @@ void Form1Test::firstStartWithEmptyStore() {
     QCOMPARE(m_window->form().pointer(), Pointer::Default);
     QVERIFY(m_window->dialogs.shown.isEmpty());
     // Filling the box at start-up is a change like any other.
-    QCOMPARE(m_window->stored(SettingKey::Text1), desktop);
+    QCOMPARE(m_window->stored(SettingKey::Text1), m_window->form().Text1()->text());
+    // The very first run writes there.
+    m_window->list()->append(home.path(QStringLiteral("a.xml")));
+    QTest::mouseClick(m_window->find<QPushButton>("PushButton7"), Qt::LeftButton);
+    QCOMPARE(m_window->dialogs.summary(), QStringList{"message:Done."});
+    QVERIFY(QFileInfo::exists(desktop + QStringLiteral("a.json")));
 }
 
 void Form1Test::optionsPersistAcrossRestart_data() {
@@ -451,6 +476,65 @@ void Form1Test::errorReportBox() {
                        "at line 158\r\rPlease email screenshot of this message to ") +
             QString::fromLatin1(mv::report::supportEmail().data(),
                                 qsizetype(mv::report::supportEmail().size())));
+}
+
+void Form1Test::errorReportBoxWithQuietCheck() {
+    const QString text = QStringLiteral(
+        "File not found: /in/a.xml\r\nin Tessaline2021/08/31.Form1.PushButton7_Click at line "
+        "154\r\rPlease email screenshot of this message to x@y");
+    const auto plain = mv::app::errorReportBox(nullptr, text, false);
+    const auto offered = mv::app::errorReportBox(nullptr, text, true);
+    // Left alone, the check box changes nothing of the report itself.
+    for (QMessageBox* box : {plain.get(), offered.get()}) {
+        QCOMPARE(box->text(), QStringLiteral("File not found: /in/a.xml\nin "
+                                             "Tessaline2021/08/31.Form1.PushButton7_Click at "
+                                             "line 154\n\nPlease email screenshot of this "
+                                             "message to x@y"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Application Error"));
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+    QVERIFY(!plain->checkBox());
+    QVERIFY(offered->checkBox());
+    QCOMPARE(offered->checkBox()->text(),
+             QStringLiteral("Do not show further reports in this run"));
+    QVERIFY(!offered->checkBox()->isChecked());
+
+    // Every box is wider than its title, which a window manager draws above
+    // it beside an icon and its buttons.
+    mv::app::QtDialogs dialogs;
+    QTimer::singleShot(0, this, [this] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        m_boxWidth = box->width();
+        box->accept();
+    });
+    dialogs.message(nullptr, QStringLiteral("A title much longer than its text"),
+                    QStringLiteral("Done."));
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int titleBarButtons = 120;
+    QVERIFY(m_boxWidth > QFontMetrics(bold).horizontalAdvance(
+                             QStringLiteral("A title much longer than its text")) +
+                             titleBarButtons);
+}
+
+void Form1Test::unwritableSettingsSaidOnce() {
+    // A store under a plain file cannot be written, whoever runs the test.
+    mv::test::Tree tree({"plain"});
+    mv::app::Settings store(tree.path(QStringLiteral("plain/store.ini")));
+    mv::test::FakeDialogs dialogs;
+    mv::app::Form1 form(dialogs, store,
+                        mv::app::ProgramFolder(QCoreApplication::applicationDirPath()));
+    QVERIFY(dialogs.shown.isEmpty());  // reading the defaults is no failure
+    QTest::mouseClick(form.Option2(), Qt::LeftButton);
+    QTest::mouseClick(form.Option1(), Qt::LeftButton);
+    form.Text1()->setText(QStringLiteral("/tmp/"));
+    QCOMPARE(dialogs.summary().size(), 1);
+    QCOMPARE(dialogs.shown[0].kind, QStringLiteral("warning"));
+    QVERIFY(dialogs.shown[0].text.contains(tree.path(QStringLiteral("plain/store.ini"))));
+    // Meanwhile the choices hold for this session.
+    QCOMPARE(store.text(SettingKey::Text1), QStringLiteral("/tmp/"));
 }
 
 void Form1Test::programFolder_data() {

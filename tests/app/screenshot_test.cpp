@@ -24,6 +24,9 @@ void ScreenshotTest::window() {
          {"cafe-menu-1252.xml", "library.xml", "note.xml", "sensor-log.xml", "unicode-utf16.xml"}) {
         window.list()->append(QStringLiteral("/home/ana/Documents/xml/") + QLatin1String(name));
     }
+    // A path longer than the column, shortened in the middle.
+    window.list()->append(QStringLiteral(
+        "/home/ana/Documents/xml/archive/2021/exports/quarterly/region-north/batch-07/report.xml"));
     window.list()->setCurrentItem(window.list()->topLevelItem(1));
     window.form().move(0, 0);
     window.form().show();

@@ -45,7 +45,11 @@ void FileLedger::add(std::int64_t index, FileRecord::Report report) {
         m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(report.line));
         return;
     }
-    m_entries[index].record.reports.push_back(std::move(report));
+    auto& entry = m_entries[index];
+    // Nothing is published before a file's last step, so at its first report
+    // the result path still holds what it held when the work began.
+    if (entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
+    entry.record.reports.push_back(std::move(report));
 }
 
 FileLedger::FileState FileLedger::stateOf(const std::u16string& path) {
@@ -74,37 +78,40 @@ void FileLedger::submitted(const app::FileTask& task) {
 }
 
 void FileLedger::beginWork(std::int64_t index) {
-    std::u16string source, result;
+    std::u16string source;
     {
         std::lock_guard lock(m_mutex);
         source = m_entries[index].record.source;
-        result = m_entries[index].record.result;
     }
-    FileState before = stateOf(result);
-    FileState input = stateOf(source);
+    // Source sizes feed the progress line and the report; a plain run does
+    // without the extra system call.
+    std::int64_t size = m_records || m_terminal.showsProgress() ? stateOf(source).size : 0;
     std::lock_guard lock(m_mutex);
     auto& entry = m_entries[index];
-    entry.before = before;
-    entry.record.bytesRead = input.size;
+    entry.record.bytesRead = size;
     t_chunks = &entry.record.chunks;
 }
 
 void FileLedger::endWork(std::int64_t index) {
     t_chunks = nullptr;
     std::u16string result;
+    bool reported = false;
     {
         std::lock_guard lock(m_mutex);
         result = m_entries[index].record.result;
+        reported = !m_entries[index].record.reports.empty();
     }
-    // Written in this run: a file stands at the result path that was not
-    // there before, or is another file, or was changed.
-    FileState after = stateOf(result);
+    // A file without a report has its result written. Otherwise it was
+    // written in this run when a file stands at the result path that was
+    // not there before, or is another file, or was changed.
+    FileState after = reported || m_records ? stateOf(result) : FileState{};
     std::lock_guard lock(m_mutex);
     auto& entry = m_entries[index];
     const FileState& before = entry.before;
-    bool written = after.exists && (!before.exists || after.device != before.device ||
-                                    after.inode != before.inode ||
-                                    after.modified != before.modified || after.size != before.size);
+    bool written = !reported || (after.exists &&
+                                 (!before.exists || after.device != before.device ||
+                                  after.inode != before.inode ||
+                                  after.modified != before.modified || after.size != before.size));
     entry.record.status = written ? FileRecord::Status::Converted : FileRecord::Status::Failed;
     entry.record.bytesWritten = written ? after.size : 0;
 }

@@ -110,29 +110,30 @@ bool listSources(const ConvertOptions& options, const std::optional<Shard>& shar
 }
 
 int dryRun(const ConvertOptions& options, const std::optional<Shard>& shard, bool toFolder,
-           const std::u16string& folder, FileLedger& ledger) {
+           const std::u16string& folder, FileLedger& fileLedger) {
     // Each source and its result path, in conversion order; nothing is written.
     std::int64_t listed = 0, shown = 0;
-    bool ok = listSources(options, shard, ledger.immediate(), listed, [&](const Source& source) {
-        ++shown;
-        auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
-                                                        resultFolder(folder, source));
-        std::string a = engine::toNative(source.path), b = engine::toNative(output);
-        if (options.nul) {
-            std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
-            std::fwrite(b.c_str(), 1, b.size() + 1, stdout);
-        } else {
-            std::printf("%s\t%s\n", escapeForTerminal(a).c_str(), escapeForTerminal(b).c_str());
-        }
-    });
+    bool ok =
+        listSources(options, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+            ++shown;
+            auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
+                                                            resultFolder(folder, source));
+            std::string a = engine::toNative(source.path), b = engine::toNative(output);
+            if (options.nul) {
+                std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
+                std::fwrite(b.c_str(), 1, b.size() + 1, stdout);
+            } else {
+                std::printf("%s\t%s\n", escapeForTerminal(a).c_str(), escapeForTerminal(b).c_str());
+            }
+        });
     if (!ok) return kExitUsage;
     if (listed == 0) printMessage(app::kNoFilesAdded);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
-    return listed == 0 ? kExitUsage : ledger.anyReport() ? kExitReported : kExitOk;
+    return listed == 0 ? kExitUsage : fileLedger.anyReport() ? kExitReported : kExitOk;
 }
 
 // `convert -`: standard input to standard output.
-int convertStream(Terminal& terminal, FileLedger& ledger) {
+int convertStream(Terminal& terminal, FileLedger& fileLedger) {
     std::optional<StreamedSource> stream;
     try {
         stream.emplace();
@@ -142,15 +143,15 @@ int convertStream(Terminal& terminal, FileLedger& ledger) {
     }
     const std::u16string source = engine::fromNative(stream->source());
     const std::u16string folder = engine::fromNative(stream->resultFolder());
-    ledger.setLabel(source, u"-");
-    ledger.listed();
-    ledger.listComplete();
-    LedgerDispatcher dispatcher(ledger, nullptr);
+    fileLedger.setLabel(source, u"-");
+    fileLedger.listed();
+    fileLedger.listComplete();
+    LedgerDispatcher dispatcher(fileLedger, nullptr);
     CliHost host({source}, true, folder, terminal);
-    ledger.startRun(host.rows());
-    app::ConversionRun run(host, ledger.immediate(), &dispatcher);
+    fileLedger.startRun(host.rows());
+    app::ConversionRun run(host, fileLedger.immediate(), &dispatcher);
     run.PushButton7_Click();
-    ledger.endRun();
+    fileLedger.endRun();
     terminal.clearProgress();
     try {
         stream->copyOut(
@@ -160,7 +161,7 @@ int convertStream(Terminal& terminal, FileLedger& ledger) {
         return kExitReported;
     }
     if (std::fflush(stdout) != 0) return outputFailed(errno);
-    return ledger.anyReport() ? kExitReported : kExitOk;
+    return fileLedger.anyReport() ? kExitReported : kExitOk;
 }
 
 int convert(const ConvertOptions& options) {
@@ -197,7 +198,7 @@ int convert(const ConvertOptions& options) {
     }
     Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
                       Terminal::canShowProgress());
-    FileLedger ledger(terminal, options.verbose, records ? &*records : nullptr);
+    FileLedger fileLedger(terminal, options.verbose, records ? &*records : nullptr);
     auto finish = [&](int code) -> int {
         if (records && !records->close()) {
             printMessage("cannot write the report " + options.reportPath + ": " +
@@ -206,12 +207,12 @@ int convert(const ConvertOptions& options) {
         }
         return code;
     };
-    if (dashes > 0) return finish(convertStream(terminal, ledger));
-    if (options.dryRun) return finish(dryRun(options, shard, toFolder, folder, ledger));
+    if (dashes > 0) return finish(convertStream(terminal, fileLedger));
+    if (options.dryRun) return finish(dryRun(options, shard, toFolder, folder, fileLedger));
 
     std::optional<ParallelDispatcher> parallel;
-    if (options.jobs > 1) parallel.emplace(options.jobs, ledger);
-    LedgerDispatcher dispatcher(ledger, parallel ? &*parallel : nullptr);
+    if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
+    LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
     bool usageError = false;
     std::int64_t listed = 0, taken = 0;
     std::vector<std::u16string> batch, batchFolders;
@@ -220,18 +221,18 @@ int convert(const ConvertOptions& options) {
         CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
         batchFolders.clear();
-        ledger.startRun(host.rows());
-        app::ConversionRun run(host, ledger.immediate(), &dispatcher);
+        fileLedger.startRun(host.rows());
+        app::ConversionRun run(host, fileLedger.immediate(), &dispatcher);
         run.PushButton7_Click();
-        ledger.endRun();
+        fileLedger.endRun();
         for (const auto& message : host.messages()) {
             usageError =
                 usageError || message == app::kNoFilesAdded || message == app::kFolderMissing;
         }
     };
     bool listOk =
-        listSources(options, shard, ledger.immediate(), listed, [&](const Source& source) {
-            ledger.listed();
+        listSources(options, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+            fileLedger.listed();
             batch.push_back(source.path);
             if (toFolder) {
                 std::u16string into = resultFolder(folder, source);
@@ -245,17 +246,17 @@ int convert(const ConvertOptions& options) {
             }
             if (++taken % kBatch == 0) runBatch();
         });
-    ledger.listComplete();
+    fileLedger.listComplete();
     // The last files; with none at all, the run says "No files added." (a
     // shard that holds none of a list's files has simply nothing to do).
     if (!batch.empty() || (listed == 0 && listOk)) runBatch();
     terminal.clearProgress();
     if (!listOk) return finish(kExitUsage);
     if (usageError) return finish(kExitUsage);
-    std::string summary = ledger.summary();
+    std::string summary = fileLedger.summary();
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
-    return finish(ledger.anyReport() || !summary.empty() ? kExitReported : kExitOk);
+    return finish(fileLedger.anyReport() || !summary.empty() ? kExitReported : kExitOk);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ void FileLedger::add(std::int64_t index, FileRecord::Report report) {
     auto& entry = m_entries[index];
     // Nothing is published before a file's last step, so at its first report
     // the result path still holds what it held when the work began.
-    if (entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
+    if (entry.working && entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
     entry.record.reports.push_back(std::move(report));
 }
 
@@ -81,7 +81,11 @@ void FileLedger::beginWork(std::int64_t index) {
     std::u16string source;
     {
         std::lock_guard lock(m_mutex);
-        source = m_entries[index].record.source;
+        auto& entry = m_entries[index];
+        source = entry.record.source;
+        entry.working = true;
+        // Reports of the run's own steps came before the work began.
+        if (!entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
     }
     // Source sizes feed the progress line and the report; a plain run does
     // without the extra system call.
@@ -236,6 +240,10 @@ void LedgerDispatcher::submit(app::FileTask task, const Work& work) {
     }
     measured(task, m_ledger.forFile(task.index));
     m_ledger.fileDone(task.index);
+}
+
+report::ErrorReport& LedgerDispatcher::reportFor(std::int64_t index) {
+    return m_ledger.forFile(index);
 }
 
 void LedgerDispatcher::finish() {

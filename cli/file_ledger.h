@@ -79,6 +79,7 @@ private:
     struct Entry {
         FileRecord record;
         FileState before;
+        bool working = false;
         bool done = false;
     };
     static FileState stateOf(const std::u16string& path);
@@ -113,6 +114,9 @@ public:
     LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner);
     void submit(app::FileTask task, const Work& work) override;
     void finish() override;
+    // Where the run's own steps for a file report, so that they come out in
+    // file order with the file's other reports.
+    report::ErrorReport& reportFor(std::int64_t index);
 
 private:
     FileLedger& m_ledger;

@@ -176,11 +176,11 @@ int convert(const ConvertOptions& options) {
         }
     }
     const auto dashes = std::count(options.files.begin(), options.files.end(), "-");
-    if (dashes > 0 &&
-        (options.files.size() > 1 || !options.filesFrom.empty() || toFolder || options.beside)) {
+    if (dashes > 0 && (options.files.size() > 1 || !options.filesFrom.empty() || toFolder ||
+                       options.beside || options.reportPath == "-")) {
         printMessage(
-            "- (standard input to standard output) goes alone, without --files-from, -o or "
-            "--beside");
+            "- (standard input to standard output) goes alone, without --files-from, -o, "
+            "--beside or --report -");
         return kExitUsage;
     }
     if (toFolder && !app::IsFolder(folder)) {

@@ -81,9 +81,9 @@ std::u16string resultFolder(const std::u16string& folder, const Source& source) 
 }
 
 // Every source of the command line and of the --files-from list, in order,
-// that falls into the shard. `listed` counts them all, shard or not. False
-// when the list could not be read.
-bool listSources(const ConvertOptions& options, const std::optional<Shard>& shard,
+// that falls into the shard. `listed` counts them all, shard or not. False,
+// said, when the list could not be read to its end.
+bool listSources(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
                  report::ErrorReport& report, std::int64_t& listed,
                  const std::function<void(const Source&)>& take) {
     auto one = [&](const std::string& name) {
@@ -96,25 +96,22 @@ bool listSources(const ConvertOptions& options, const std::optional<Shard>& shar
             report);
     };
     for (const auto& file : options.files) one(file);
-    if (options.filesFrom.empty()) return true;
-    const bool fromStdin = options.filesFrom == "-";
-    std::FILE* list = fromStdin ? stdin : std::fopen(options.filesFrom.c_str(), "r");
-    if (list == nullptr) {
-        printMessage(options.filesFrom + ": " + std::strerror(errno));
+    if (list == nullptr) return true;
+    try {
+        list->forEach(options.nul ? '\0' : '\n', one);
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
         return false;
     }
-    bool ok = readNames(list, options.nul ? '\0' : '\n', one);
-    if (!ok) printMessage(options.filesFrom + ": " + std::strerror(errno));
-    if (!fromStdin) std::fclose(list);
-    return ok;
+    return true;
 }
 
-int dryRun(const ConvertOptions& options, const std::optional<Shard>& shard, bool toFolder,
-           const std::u16string& folder, FileLedger& fileLedger) {
+int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
+           bool toFolder, const std::u16string& folder, FileLedger& fileLedger) {
     // Each source and its result path, in conversion order; nothing is written.
     std::int64_t listed = 0, shown = 0;
-    bool ok =
-        listSources(options, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+    bool ok = listSources(
+        options, list, shard, fileLedger.immediate(), listed, [&](const Source& source) {
             ++shown;
             auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
                                                             resultFolder(folder, source));
@@ -126,7 +123,7 @@ int dryRun(const ConvertOptions& options, const std::optional<Shard>& shard, boo
                 std::printf("%s\t%s\n", escapeForTerminal(a).c_str(), escapeForTerminal(b).c_str());
             }
         });
-    if (!ok) return kExitUsage;
+    if (!ok) return kExitReported;
     if (listed == 0) printMessage(app::kNoFilesAdded);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
     return listed == 0 ? kExitUsage : fileLedger.anyReport() ? kExitReported : kExitOk;
@@ -187,15 +184,16 @@ int convert(const ConvertOptions& options) {
         printMessage(app::kFolderMissing);  // nothing is touched
         return kExitUsage;
     }
+    std::optional<NameList> list;
     std::optional<ReportWriter> records;
-    if (!options.reportPath.empty()) {
-        try {
-            records.emplace(options.reportPath);
-        } catch (const std::runtime_error& e) {
-            printMessage(e.what());
-            return kExitUsage;
-        }
+    try {
+        if (!options.filesFrom.empty()) list.emplace(options.filesFrom);
+        if (!options.reportPath.empty()) records.emplace(options.reportPath);
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());  // nothing is touched
+        return kExitUsage;
     }
+    NameList* names = list ? &*list : nullptr;
     Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
                       Terminal::canShowProgress());
     FileLedger fileLedger(terminal, options.verbose, records ? &*records : nullptr);
@@ -208,7 +206,7 @@ int convert(const ConvertOptions& options) {
         return code;
     };
     if (dashes > 0) return finish(convertStream(terminal, fileLedger));
-    if (options.dryRun) return finish(dryRun(options, shard, toFolder, folder, fileLedger));
+    if (options.dryRun) return finish(dryRun(options, names, shard, toFolder, folder, fileLedger));
 
     std::optional<ParallelDispatcher> parallel;
     if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
@@ -230,8 +228,8 @@ int convert(const ConvertOptions& options) {
                 usageError || message == app::kNoFilesAdded || message == app::kFolderMissing;
         }
     };
-    bool listOk =
-        listSources(options, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+    bool listOk = listSources(
+        options, names, shard, fileLedger.immediate(), listed, [&](const Source& source) {
             fileLedger.listed();
             batch.push_back(source.path);
             if (toFolder) {
@@ -251,12 +249,12 @@ int convert(const ConvertOptions& options) {
     // shard that holds none of a list's files has simply nothing to do).
     if (!batch.empty() || (listed == 0 && listOk)) runBatch();
     terminal.clearProgress();
-    if (!listOk) return finish(kExitUsage);
     if (usageError) return finish(kExitUsage);
     std::string summary = fileLedger.summary();
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
-    return finish(fileLedger.anyReport() || !summary.empty() ? kExitReported : kExitOk);
+    bool failed = fileLedger.anyReport() || !summary.empty() || !listOk;
+    return finish(failed ? kExitReported : kExitOk);
 }
 
 }  // namespace

@@ -15,4 +15,23 @@ namespace mv::cli {
 bool readNames(std::FILE* stream, char delimiter,
                const std::function<void(const std::string& name)>& take);
 
+// The list of --files-from, opened before anything is converted, so that a
+// list that cannot be opened touches nothing.
+class NameList {
+public:
+    // "-" is standard input. Throws std::runtime_error when it cannot be opened.
+    explicit NameList(const std::string& path);
+    ~NameList();
+    NameList(const NameList&) = delete;
+    NameList& operator=(const NameList&) = delete;
+
+    // As readNames; throws std::runtime_error when reading failed.
+    void forEach(char delimiter, const std::function<void(const std::string& name)>& take);
+
+private:
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    bool m_owned = false;
+};
+
 }  // namespace mv::cli

@@ -49,9 +49,12 @@ TEST(CliPipeline, DashReadsStandardInputAndWritesStandardOutput) {
     EXPECT_EQ(empty.err.rfind("marrowvale-cli: -: Subscript out of range", 0), 0u) << empty.err;
 
     const std::vector<std::vector<std::string>> misuses = {
-        {"convert", "-", "in.xml"},        {"convert", "-o", ".", "-"},
-        {"convert", "--beside", "-"},      {"convert", "--files-from", "in.xml", "-"},
+        {"convert", "-", "in.xml"},
+        {"convert", "-o", ".", "-"},
+        {"convert", "--beside", "-"},
+        {"convert", "--files-from", "in.xml", "-"},
         {"convert", "--report", "-", "-"},
+        {"convert", "--files-from", "no-such-list", "in.xml"},  // opened before any work
     };
     for (const auto& args : misuses) {
         EXPECT_EQ(runCli(dir.path(), args).exitCode, 2) << args.back();

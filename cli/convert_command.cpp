@@ -277,7 +277,8 @@ int runMain(int argc, char** argv) {
         ->option_text(" ");
     convertCmd
         ->add_option("-j,--jobs", options.jobs,
-                     "Files converted at once (default: the CPUs this process may use)")
+                     "Files converted at once (default: the CPUs this process may use, here " +
+                         std::to_string(options.jobs) + ")")
         ->check(CLI::Range(1u, 1024u))
         ->option_text("N");
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");

@@ -277,16 +277,18 @@ TEST(CliPipeline, DefaultJobsFollowTheAffinityMask) {
     cpu_set_t saved, one;
     ASSERT_EQ(sched_getaffinity(0, sizeof saved, &saved), 0);
     CPU_ZERO(&one);
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (CPU_ISSET(cpu, &saved)) {
-            CPU_SET(cpu, &one);
-            break;
-        }
-    }
+    int first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &saved)) ++first;
+    CPU_SET(first, &one);
     ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
     EXPECT_EQ(cli::usableCpus(), 1u);
     ASSERT_EQ(sched_setaffinity(0, sizeof saved, &saved), 0);
     EXPECT_GE(cli::usableCpus(), 1u);
+    if (!haveTool("taskset")) return;
+    TempDir dir;
+    auto help = runShell(dir.path(), "taskset -c " + std::to_string(first) + " " +
+                                         commandLine(cliPath(), {"convert", "--help"}));
+    EXPECT_NE(help.out.find("may use, here 1)"), std::string::npos) << help.out;
 }
 
 }  // namespace

@@ -48,19 +48,20 @@ bool pump(int from, int to, const char* readWhat, const char* writeWhat) {
 
 StreamedSource::StreamedSource() {
     const std::string tmp = temporaryFolder();
-    m_fd = ::open(tmp.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (m_fd < 0) {
-        // A file system without unnamed files: a named one, unlinked at once.
-        std::string name = tmp + "/marrowvale-stdin-XXXXXX";
-        m_fd = mkostemp(name.data(), O_CLOEXEC);
-        if (m_fd < 0) fail("cannot create a temporary file in " + tmp);
-        ::unlink(name.c_str());
-    }
-    pump(STDIN_FILENO, m_fd, "cannot read standard input", "cannot spool standard input");
-    m_source = "/proc/self/fd/" + std::to_string(m_fd);
     std::string folder = tmp + "/marrowvale-stdout-XXXXXX";
     if (mkdtemp(folder.data()) == nullptr) fail("cannot create a temporary folder in " + tmp);
     m_folder = folder;
+    m_fd = ::open(tmp.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    m_source = "/proc/self/fd/" + std::to_string(m_fd);
+    if (m_fd < 0 || ::access(m_source.c_str(), R_OK) != 0) {
+        // No unnamed files there, or no /proc to reopen one by: a named file
+        // in the private folder, removed with it.
+        if (m_fd >= 0) ::close(m_fd);
+        m_source = m_folder + "/-";
+        m_fd = ::open(m_source.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+        if (m_fd < 0) fail("cannot create a temporary file in " + m_folder);
+    }
+    pump(STDIN_FILENO, m_fd, "cannot read standard input", "cannot spool standard input");
 }
 
 StreamedSource::~StreamedSource() {

@@ -1,7 +1,8 @@
 // `convert -`: the source comes from standard input and its result goes to
 // standard output. The run reads a source more than once and writes a result
-// into a folder, so the input is spooled into an unnamed temporary file and
-// the result is written into a private temporary folder, then copied out.
+// into a folder, so the input is spooled into an unnamed temporary file (a
+// named one where unnamed files cannot be had) and the result is written
+// into a private temporary folder, then copied out; both go when it ends.
 #pragma once
 
 #include <string>

@@ -7,16 +7,18 @@ CMAKE_ARGS ?=
 # Debian packages the build, the tests, the benchmarks and the fuzzers need.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
             time qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils clang libclang-rt-14-dev
+# Only the benchmarks need these (system calls per file).
+BENCH_PACKAGES := strace
 FUZZ_SECONDS ?= 60
 
 SUDO := $(shell [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1 && echo sudo)
 
-.PHONY: all deps configure build test run bench fuzz install clean
+.PHONY: all deps bench-deps configure build test run bench fuzz install clean
 
 all: build
 
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+deps bench-deps:
+	@missing=""; for p in $(if $(filter bench-deps,$@),$(BENCH_PACKAGES),$(PACKAGES)); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -50,7 +52,7 @@ fuzz: deps
 install: build
 	cmake --install $(BUILD)
 
-bench: build
+bench: build bench-deps
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
 	bench/window_vs_cli.sh $(BUILD)/bin

@@ -7,8 +7,11 @@
 #
 # BIN_DIR holds marrowvale-cli and marrowvale-gen (build/bin). The data is
 # generated into a scratch folder under ${TMPDIR:-/tmp} and removed at the end:
-# a 100 MB records file, the same grown to 200 MB, a 1 GB file (skipped when
-# less than 4 GiB are free) and a folder of 10,000 files of 1 to 20 KB.
+# a 100 MB records file (converted with -j 1 and -j 2), its UTF-16 twin, the
+# same grown to 200 MB, a 1 GB file (skipped when less than 4 GiB are free) and
+# a folder of 10,000 files of 1 to 20 KB. Besides time and memory it counts the
+# bytes the converter reads (rchar) and its system calls per small file
+# (strace -c; skipped without strace).
 #
 # Environment:
 #   MV_BENCH_REPEAT=N  rounds over the cases; each case's fastest counts (default 3)
@@ -37,7 +40,7 @@ for tool in "$cli" "$gen"; do
     [ -x "$tool" ] || die "$tool is missing; build first (make build)"
 done
 [ -x /usr/bin/time ] || die "/usr/bin/time is missing (Debian package 'time')"
-for tool in md5sum cp df awk; do
+for tool in md5sum cp df awk iconv; do
     command -v "$tool" >/dev/null || die "$tool is missing"
 done
 repeat=${MV_BENCH_REPEAT:-3}
@@ -135,7 +138,8 @@ run_cases() {
     case_commands=()
 }
 
-# add_file_cases LABEL FILE [cp]: md5sum, (cp,) and a -j 1 conversion of FILE.
+# add_file_cases LABEL FILE [cp] [j2]: md5sum, (cp,) a -j 1 (and a -j 2)
+# conversion of FILE.
 add_file_cases() {
     local label=$1 file=$2 size
     size=$(stat -c %s "$file")
@@ -145,7 +149,20 @@ add_file_cases() {
     fi
     add_case "convert -j 1 $label" "$size" MB/s "md5sum $label" "$scratch" 1 \
         "$cli" convert -q -j 1 -o "$scratch/out" "$file"
+    if [ "${4:-}" = j2 ]; then
+        add_case "convert -j 2 $label" "$size" MB/s "md5sum $label" "$scratch" 1 \
+            "$cli" convert -q -j 2 -o "$scratch/out" "$file"
+    fi
 }
+
+# Bytes read by a command and everything it waits for (rchar of /proc/PID/io),
+# printed on standard output.
+read_bytes() {
+    discard "$scratch/out"
+    mkdir "$scratch/out"
+    sh -c '"$@" >/dev/null && cat /proc/$$/io' sh "$@" | awk '/^rchar:/ { print $2 }'
+}
+declare -A rchar   # bytes read by case
 
 note "scratch folder $scratch, fastest of $repeat rounds"
 
@@ -153,16 +170,30 @@ note "scratch folder $scratch, fastest of $repeat rounds"
 note "generating the 100 MB and 200 MB records files"
 "$gen" records $((100 * MB)) "$scratch/records-100MB.xml"
 "$gen" records $((200 * MB)) "$scratch/records-200MB.xml"
-add_file_cases "100 MB" "$scratch/records-100MB.xml" cp
+# The UTF-16 twin: the same records, declared and stored as UTF-16 with a
+# byte-order mark.
+{
+    printf '\xff\xfe'
+    sed '1s/encoding="windows-1252"/encoding="utf-16"/' "$scratch/records-100MB.xml" |
+        iconv -f WINDOWS-1252 -t UTF-16LE
+} >"$scratch/records-utf16.xml"
+add_file_cases "100 MB" "$scratch/records-100MB.xml" cp j2
+add_file_cases "UTF-16 twin" "$scratch/records-utf16.xml"
 add_file_cases "200 MB" "$scratch/records-200MB.xml"
 run_cases
-rm -f "$scratch/records-100MB.xml" "$scratch/records-200MB.xml"
+rchar[100 MB]=$(read_bytes "$cli" convert -q -j 1 -o "$scratch/out" "$scratch/records-100MB.xml")
+rchar[UTF-16 twin]=$(read_bytes "$cli" convert -q -j 1 -o "$scratch/out" "$scratch/records-utf16.xml")
+size_100=$(stat -c %s "$scratch/records-100MB.xml")
+size_utf16=$(stat -c %s "$scratch/records-utf16.xml")
+rm -f "$scratch/records-100MB.xml" "$scratch/records-200MB.xml" "$scratch/records-utf16.xml"
 
 if (($(free_kib) >= BIG_FREE_KIB)); then
     note "generating the 1 GB records file"
     "$gen" records $((1000 * MB)) "$scratch/records-1GB.xml"
     add_file_cases "1 GB" "$scratch/records-1GB.xml" cp
     run_cases
+    size_1g=$(stat -c %s "$scratch/records-1GB.xml")
+    rchar[1 GB]=$(read_bytes "$cli" convert -q -j 1 -o "$scratch/out" "$scratch/records-1GB.xml")
     rm -f "$scratch/records-1GB.xml"
 else
     note "skipping the 1 GB case: less than 4 GiB free under ${TMPDIR:-/tmp}"
@@ -184,6 +215,18 @@ for jobs in 1 2; do
         "$SMALL_FILES" "$cli" convert -q -j "$jobs" -o "$scratch/out" "${files[@]}"
 done
 run_cases
+# System calls of a -j 1 run over the small files, per file.
+calls_per_file=""
+if command -v strace >/dev/null; then
+    discard "$scratch/out"
+    mkdir "$scratch/out"
+    (cd "$tree" && strace -f -c -o "$scratch/strace" "$cli" convert -q -j 1 -o "$scratch/out" \
+        "${files[@]}" >/dev/null)
+    calls_per_file=$(awk -v n="$SMALL_FILES" '$NF == "total" { printf "%.1f", $4 / n }' \
+        "$scratch/strace")
+else
+    note "strace is missing: system calls per file not counted"
+fi
 rm -rf "$tree" "$scratch/out" "$scratch/copy"
 
 # The table, the comparisons that the targets are stated in, and the setting.
@@ -210,19 +253,37 @@ report() {
         'BEGIN { ok = op == "<=" ? v <= t : op == ">=" ? v >= t : v > t; print ok ? "met" : "missed" }'; }
     local x
     x=$(ratio "${took[convert -j 1 100 MB]}" "${took[md5sum 100 MB]}")
-    echo "100 MB, -j 1: $x x md5sum (target <= 2.5): $(verdict "$x" 2.5 '<=')"
+    echo "100 MB, -j 1: $x x md5sum (target <= 1.0, goal 0.7): $(verdict "$x" 1.0 '<=')"
+    x=$(ratio "${took[convert -j 2 100 MB]}" "${took[md5sum 100 MB]}")
+    echo "100 MB, -j 2: $x x md5sum (target <= 0.6): $(verdict "$x" 0.6 '<=')"
+    x=$(ratio "${took[convert -j 1 UTF-16 twin]}" "${took[md5sum UTF-16 twin]}")
+    echo "UTF-16 twin, -j 1: $x x md5sum of its bytes (target <= 1.0): $(verdict "$x" 1.0 '<=')"
+    x=$(ratio "${rchar[100 MB]}" "$size_100")
+    echo "100 MB, bytes read: $x x the file (target <= 1.15): $(verdict "$x" 1.15 '<=')"
+    x=$(ratio "${rchar[UTF-16 twin]}" "$size_utf16")
+    echo "UTF-16 twin, bytes read: $x x the file (target <= 1.15): $(verdict "$x" 1.15 '<=')"
     x=$(ratio "${took[convert -j 1 200 MB]}" "${took[convert -j 1 100 MB]}")
     echo "200 MB over 100 MB: $x x the time (target <= 2): $(verdict "$x" 2 '<=')"
     if [ -n "${took[convert -j 1 1 GB]:-}" ]; then
         x=$(awk -F '\t' '$1 == "convert -j 1 1 GB" { printf "%.1f", $5 / 1024 }' "$rows")
-        echo "1 GB: peak RSS $x MiB (target <= 32): $(verdict "$x" 32 '<=')"
+        echo "1 GB: peak RSS $x MiB (target <= 16): $(verdict "$x" 16 '<=')"
+        x=$(ratio "${rchar[1 GB]}" "$size_1g")
+        echo "1 GB, bytes read: $x x the file (target <= 1.15): $(verdict "$x" 1.15 '<=')"
     else
         echo "1 GB: skipped (less than 4 GiB free)"
     fi
     x=$(awk -v n="$SMALL_FILES" -v ns="${took[convert -j 1 $label]}" 'BEGIN { printf "%.0f", n / (ns / 1e9) }')
-    echo "$label, -j 1: $x files/s (target >= 3000): $(verdict "$x" 3000 '>=')"
+    local cp_rate
+    cp_rate=$(awk -v n="$SMALL_FILES" -v ns="${took[cp -r $label]}" 'BEGIN { printf "%.0f", n / (ns / 1e9) }')
+    echo "$label, -j 1: $x files/s (cp -r: $cp_rate files/s; target >= 3000): $(verdict "$x" 3000 '>=')"
     x=$(ratio "${took[convert -j 1 $label]}" "${took[convert -j 2 $label]}")
     echo "$label, -j 2: $x x the rate of -j 1 (target > 1): $(verdict "$x" 1 '>')"
+    if [ -n "$calls_per_file" ]; then
+        echo "$label, -j 1: $calls_per_file system calls per file (strace -c; target <= 12):" \
+            "$(verdict "$calls_per_file" 12 '<=')"
+    else
+        echo "$label: system calls not counted (no strace)"
+    fi
 }
 
 report >"$scratch/summary"

@@ -130,7 +130,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
 }
 
 // `convert -`: standard input to standard output.
-int convertStream(Terminal& terminal, FileLedger& fileLedger) {
+int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
     std::optional<StreamedSource> stream;
     try {
         stream.emplace();
@@ -147,6 +147,7 @@ int convertStream(Terminal& terminal, FileLedger& fileLedger) {
     CliHost host({source}, true, folder, terminal);
     fileLedger.startRun(host.rows());
     app::ConversionRun run(host, fileLedger.immediate(), &dispatcher);
+    run.setChunkWorkers(jobs);  // one file: every worker on its chunks
     run.PushButton7_Click();
     fileLedger.endRun();
     terminal.clearProgress();
@@ -205,7 +206,7 @@ int convert(const ConvertOptions& options) {
         }
         return code;
     };
-    if (dashes > 0) return finish(convertStream(terminal, fileLedger));
+    if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) return finish(dryRun(options, names, shard, toFolder, folder, fileLedger));
 
     std::optional<ParallelDispatcher> parallel;
@@ -216,11 +217,14 @@ int convert(const ConvertOptions& options) {
     std::vector<std::u16string> batch, batchFolders;
     std::u16string lastMade;
     auto runBatch = [&] {
+        // One file gets every worker for its chunks; several share them by file.
+        const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
         CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
         batchFolders.clear();
         fileLedger.startRun(host.rows());
         app::ConversionRun run(host, fileLedger.immediate(), &dispatcher);
+        run.setChunkWorkers(chunkWorkers);
         run.PushButton7_Click();
         fileLedger.endRun();
         for (const auto& message : host.messages()) {
@@ -277,7 +281,8 @@ int runMain(int argc, char** argv) {
         ->option_text(" ");
     convertCmd
         ->add_option("-j,--jobs", options.jobs,
-                     "Files converted at once (default: the CPUs this process may use, here " +
+                     "Files converted at once, or chunks of a single file (default: the CPUs "
+                     "this process may use, here " +
                          std::to_string(options.jobs) + ")")
         ->check(CLI::Range(1u, 1024u))
         ->option_text("N");

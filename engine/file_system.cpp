@@ -78,6 +78,8 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_bytes = std::move(other.m_bytes);
         m_carry = std::exchange(other.m_carry, -1);
         m_totalChars = other.m_totalChars;
+        m_rawBytes = other.m_rawBytes;
+        m_ended = other.m_ended;
     }
     return *this;
 }
@@ -127,6 +129,11 @@ void TextReader::requireOpen() const {
 bool TextReader::fill() {
     m_text.clear();
     m_pos = 0;
+    // A byte reading that has met the end does not ask again.
+    if (m_rawBytes && m_ended) {
+        m_bytes.clear();
+        return false;
+    }
     std::size_t want = m_format == TextFormat::Utf16 ? kReadBlock * 2 : kReadBlock;
     m_bytes.resize(want);
     std::size_t got = 0;
@@ -134,8 +141,16 @@ bool TextReader::fill() {
         ssize_t n = ::read(m_fd, m_bytes.data() + got, want - got);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw systemFailure(errno, m_path);
-        if (n == 0) break;
+        if (n == 0) {
+            m_ended = true;
+            break;
+        }
         got += static_cast<std::size_t>(n);
+    }
+    if (m_rawBytes) {
+        m_bytes.resize(got);
+        m_pos = 0;
+        return got > 0;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(m_bytes.data());
     if (m_format == TextFormat::Ansi) {
@@ -162,7 +177,38 @@ bool TextReader::fill() {
 
 bool TextReader::AtEndOfStream() {
     requireOpen();
-    return m_pos == m_text.size() && !fill();
+    return m_pos == buffered() && !fill();
+}
+
+void TextReader::keepBytes() {
+    requireOpen();
+    if (m_format != TextFormat::Ansi || !m_text.empty()) {
+        throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
+    }
+    m_rawBytes = true;
+}
+
+void TextReader::readBytesInto(std::size_t count, std::string& out) {
+    requireOpen();
+    if (!m_rawBytes) throw Failure(FailureKind::InvalidArgument, "bytes from a decoded reading");
+    if (m_pos == m_bytes.size() && !fill()) {
+        out.clear();
+        return;
+    }
+    // A whole block changes hands; the buffer given back is refilled in
+    // place, without clearing it first.
+    if (m_pos == 0 && m_bytes.size() == count) {
+        out.swap(m_bytes);
+        m_pos = m_bytes.size();
+        return;
+    }
+    out.clear();
+    while (out.size() < count) {
+        if (m_pos == m_bytes.size() && !fill()) break;
+        std::size_t take = std::min(count - out.size(), m_bytes.size() - m_pos);
+        out.append(m_bytes, m_pos, take);
+        m_pos += take;
+    }
 }
 
 void TextReader::readInto(std::size_t count, std::u16string& out) {
@@ -315,6 +361,12 @@ void TextWriter::flush() {
 void TextWriter::Write(std::u16string_view text) {
     if (m_fd < 0) throwNotSet();
     encodeAnsi(text, m_buffer);
+    if (m_buffer.size() >= kWriteBlock) flush();
+}
+
+void TextWriter::WriteBytes(std::string_view bytes) {
+    if (m_fd < 0) throwNotSet();
+    m_buffer.append(bytes);
     if (m_buffer.size() >= kWriteBlock) flush();
 }
 

@@ -37,6 +37,11 @@ public:
     bool AtEndOfStream();
     // Up to `count` more characters into `out`, fewer only at the end.
     void readInto(std::size_t count, std::u16string& out);
+    // From now on an ANSI reading hands out its bytes as they are in the
+    // file, one per character, never widened; call before the first test.
+    void keepBytes();
+    // The next `count` bytes of a reading that keeps its bytes.
+    void readBytesInto(std::size_t count, std::string& out);
     // Consumes one line (ending at LF, CR or CR LF, the break not included)
     // and tells which marks it contains, ignoring letter case: bit i for
     // marks[i]. The line itself is never held whole, however long it is.
@@ -51,6 +56,7 @@ public:
 private:
     bool fill();
     void requireOpen() const;
+    std::size_t buffered() const { return m_rawBytes ? m_bytes.size() : m_text.size(); }
 
     int m_fd = -1;
     TextFormat m_format = TextFormat::Ansi;
@@ -60,6 +66,8 @@ private:
     std::string m_bytes;
     int m_carry = -1;  // odd byte of a UTF-16 reading waiting for its partner
     std::int64_t m_totalChars = 0;
+    bool m_rawBytes = false;  // hands out m_bytes instead of decoding them
+    bool m_ended = false;     // a read has returned nothing
 };
 
 class TextWriter {
@@ -76,6 +84,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // Writes the text as ANSI bytes. Throws "object not set" when not open.
     void Write(std::u16string_view text);
+    // Writes bytes that are ANSI text already.
+    void WriteBytes(std::string_view bytes);
     // Puts the complete file in place of the target.
     void Close();
     // Drops what was written; the target stays as it was.

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/codepage.h"
 #include "report/locations.h"
 
 namespace mv::engine {
@@ -84,6 +85,33 @@ ChunkReader::ChunkReader(std::u16string_view path, report::ErrorReport& report)
                                                                     : TextFormat::Ansi);
     });
     m_opened = m_stream.isOpen();
+    m_utf16 = decoding.isYes();
+}
+
+std::u16string SourceChunk::text() const {
+    if (utf16) return wide;
+    std::u16string out;
+    decodeAnsi(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
+    return out;
+}
+
+bool ChunkReader::next(SourceChunk& chunk) {
+    if (!m_stream.isOpen() || m_stuck) return false;
+    chunk.utf16 = m_utf16;
+    if (!m_utf16) {
+        chunk.wide.clear();
+        if (!m_step.loopTest(110, [&] {
+                m_stream.keepBytes();
+                return !m_stream.AtEndOfStream();
+            })) {
+            return false;
+        }
+        bool read = m_step(114, [&] { m_stream.readBytesInto(kChunkChars, chunk.bytes); });
+        if (!read) m_stuck = true;
+        return read && !chunk.bytes.empty();
+    }
+    chunk.bytes.clear();
+    return next(chunk.wide);
 }
 
 bool ChunkReader::next(std::u16string& chunk) {

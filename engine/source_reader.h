@@ -28,12 +28,24 @@ Flag16 CheckFirsrStringFSO(std::u16string_view path, Flag16 checkEncoding, Flag1
 // conversion run streams through ChunkReader instead.
 ChunkList ReadFileToStringFSO(std::u16string_view path, report::ErrorReport& report);
 
+// A chunk as read: the bytes of an ANSI reading, one per character, or the
+// characters of a UTF-16 reading.
+struct SourceChunk {
+    bool utf16 = false;
+    std::string bytes;
+    std::u16string wide;
+    // The chunk's characters, as the reader of whole texts gives them.
+    std::u16string text() const;
+};
+
 // The same reading, one chunk at a time, with the same steps and reports.
 class ChunkReader {
 public:
     ChunkReader(std::u16string_view path, report::ErrorReport& report);
     // The next chunk into `chunk`; false at the end.
     bool next(std::u16string& chunk);
+    // The same, an ANSI chunk left as bytes. Use one of the two per reader.
+    bool next(SourceChunk& chunk);
     void close();
     // How many chunks the file holds, from its size when it was opened.
     std::int64_t expectedChunks() const;
@@ -45,6 +57,7 @@ private:
     TextReader m_stream;
     bool m_opened = false;
     bool m_stuck = false;
+    bool m_utf16 = false;
 };
 
 }  // namespace mv::engine

@@ -39,4 +39,5 @@ run() {  # run HARNESS CORPUS [options]
 }
 run fuzz_json_reader "$seed_json" -dict="$root/fuzz/json.dict"
 run fuzz_conversion "$seed_xml" -dict="$root/fuzz/xml.dict"
+run fuzz_fast_equality "$seed_xml" -dict="$root/fuzz/xml.dict"
 echo "fuzz: no crash, leak or hang"

@@ -1,15 +1,23 @@
 #include "app/run/conversion_run.h"
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
+#include "app/run/chunk_pool.h"
 #include "app/run/paths.h"
+#include "engine/fast/chunk_converter.h"
 #include "engine/file_system.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
 #include "engine/prolog.h"
+#include "engine/source_probe.h"
 #include "engine/source_reader.h"
 #include "report/failure.h"
+#include "report/held_reports.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
 
@@ -128,42 +136,245 @@ void ConversionRun::convertRows() {
     dispatcher.finish();
 }
 
+namespace {
+
+using report::HeldReports;
+
+// One chunk on its way: as read, narrowed, and converted when the one-pass
+// converter took it.
+struct ChunkSlot {
+    engine::SourceChunk chunk;
+    engine::fast::NarrowText narrow;
+    engine::fast::OutputBytes out;
+    engine::fast::FileRoot ownRoot;
+    bool fast = false;
+    std::vector<HeldReports::Entry> readReports;
+};
+
+// Chunks read ahead per worker: enough to keep it busy between batches,
+// little enough that a worker holds at most a few MiB.
+constexpr std::size_t kChunksPerWorker = 4;
+
+}  // namespace
+
+template <class Steps>
+std::u16string ConversionRun::convertChunkByReference(Steps& step, std::u16string_view chunk,
+                                                      const std::u16string* fileRootTag,
+                                                      engine::Flag16 declarationMissing,
+                                                      engine::TextWriter& output,
+                                                      report::ErrorReport& report, bool& wasNull) {
+    std::u16string rootTag, flattened, json;
+    step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
+    // The first chunk's root governs the file. A later chunk starts in the
+    // middle of the document, wherever the boundary fell, often on a child's
+    // start tag: it keeps its head and loses only what follows that root's
+    // end tag, so no record before a stray declaration, DOCTYPE or start
+    // tag, and none after a child's end tag, is cut away.
+    bool stripped = step(168, [&] {
+        flattened =
+            engine::ReplaceXML(fileRootTag ? engine::StripXmlProlog(chunk, *fileRootTag, kYes, kNo)
+                                           : engine::StripXmlProlog(chunk, rootTag, kNo, kNo),
+                               report);
+    });
+    // A chunk whose prolog cannot be stripped is flattened as it stands,
+    // never given another chunk's text.
+    if (!stripped) flattened = engine::ReplaceXML(chunk, report);
+    step(170, [&] { json = engine::StringToJSON(flattened, report); });
+    if (step.test(172, [&] { return json == u"null"; })) {
+        wasNull = true;
+        if (step.test(174, [&] { return declarationMissing.isYes(); })) {
+            step(176, [&] { json = kNotValidXml; });
+        }
+    }
+    step(178, [&] { output.Write(json); });
+    return rootTag;
+}
+
+void ConversionRun::setChunkWorkers(unsigned workers) {
+    m_chunkWorkers = std::max(1u, workers);
+}
+
 void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
+    // The chunks of a file, read by `read`, converted and written in order;
+    // the same for both ways of reading.
+    auto convertChunks = [&](report::StepRunner& step, HeldReports& readerReport,
+                             const std::function<bool(engine::SourceChunk&)>& read, bool readable,
+                             std::int64_t expected, Flag16 declarationMissing,
+                             engine::TextWriter& output, report::ErrorReport& chunkReport,
+                             bool& anyNull) {
+        // With several workers, chunks are read a batch ahead and converted on
+        // the workers while this thread writes the batch before; the results
+        // and every report still go out in chunk order.
+        const std::size_t batchSize = m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1;
+        struct Batch {
+            std::vector<ChunkSlot> slots;
+            std::size_t have = 0;
+        };
+        Batch batches[2];
+        batches[0].slots.resize(batchSize);
+        bool more = readable;
+        std::vector<HeldReports::Entry> lastReadReports;
+        auto readAhead = [&](Batch& batch, std::size_t room) {
+            while (more && batch.have < room) {
+                ChunkSlot& slot = batch.slots[batch.have];
+                readerReport.hold();
+                more = read(slot.chunk);
+                slot.readReports = readerReport.take();
+                if (more) {
+                    ++batch.have;
+                } else {
+                    lastReadReports = std::move(slot.readReports);
+                }
+            }
+        };
+
+        engine::fast::FileRoot fileRoot;
+        std::u16string fileRootTag;
+        std::u16string text;
+        // Only the first chunk strips with its own root tag; the workers read
+        // the file's root tag, which is set before any later chunk starts.
+        auto convert = [&](ChunkSlot& slot, bool first) {
+            if (slot.chunk.utf16) {
+                slot.narrow = engine::fast::narrow(slot.chunk.wide);
+            } else {
+                slot.narrow.bytes.swap(slot.chunk.bytes);
+                slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
+            }
+            slot.out.clear();
+            slot.fast = false;
+            if (!m_fastPath) return;
+            const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
+                                             first ? kNo : kYes, kNo, declarationMissing.isYes()};
+            try {
+                slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
+            } catch (...) {
+                slot.out.clear();  // the reference procedures report what went wrong
+            }
+            // A burst of large results must not keep its memory for later batches.
+            slot.out.shrinkTo(std::size_t{1} << 20);
+        };
+        std::int64_t j = 0;
+        auto write = [&](Batch& batch) {
+            for (std::size_t i = 0; i < batch.have; ++i, ++j) {
+                ChunkSlot& slot = batch.slots[i];
+                if (j > 0) readerReport.release(slot.readReports);
+                step(162, [&] { m_host.yield(); });
+                step(164,
+                     [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
+                if (slot.fast) {
+                    // A chunk that flattens to nothing: the declaration answer decided its text.
+                    anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";
+                    step(178, [&] { output.WriteBytes(slot.out.view()); });
+                    if (j == 0) {
+                        fileRoot = slot.ownRoot;
+                        fileRootTag = slot.chunk.utf16 ? slot.chunk.wide.substr(fileRoot.offset,
+                                                                                fileRoot.tag.size())
+                                                       : engine::fast::widen(fileRoot.tag);
+                    }
+                } else {
+                    text =
+                        slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
+                    std::u16string rootTag =
+                        convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
+                                                declarationMissing, output, chunkReport, anyNull);
+                    if (j == 0) {
+                        fileRootTag = rootTag;
+                        fileRoot = engine::fast::fileRootOf(rootTag);
+                    }
+                }
+            }
+            batch.have = 0;
+        };
+
+        readAhead(batches[0], 1);  // the first chunk alone: its root tag governs the others
+        readerReport.release(batches[0].have > 0 ? batches[0].slots[0].readReports
+                                                 : lastReadReports);
+        // A file without chunks has no last chunk index to loop to.
+        if (batches[0].have == 0)
+            step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
+        if (batches[0].have > 0) {
+            convert(batches[0].slots[0], true);
+            write(batches[0]);
+        }
+        if (batchSize == 1) {
+            while (readAhead(batches[0], 1), batches[0].have > 0) {
+                convert(batches[0].slots[0], false);
+                write(batches[0]);
+            }
+        } else {
+            // Two batches take turns: one is converted while the other is
+            // written and then read into again.
+            batches[1].slots.resize(batchSize);
+            std::unique_ptr<ChunkPool> pool;
+            auto start = [&](Batch& batch) {
+                if (!pool) pool = std::make_unique<ChunkPool>(m_chunkWorkers);
+                pool->start(batch.have,
+                            [&convert, &batch](std::size_t i) { convert(batch.slots[i], false); });
+            };
+            int current = 0;
+            readAhead(batches[current], batchSize);
+            if (batches[current].have > 0) start(batches[current]);
+            while (batches[current].have > 0) {
+                Batch& next = batches[1 - current];
+                readAhead(next, batchSize);
+                pool->wait();
+                if (next.have > 0) start(next);
+                write(batches[current]);
+                current = 1 - current;
+            }
+        }
+        readerReport.release(lastReadReports);
+    };
+
+    if (m_fastPath) {
+        // One read of the source answers the first-line questions too. While
+        // its first line read as UTF-16 is not settled (for ANSI text, until
+        // the end of the file) the file may yet have to be read as UTF-16, or
+        // the declaration answer guessed for it may be wrong, so its report
+        // lines wait; in those rare cases it is read again below.
+        std::optional<engine::OneReadSource> once = engine::OneReadSource::open(task.source);
+        if (once && !once->declaresUtf16()) {
+            HeldReports held(report);
+            held.hold();
+            report::StepRunner step(held, report::locations::kPushButton7Click);
+            engine::FileSystemObject fso;
+            engine::TextWriter output;
+            step(158, [&] { output = fso.OpenTextFile(task.output); });
+            HeldReports noReadReports(static_cast<report::ErrorReport&>(held));
+            // The declaration answer matters only to chunks that flatten to
+            // nothing; until the first line is read it is guessed.
+            const Flag16 guess = once->declarationGuess();
+            bool anyNull = false;
+            convertChunks(
+                step, noReadReports, [&](engine::SourceChunk& c) { return once->next(c); }, true,
+                once->expectedChunks(), guess, output, held, anyNull);
+            const bool guessedRight = !anyNull || once->declarationMissing() == guess;
+            if (!once->declaresUtf16() && !once->failed() && guessedRight) {
+                std::vector<HeldReports::Entry> entries = held.take();
+                held.release(entries);
+                report::StepRunner(report, report::locations::kPushButton7Click)(
+                    182, [&] { output.Close(); });
+                return;
+            }
+            output.Abandon();
+        }
+    }
+
     report::StepRunner step(report, report::locations::kPushButton7Click);
     Flag16 declarationMissing = kNo;
     std::optional<engine::ChunkReader> reader;
     engine::FileSystemObject fso;
     engine::TextWriter output;
+    HeldReports readerReport(report);
     step(152,
          [&] { declarationMissing = engine::CheckFirsrStringFSO(task.source, kNo, kYes, report); });
-    step(154, [&] { reader.emplace(task.source, report); });
+    step(154, [&] { reader.emplace(task.source, readerReport); });
     step(158, [&] { output = fso.OpenTextFile(task.output); });
-
-    std::u16string chunk, rootTag, flattened, json;
-    const std::int64_t expected = reader ? reader->expectedChunks() : 0;
-    bool more = reader && reader->next(chunk);
-    // A file without chunks has no last chunk index to loop to.
-    if (!more) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
-    for (std::int64_t j = 0; more; ++j) {
-        step(162, [&] { m_host.yield(); });
-        step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
-        step(166, [&] { rootTag = engine::SetMainXMLTag(chunk, report); });
-        bool stripped = step(168, [&] {
-            flattened =
-                engine::ReplaceXML(engine::StripXmlProlog(chunk, rootTag, kNo, kNo), report);
-        });
-        // A chunk whose prolog cannot be stripped is flattened as it stands,
-        // never given another chunk's text.
-        if (!stripped) flattened = engine::ReplaceXML(chunk, report);
-        step(170, [&] { json = engine::StringToJSON(flattened, report); });
-        if (step.test(172, [&] { return json == u"null"; })) {
-            if (step.test(174, [&] { return declarationMissing.isYes(); })) {
-                step(176, [&] { json = kNotValidXml; });
-            }
-        }
-        step(178, [&] { output.Write(json); });
-        more = reader->next(chunk);
-    }
+    bool anyNull = false;
+    convertChunks(
+        step, readerReport, [&](engine::SourceChunk& c) { return reader->next(c); },
+        reader.has_value(), reader ? reader->expectedChunks() : 0, declarationMissing, output,
+        report, anyNull);
     if (reader) reader->close();
     // A source that could not be read, or not to its end, never replaces a
     // result that is already there: the reader has reported why, and the old

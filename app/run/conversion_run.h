@@ -7,12 +7,16 @@
    run's location and goes on. */
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "app/run/host.h"
+#include "engine/file_system.h"
+#include "engine/text.h"
 #include "report/error_report.h"
 
 namespace mv::app {
@@ -63,13 +67,31 @@ public:
     // at once when the host's progress and yield are.
     void convertFile(const FileTask& task, report::ErrorReport& report);
 
+    // Chunks go through the one-pass converter unless this is off; the
+    // reference procedures give the same bytes and reports, more slowly.
+    void setFastPath(bool on) { m_fastPath = on; }
+    // How many threads convert the chunks of one file side by side (at least
+    // one; by default one per core). The result and the report lines are
+    // those of one thread.
+    void setChunkWorkers(unsigned workers);
+
 private:
     void convertRows();
+    // Steps 166 to 178 with the reference procedures; the chunk's own root tag.
+    // Sets wasNull when the chunk flattened to nothing.
+    template <class Steps>
+    std::u16string convertChunkByReference(Steps& step, std::u16string_view chunk,
+                                           const std::u16string* fileRootTag,
+                                           engine::Flag16 declarationMissing,
+                                           engine::TextWriter& output, report::ErrorReport& report,
+                                           bool& wasNull);
 
     Host& m_host;
     report::ErrorReport& m_report;
     Dispatcher* m_dispatcher;
     bool m_isConverting = false;
+    bool m_fastPath = true;
+    unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());
 };
 
 }  // namespace mv::app

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "report/failure.h"
+#include "report/held_reports.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
 
@@ -198,6 +199,23 @@ TEST(StepRunner, ASinkThatFailsDoesNotStopTheProcedure) {
     step(102, [&] { after = 1; });
     EXPECT_EQ(report.shown, 1);
     EXPECT_EQ(after, 1);
+}
+
+TEST(HeldReports, HeldLinesWaitAndThenKeepTheirOrder) {
+    RecordingReport sink;
+    HeldReports held(sink);
+    held.show("direct", locations::kReplaceXML, 100);
+    held.hold();
+    held.show("first", locations::kReplaceXML, 102);
+    held.show("second", locations::kReplaceXML, 104);
+    EXPECT_EQ(sink.size(), 1u);
+    std::vector<HeldReports::Entry> kept = held.take();
+    held.show("after", locations::kReplaceXML, 106);  // passes straight through again
+    held.release(kept);
+    EXPECT_TRUE(kept.empty());
+    std::vector<int> steps;
+    for (const auto& entry : sink.entries()) steps.push_back(entry.step);
+    EXPECT_EQ(steps, (std::vector<int>{100, 106, 102, 104}));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -129,6 +131,57 @@ TEST_F(ConversionRunTest, ChunksFollowEachOtherInTheResult) {
     ASSERT_NE(joint, std::string::npos);
     EXPECT_EQ(json.find(" } ", joint + 3), json.size() - 3);
     EXPECT_EQ(host.progressValues, (std::vector<double>{100, 50, 100, 0}));
+}
+
+// broke: every later chunk was cut after the end tag of whatever element
+// opened it, so a chunk starting on a record kept that one record.
+TEST_F(ConversionRunTest, LaterChunksKeepEveryRecordUpToTheRootsEndTag) {
+    // Records of 16 characters after a header padded to a multiple of 16, so
+    // that every chunk boundary falls between two records: each later chunk
+    // opens on "<r>".
+    std::string head = "<?xml version=\"1.0\"?>\r\n<records>";
+    head.append(16 - head.size() % 16, ' ');
+    auto record = [](int n) {
+        char text[20];
+        std::snprintf(text, sizeof text, "<r>%09d</r>", n);
+        return std::string(text);
+    };
+    struct Row {
+        const char* name;
+        std::string stray;  // placed in the middle of the second chunk
+    } rows[] = {
+        {"records only", ""},
+        {"a stray declaration and DOCTYPE", "<?xml version=\"1.0\"?><!DOCTYPE records>         "},
+        {"a stray start tag of the root", "<records a=\"1\"> "},
+    };
+    const int count = 10000;  // three chunks
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(row.stray.size() % 16, 0u);
+        std::string source = head;
+        for (int n = 1; n <= count; ++n) {
+            source += record(n);
+            if (n == 5000) source += row.stray;
+        }
+        source += "</records>\r\n<after>dropped</after>";
+        ASSERT_EQ(source.compare(2 * 65536, 3, "<r>"), 0);
+        host.rows.clear();
+        addSource("records.xml", source);
+        run();
+        std::string json = readBytes(dir / "records.json");
+        std::vector<int> numbers;  // every run of nine digits, in order
+        for (std::size_t at = 0; at < json.size();) {
+            std::size_t end = json.find_first_not_of("0123456789", at);
+            if (end == std::string::npos) end = json.size();
+            if (end - at == 9) numbers.push_back(std::stoi(json.substr(at, 9)));
+            at = std::max(end, at) + 1;
+        }
+        ASSERT_EQ(numbers.size(), static_cast<std::size_t>(count));
+        for (int n = 1; n <= count; ++n) ASSERT_EQ(numbers[n - 1], n);
+        EXPECT_EQ(json.find("dropped"), std::string::npos);
+        const std::string end = "{\"records\":\"\"}\r\n } ";
+        EXPECT_EQ(json.substr(json.size() - end.size()), end);
+    }
 }
 
 TEST_F(ConversionRunTest, ProgressCountsFilesBegunThenChunksDone) {

@@ -1,0 +1,63 @@
+// The conversion of one chunk in one pass over 8-bit text: root tag, prolog
+// stripping, flattening, markup deletion, escaping and the JSON writer fused,
+// the flattened text never built. Its bytes are those of SetMainXMLTag,
+// StripXmlProlog, ReplaceXML and StringToJSON followed by the ANSI writer;
+// where those would report anything the chunk is declined and the caller
+// converts it with them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/fast/output_bytes.h"
+#include "engine/text.h"
+
+namespace mv::engine::fast {
+
+// A chunk as code-page bytes, one per character. A UTF-16 chunk is narrowed
+// to it; its characters outside the code page become "?", and the two flags
+// say where that could make a search find what it would not find in the
+// 16-bit text.
+struct NarrowText {
+    std::string bytes;
+    bool foreign = false;         // some character became "?"
+    bool foreignAfterLt = false;  // one of them right after a "<"
+};
+
+// Narrows a 16-bit chunk, noting characters outside the code page.
+NarrowText narrow(std::u16string_view chunk);
+// The code-page bytes of a text, with the same note.
+NarrowText narrow(std::string bytes);
+// The characters of code-page bytes.
+std::u16string widen(std::string_view bytes);
+
+// The root tag to strip every chunk of a file with, once its first chunk has
+// given it.
+struct FileRoot {
+    std::string tag;
+    std::size_t offset = 0;  // where the tag stands in its chunk
+    bool foreign = false;    // the tag held characters outside the code page
+};
+
+// The root tag as the reference SetMainXMLTag gave it.
+FileRoot fileRootOf(std::u16string_view tag);
+
+struct ChunkJob {
+    const NarrowText* text = nullptr;
+    const FileRoot* fileRoot = nullptr;  // null: strip with the chunk's own root tag
+    Flag16 skipHead = kNo;
+    Flag16 skipTail = kNo;
+    bool declarationMissing = false;  // write the note instead of "null"
+};
+
+// Appends the chunk's result to `out` and returns true; sets *ownRoot to the
+// chunk's root tag when asked. Returns false, `out` as it was, when the chunk
+// must go through the reference procedures.
+bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot = nullptr);
+
+// The root tag that SetMainXMLTag finds, or nothing when it would report.
+std::optional<FileRoot> rootTagOf(const NarrowText& text);
+
+}  // namespace mv::engine::fast

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "engine/codepage.h"
+#include "engine/fast/byte_scan.h"
+#include "tests/support/chunk_equality.h"
+#include "tests/support/test_support.h"
+
+namespace mv::engine {
+namespace {
+
+using test::ChunkCase;
+using test::chunkDifference;
+
+// Pieces that matter to some step of the chain, in every letter case, mixed
+// with arbitrary characters.
+const std::u16string_view kPieces[] = {
+    u"<?xml version=\"1.0\"?>",
+    u"<?XML VERSION=\"1.0\" encoding=\"UTF-16\"?>",
+    u"<?xMl vErSiOn",
+    u"<?xml:namespace prefix=\"o\"?>",
+    u"<?XML:",
+    u"<!DOCTYPE r>",
+    u"<!doctype r [<!ENTITY x>]>",
+    u"<!DocType",
+    u"<r>",
+    u"</r>",
+    u"<R>",
+    u"</R>",
+    u"<r ",
+    u"<r x=\"1\">",
+    u"<r/>",
+    u"<É>",
+    u"</é>",
+    u"<Œ a>",
+    u"</œ>",
+    u"<a>",
+    u"</a>",
+    u"<b>",
+    u"</b",
+    u"<",
+    u">",
+    u"/",
+    u"</",
+    u"~",
+    u"|",
+    u"\r\n",
+    u"\r",
+    u"\n",
+    u"\t",
+    u"\"",
+    u"'",
+    u"\\",
+    u"{",
+    u"}",
+    u"?",
+    u"&amp;",
+    u"<!-- c -->",
+    u"<![CDATA[x<y]]>",
+    u" ",
+    u"text",
+    u"Don't {x} \\ café",
+    u"a long run of plain text that the vector scans pass over in one go, well beyond sixty-four",
+};
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : m_random(seed) {}
+
+    int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_random); }
+
+    std::u16string chunk(bool utf16) {
+        std::u16string text;
+        const int pieces = below(40);
+        for (int i = 0; i < pieces; ++i) {
+            switch (below(4)) {
+                case 0:
+                    text += anyChar(utf16);
+                    break;
+                default:
+                    text += kPieces[below(static_cast<int>(std::size(kPieces)))];
+            }
+        }
+        return text;
+    }
+
+private:
+    char16_t anyChar(bool utf16) {
+        if (utf16 && below(3) == 0) {
+            const char16_t outside[] = {0x4E00, 0x0080, 0xFFFF, 0x0100, 0xD800};
+            return outside[below(static_cast<int>(std::size(outside)))];
+        }
+        return ansiChar(static_cast<std::uint8_t>(below(256)));
+    }
+
+    std::mt19937 m_random;
+};
+
+// The generated chunks under every rule the run strips with: each chunk's own
+// root tag, and a later chunk stripped with the first one's root tag (skipHead
+// on, skipTail off), plus the other flag pairs; both decodings; every vector
+// width this processor has.
+TEST(FastChunk, SameBytesAsTheReferenceOverGeneratedChunks) {
+    for (int level = static_cast<int>(fast::Isa::Scalar);
+         level <= static_cast<int>(fast::bestIsa()); ++level) {
+        fast::useIsa(static_cast<fast::Isa>(level));
+        Generator gen(1234);
+        int taken = 0;
+        int total = 0;
+        for (int i = 0; i < 3000; ++i) {
+            ChunkCase c;
+            c.utf16 = gen.below(3) == 0;
+            c.chunk = gen.chunk(c.utf16);
+            c.declarationMissing = gen.below(2) == 0;
+            switch (gen.below(4)) {
+                case 0:
+                    break;
+                case 1:
+                    c.fileRoot =
+                        gen.below(2) ? std::u16string(u"r") : gen.chunk(c.utf16).substr(0, 6);
+                    c.skipHead = kYes;
+                    break;
+                default:
+                    c.fileRoot = gen.chunk(c.utf16).substr(0, 4);
+                    c.skipHead = Flag16{static_cast<std::int16_t>(gen.below(2) ? -1 : 0)};
+                    c.skipTail = Flag16{static_cast<std::int16_t>(gen.below(2) ? -1 : 0)};
+            }
+            bool accepted = false;
+            std::string difference = chunkDifference(c, &accepted);
+            ASSERT_EQ(difference, "")
+                << "case " << i << " at level " << level << ": " << test::printable(c.chunk);
+            taken += accepted ? 1 : 0;
+            ++total;
+        }
+        // The one-pass converter must carry most chunks, or it proves little.
+        EXPECT_GT(taken, total * 3 / 4) << "level " << level;
+    }
+    fast::useIsa(fast::bestIsa());
+}
+
+TEST(FastChunk, DeclinesWhatTheReferenceReportsAndKeepsEdgeBytes) {
+    struct Row {
+        std::u16string_view chunk;
+        bool taken;
+    };
+    const Row rows[] = {
+        {u"<?xml version=\"1.0\"", false},  // a declaration without ">"
+        {u"<!DOCTYPE r", false},
+        {u"<r><r x", false},  // the matched start tag has no ">": the strip fails
+        {u"<r>\x7F\x80\x81\xFF{}</r>", true},
+        {u"", true},
+        {u"<a>", true},
+        {u"abc", true},
+    };
+    for (const Row& row : rows) {
+        ChunkCase c;
+        c.chunk = std::u16string(row.chunk);
+        bool accepted = false;
+        EXPECT_EQ(chunkDifference(c, &accepted), "") << test::printable(row.chunk);
+        EXPECT_EQ(accepted, row.taken) << test::printable(row.chunk);
+    }
+}
+
+}  // namespace
+}  // namespace mv::engine

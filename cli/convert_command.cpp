@@ -26,10 +26,14 @@
 #include "cli/report_writer.h"
 #include "cli/script_command.h"
 #include "cli/shard.h"
+#include "cli/signals.h"
 #include "cli/sources.h"
 #include "cli/standard_streams.h"
 #include "cli/terminal.h"
+#include "engine/durability.h"
 #include "engine/native_text.h"
+#include "report/locations.h"
+#include "report/step_runner.h"
 
 #ifndef MV_VERSION
 #define MV_VERSION "0.0.0"
@@ -41,6 +45,7 @@ namespace {
 
 struct ConvertOptions {
     std::string outputDir;
+    bool toFolder = false;  // -o was given, even with an empty name
     bool beside = false;
     unsigned jobs = usableCpus();
     bool quiet = false;
@@ -107,14 +112,18 @@ bool listSources(const ConvertOptions& options, NameList* list, const std::optio
 }
 
 int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
-           bool toFolder, const std::u16string& folder, FileLedger& fileLedger) {
+           bool toFolder, const std::u16string& folder, FileLedger& fileLedger,
+           const std::function<bool()>& firstSourceFindsFolder) {
     // Each source and its result path, in conversion order; nothing is written.
     std::int64_t listed = 0, shown = 0;
     bool ok = listSources(
         options, list, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+            if (!firstSourceFindsFolder()) return;
             ++shown;
             auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
-                                                            resultFolder(folder, source));
+                                                            resultFolder(folder, source),
+                                                            fileLedger.immediate());
+            if (output.empty()) return;  // reported: no result could be written
             std::string a = engine::toNative(source.path), b = engine::toNative(output);
             if (options.nul) {
                 std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
@@ -146,7 +155,8 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
     LedgerDispatcher dispatcher(fileLedger, nullptr);
     CliHost host({source}, true, folder, terminal);
     fileLedger.startRun(host.rows());
-    app::ConversionRun run(host, fileLedger.immediate(), &dispatcher);
+    engine::SyncLedger unsynced;  // the result is copied out, never kept
+    app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &unsynced);
     run.setChunkWorkers(jobs);  // one file: every worker on its chunks
     run.PushButton7_Click();
     fileLedger.endRun();
@@ -163,7 +173,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
 }
 
 int convert(const ConvertOptions& options) {
-    const bool toFolder = !options.outputDir.empty();
+    const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
     std::optional<Shard> shard;
     if (!options.shard.empty()) {
@@ -181,10 +191,6 @@ int convert(const ConvertOptions& options) {
             "--beside or --report -");
         return kExitUsage;
     }
-    if (toFolder && !app::IsFolder(folder)) {
-        printMessage(app::kFolderMissing);  // nothing is touched
-        return kExitUsage;
-    }
     std::optional<NameList> list;
     std::optional<ReportWriter> records;
     try {
@@ -195,6 +201,19 @@ int convert(const ConvertOptions& options) {
         return kExitUsage;
     }
     NameList* names = list ? &*list : nullptr;
+    // As the run asks: files first ("No files added."), then the folder. The
+    // folder is tested when the first file comes; if it is missing, nothing
+    // is touched and the remaining sources are passed over.
+    bool any = false;
+    bool folderMissing = false;
+    auto firstSourceFindsFolder = [&] {
+        if (!any && toFolder && !app::IsFolder(folder)) {
+            printMessage(app::kFolderMissing);
+            folderMissing = true;
+        }
+        any = true;
+        return !folderMissing;
+    };
     Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
                       Terminal::canShowProgress());
     FileLedger fileLedger(terminal, options.verbose, records ? &*records : nullptr);
@@ -207,33 +226,45 @@ int convert(const ConvertOptions& options) {
         return code;
     };
     if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
-    if (options.dryRun) return finish(dryRun(options, names, shard, toFolder, folder, fileLedger));
+    if (options.dryRun) {
+        int code =
+            dryRun(options, names, shard, toFolder, folder, fileLedger, firstSourceFindsFolder);
+        return finish(folderMissing ? kExitUsage : code);
+    }
+
+    removeTemporaryFilesOnSignals();
+    engine::SyncLedger ledger;
 
     std::optional<ParallelDispatcher> parallel;
     if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
     LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
     bool usageError = false;
+    bool folderGone = false;  // missing only after results were written
     std::int64_t listed = 0, taken = 0;
     std::vector<std::u16string> batch, batchFolders;
     std::u16string lastMade;
     auto runBatch = [&] {
+        const bool first = taken <= static_cast<std::int64_t>(kBatch);
         // One file gets every worker for its chunks; several share them by file.
         const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
         CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
         batchFolders.clear();
         fileLedger.startRun(host.rows());
-        app::ConversionRun run(host, fileLedger.immediate(), &dispatcher);
+        app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &ledger);
         run.setChunkWorkers(chunkWorkers);
         run.PushButton7_Click();
         fileLedger.endRun();
         for (const auto& message : host.messages()) {
-            usageError =
-                usageError || message == app::kNoFilesAdded || message == app::kFolderMissing;
+            if (message == app::kNoFilesAdded) usageError = true;
+            // A folder that vanished after earlier runs wrote their results
+            // is a failure of this run, not a usage error: work was done.
+            if (message == app::kFolderMissing) (first ? usageError : folderGone) = true;
         }
     };
     bool listOk = listSources(
         options, names, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+            if (!firstSourceFindsFolder() || folderGone) return;
             fileLedger.listed();
             batch.push_back(source.path);
             if (toFolder) {
@@ -251,13 +282,16 @@ int convert(const ConvertOptions& options) {
     fileLedger.listComplete();
     // The last files; with none at all, the run says "No files added." (a
     // shard that holds none of a list's files has simply nothing to do).
-    if (!batch.empty() || (listed == 0 && listOk)) runBatch();
+    if (!folderMissing && !folderGone && (!batch.empty() || (listed == 0 && listOk))) runBatch();
+    // Every result written is on stable storage before the command returns.
+    report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
+    step(188, [&] { ledger.syncAll(); });
     terminal.clearProgress();
-    if (usageError) return finish(kExitUsage);
+    if (usageError || folderMissing) return finish(kExitUsage);
     std::string summary = fileLedger.summary();
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
-    bool failed = fileLedger.anyReport() || !summary.empty() || !listOk;
+    bool failed = fileLedger.anyReport() || !summary.empty() || !listOk || folderGone;
     return finish(failed ? kExitReported : kExitOk);
 }
 
@@ -274,7 +308,8 @@ int runMain(int argc, char** argv) {
     auto* out = convertCmd
                     ->add_option("-o,--output-dir", options.outputDir,
                                  "Write every result into DIR; a FOLDER's tree is mirrored there")
-                    ->option_text("DIR");
+                    ->option_text("DIR")
+                    ->each([&](const std::string&) { options.toFolder = true; });
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
         ->excludes(out)

@@ -116,7 +116,7 @@ public:
     void finish() override;
     // Where the run's own steps for a file report, so that they come out in
     // file order with the file's other reports.
-    report::ErrorReport& reportFor(std::int64_t index);
+    report::ErrorReport& reportFor(std::int64_t index) override;
 
 private:
     FileLedger& m_ledger;

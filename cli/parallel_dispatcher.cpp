@@ -1,6 +1,8 @@
 #include "cli/parallel_dispatcher.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "engine/native_text.h"
@@ -9,16 +11,38 @@ namespace mv::cli {
 
 namespace {
 
-// One spelling per file: its folder's device and inode, then its name, so that
-// two spellings of one folder meet. One stat per path.
-std::string pathKey(const std::u16string& path) {
+// The names one file goes by, so that every spelling of it meets: the file
+// itself by device and inode when it exists (links and hard links to it
+// meet there), and the folder it lies in by device and inode plus its name,
+// after following symbolic links (a result that does not exist yet meets the
+// source that names it).
+std::vector<std::string> pathKeys(const std::u16string& path) {
+    std::vector<std::string> keys;
+    if (path.empty()) return keys;
     std::string native = engine::toNative(path);
+    struct stat st {};
+    if (stat(native.c_str(), &st) == 0) {
+        keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino));
+    }
+    for (int hops = 0; hops < 40; ++hops) {
+        char link[4096];
+        ssize_t n = readlink(native.c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link) break;
+        std::string target(link, static_cast<std::size_t>(n));
+        auto slash = native.find_last_of('/');
+        native = target.front() == '/' || slash == std::string::npos
+                     ? target
+                     : native.substr(0, slash + 1) + target;
+    }
     auto slash = native.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-    struct stat st {};
-    if (stat(folder.c_str(), &st) != 0) return native;
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "/" + name;
+    if (stat(folder.c_str(), &st) != 0) {
+        keys.push_back(native);
+    } else {
+        keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "/" + name);
+    }
+    return keys;
 }
 
 }  // namespace
@@ -45,7 +69,8 @@ bool ParallelDispatcher::readyLocked(const Pending& pending) const {
 
 void ParallelDispatcher::submit(app::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
-    std::string keys[] = {pathKey(pending.task.source), pathKey(pending.task.output)};
+    std::vector<std::string> keys = pathKeys(pending.task.source);
+    for (auto& key : pathKeys(pending.task.output)) keys.push_back(std::move(key));
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     m_room.wait(lock, [&] { return m_queue.size() < m_limit; });
@@ -60,6 +85,10 @@ void ParallelDispatcher::submit(app::FileTask task, const Work& work) {
     bool ready = readyLocked(pending);
     m_queue.push_back(std::move(pending));
     if (ready) m_work.notify_one();
+}
+
+report::ErrorReport& ParallelDispatcher::reportFor(std::int64_t index) {
+    return m_reports.forFile(index);
 }
 
 void ParallelDispatcher::finish() {

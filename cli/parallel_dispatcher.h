@@ -26,6 +26,7 @@ public:
 
     void submit(app::FileTask task, const Work& work) override;
     void finish() override;
+    report::ErrorReport& reportFor(std::int64_t index) override;
 
 private:
     struct Pending {

@@ -6,6 +6,8 @@
 #include "engine/native_text.h"
 #include "engine/text.h"
 #include "filelist/scan/folder_scan.h"
+#include "report/locations.h"
+#include "report/step_runner.h"
 
 namespace mv::cli {
 
@@ -32,7 +34,17 @@ void forEachSource(const std::string& argument, bool allFiles,
     // would otherwise put its result "beside" it in the root folder.
     std::error_code error;
     auto full = std::filesystem::absolute(argument, error);
-    std::u16string path = engine::fromNative(error ? argument : full.string());
+    if (error) {
+        // A relative name whose current folder is gone has no full path;
+        // its result would land in the root folder.
+        report::StepRunner step(report, report::locations::kPushButton7Click);
+        step(118, [&] {
+            throw report::Failure(report::FailureKind::PathNotFound,
+                                  argument + " (the current folder is gone)");
+        });
+        return;
+    }
+    std::u16string path = engine::fromNative(full.string());
     if (!app::IsFolder(path)) {
         take(Source{path, {}, argument});
         return;

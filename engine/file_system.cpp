@@ -4,13 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "engine/codepage.h"
+#include "engine/in_flight.h"
 #include "engine/native_text.h"
 #include "engine/scan.h"
 #include "engine/text.h"
@@ -38,13 +37,17 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::string temporaryName(const std::string& folder) {
-    static std::atomic<unsigned> counter{0};
-    auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    char name[64];
-    std::snprintf(name, sizeof name, "/.mv-%d-%x-%llx.tmp", static_cast<int>(getpid()),
-                  counter.fetch_add(1), static_cast<unsigned long long>(tick) & 0xFFFFFFULL);
-    return folder + name;
+// The kernel's protected-symlinks rule: a link in a sticky, world-writable
+// folder is followed only when it belongs to us or to the folder's owner.
+// Another user's link there could point a result at any file we may write.
+void requireFollowable(const std::string& link, const struct stat& linkStat) {
+    struct stat folder {};
+    if (stat(folderOf(link).c_str(), &folder) != 0) return;
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    if (shared && linkStat.st_uid != geteuid() && linkStat.st_uid != folder.st_uid) {
+        throw Failure(FailureKind::PermissionDenied,
+                      link + " (a link another user placed in a shared folder)");
+    }
 }
 
 // Follows a symbolic link at the target, so that the link stays and its file
@@ -52,9 +55,12 @@ std::string temporaryName(const std::string& folder) {
 std::string resolvedTarget(const std::string& path) {
     std::string target = path;
     for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
         char buffer[4096];
         ssize_t n = readlink(target.c_str(), buffer, sizeof buffer);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) break;
+        requireFollowable(target, st);
         std::string link(buffer, static_cast<std::size_t>(n));
         target = link.front() == '/' ? link : folderOf(target) + "/" + link;
     }
@@ -78,6 +84,9 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_bytes = std::move(other.m_bytes);
         m_carry = std::exchange(other.m_carry, -1);
         m_totalChars = other.m_totalChars;
+        m_openSize = other.m_openSize;
+        m_openTime = other.m_openTime;
+        m_offset = std::exchange(other.m_offset, 0);
         m_rawBytes = other.m_rawBytes;
         m_ended = other.m_ended;
     }
@@ -108,11 +117,14 @@ TextReader TextReader::open(const std::string& nativePath, TextFormat format) {
     reader.m_fd = fd;
     reader.m_format = format;
     reader.m_path = nativePath;
+    reader.m_openSize = st.st_size;
+    reader.m_openTime = st.st_mtim;
     std::int64_t bytes = st.st_size;
     if (format == TextFormat::Utf16) {
         unsigned char bom[2];
         if (pread(fd, bom, 2, 0) == 2 && bom[0] == 0xFF && bom[1] == 0xFE) {
             lseek(fd, 2, SEEK_SET);
+            reader.m_offset = 2;
             bytes -= 2;
         }
         reader.m_totalChars = bytes / 2;
@@ -140,13 +152,20 @@ bool TextReader::fill() {
     while (got < want) {
         ssize_t n = ::read(m_fd, m_bytes.data() + got, want - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw systemFailure(errno, m_path);
+        if (n < 0) {
+            // Nothing of a failed read is handed out later as if it were text.
+            int error = errno;
+            m_bytes.clear();
+            m_pos = 0;
+            throw systemFailure(error, m_path);
+        }
         if (n == 0) {
             m_ended = true;
             break;
         }
         got += static_cast<std::size_t>(n);
     }
+    m_offset += static_cast<std::int64_t>(got);
     if (m_rawBytes) {
         m_bytes.resize(got);
         m_pos = 0;
@@ -272,10 +291,21 @@ unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks,
     return found;
 }
 
+bool TextReader::changedSinceOpen() const {
+    struct stat st {};
+    if (fstat(m_fd, &st) != 0) return true;
+    return st.st_size != m_openSize || m_offset != m_openSize ||
+           st.st_mtim.tv_sec != m_openTime.tv_sec || st.st_mtim.tv_nsec != m_openTime.tv_nsec;
+}
+
 void TextReader::Close() {
     requireOpen();
+    // Only a reading that went to the end can tell a whole file from a file
+    // cut short or grown under it.
+    const bool changed = m_ended && changedSinceOpen();
     ::close(m_fd);
     m_fd = -1;
+    if (changed) throw Failure(FailureKind::FileChanged, m_path);
 }
 
 TextWriter::TextWriter(TextWriter&& other) noexcept {
@@ -287,11 +317,15 @@ TextWriter& TextWriter::operator=(TextWriter&& other) noexcept {
         discard();
         m_fd = std::exchange(other.m_fd, -1);
         m_target = std::move(other.m_target);
+        m_folder = std::move(other.m_folder);
+        m_device = other.m_device;
         m_namedTemp = std::move(other.m_namedTemp);
         other.m_namedTemp.clear();
         m_buffer = std::move(other.m_buffer);
         m_keepMode = other.m_keepMode;
         m_keepOwner = other.m_keepOwner;
+        m_abandonedBecause = std::move(other.m_abandonedBecause);
+        other.m_abandonedBecause.clear();
     }
     return *this;
 }
@@ -301,11 +335,17 @@ TextWriter::~TextWriter() {
 }
 
 void TextWriter::discard() noexcept {
-    if (m_fd < 0) return;
-    ::close(m_fd);
+    if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
-    if (!m_namedTemp.empty()) ::unlink(m_namedTemp.c_str());
+    if (!m_namedTemp.empty()) inflight::remove(m_namedTemp);
     m_namedTemp.clear();
+    m_buffer.clear();
+}
+
+void TextWriter::Abandon(const std::string& reason) noexcept {
+    if (m_fd < 0) return;
+    discard();
+    if (!reason.empty()) m_abandonedBecause = reason;
 }
 
 TextWriter TextWriter::create(const std::string& nativePath) {
@@ -322,6 +362,7 @@ TextWriter TextWriter::create(const std::string& nativePath) {
         writer.m_keepOwner = {st.st_uid, st.st_gid};
     }
     std::string folder = folderOf(target);
+    writer.m_folder = folder;
     // The name is only used when the file is complete; refuse it now if the
     // folder could never hold it.
     long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
@@ -331,15 +372,22 @@ TextWriter TextWriter::create(const std::string& nativePath) {
     }
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == EISDIR)) {
+        // No unnamed files here (NFS, most FUSE mounts): a named one, which a
+        // signal's clean-up can find.
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-            writer.m_namedTemp = temporaryName(folder);
-            fd = ::open(writer.m_namedTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            std::string temp = inflight::temporaryName(folder);
+            inflight::create(temp, [&] {
+                fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                return fd >= 0;
+            });
+            if (fd >= 0) writer.m_namedTemp = temp;
             if (fd < 0 && errno != EEXIST) break;
         }
-        if (fd < 0) writer.m_namedTemp.clear();
     }
     if (fd < 0) throw systemFailure(errno, nativePath);
     writer.m_fd = fd;
+    struct stat opened {};
+    if (fstat(fd, &opened) == 0) writer.m_device = opened.st_dev;
     writer.m_buffer.reserve(kWriteBlock);
     return writer;
 }
@@ -350,8 +398,11 @@ void TextWriter::flush() {
         ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            m_buffer.clear();
-            throw systemFailure(errno, m_target);
+            // Text that did not reach the file leaves a hole in it: the
+            // result is abandoned, never published with the hole.
+            int error = errno;
+            Abandon("a write failed");
+            throw systemFailure(error, m_target + " (the result is not written)");
         }
         done += static_cast<std::size_t>(n);
     }
@@ -371,6 +422,10 @@ void TextWriter::WriteBytes(std::string_view bytes) {
 }
 
 void TextWriter::Close() {
+    if (abandoned()) {
+        throw Failure(FailureKind::NotWritten, m_target + " (" + m_abandonedBecause +
+                                                   "; an earlier result stays as it was)");
+    }
     if (m_fd < 0) throwNotSet();
     // Whatever fails below, the temporary file goes and the target stays as it was.
     struct DiscardOnExit {
@@ -385,19 +440,34 @@ void TextWriter::Close() {
             [[maybe_unused]] int ignored = fchown(m_fd, m_keepOwner.first, m_keepOwner.second);
         }
     }
-    std::string temp = m_namedTemp;
-    if (temp.empty()) {
+    if (m_namedTemp.empty()) {
         // A new result is linked in under its own name at once: it appears
         // complete, and the folder changes once instead of three times.
-        if (m_keepMode < 0 && linkTo(m_target)) return;
-        temp = linkUnnamed();
+        if (m_keepMode < 0 && linkTo(m_target)) {
+            // A file system that reports a failed write only at the close
+            // (none that has unnamed files does) loses the new result again.
+            if (int error = closeDescriptor()) {
+                ::unlink(m_target.c_str());
+                throw notWritten(error);
+            }
+            return;
+        }
+        m_namedTemp = linkUnnamed();
     }
-    if (::rename(temp.c_str(), m_target.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temp.c_str());
-        throw systemFailure(error, m_target);
-    }
+    // The last word of the file system on the text comes before it is published.
+    if (int error = closeDescriptor()) throw notWritten(error);
+    if (int error = inflight::renameOver(m_namedTemp, m_target)) throw notWritten(error);
     m_namedTemp.clear();
+}
+
+int TextWriter::closeDescriptor() {
+    int fd = std::exchange(m_fd, -1);
+    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+}
+
+Failure TextWriter::notWritten(int error) const {
+    return Failure(FailureKind::NotWritten,
+                   m_target + " (" + std::strerror(error) + "; an earlier result stays as it was)");
 }
 
 // Links the unnamed temporary file in under `name`; false when the name is
@@ -416,8 +486,8 @@ bool TextWriter::linkTo(const std::string& name) {
 // Gives the unnamed temporary file a free name beside the target.
 std::string TextWriter::linkUnnamed() {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = temporaryName(folderOf(m_target));
-        if (linkTo(temp)) return temp;
+        std::string temp = inflight::temporaryName(m_folder);
+        if (inflight::create(temp, [&] { return linkTo(temp); })) return temp;
     }
     throw Failure(FailureKind::PathFileAccessError, m_target);
 }

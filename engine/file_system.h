@@ -3,20 +3,27 @@
 // report::Failure with the path in their description.
 //
 // Readers open only regular files: a FIFO, socket or device would block or
-// never end, so opening one fails at once. Writers never touch the target
-// until they are closed: text goes to an unnamed temporary file in the
-// target's folder, which Close() links in and renames over the target, so an
-// interrupted run leaves the old result whole and no half-written one.
+// never end, so opening one fails at once; a reader that reaches the end
+// tells, when it is closed, whether the file changed while it was read.
+// Writers never touch the target until they are closed: text goes to an
+// unnamed temporary file in the target's folder (a named one where the file
+// system has none), which Close() links in and renames over the target, so an
+// interrupted run leaves the old result whole and no half-written one. A
+// failed write abandons the result: nothing of it is ever published.
 #pragma once
 
 #include <sys/types.h>
+
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "report/failure.h"
 
 namespace mv::engine {
 
@@ -49,6 +56,9 @@ public:
     // that the marks found so far decide the caller's answer.
     unsigned readLineFinding(std::span<const std::u16string_view> marks,
                              const std::function<bool(unsigned)>& settled = {});
+    // Closes the stream. After a reading to the end, throws the "file
+    // changed" failure when the file's size or modification time is not what
+    // it was at the opening, or the bytes read do not match that size.
     void Close();
     // Characters in the file, from its size when it was opened.
     std::int64_t totalChars() const { return m_totalChars; }
@@ -56,6 +66,7 @@ public:
 private:
     bool fill();
     void requireOpen() const;
+    bool changedSinceOpen() const;
     std::size_t buffered() const { return m_rawBytes ? m_bytes.size() : m_text.size(); }
 
     int m_fd = -1;
@@ -66,8 +77,11 @@ private:
     std::string m_bytes;
     int m_carry = -1;  // odd byte of a UTF-16 reading waiting for its partner
     std::int64_t m_totalChars = 0;
-    bool m_rawBytes = false;  // hands out m_bytes instead of decoding them
-    bool m_ended = false;     // a read has returned nothing
+    std::int64_t m_openSize = 0;
+    timespec m_openTime{};
+    std::int64_t m_offset = 0;  // bytes consumed from the start of the file
+    bool m_rawBytes = false;    // hands out m_bytes instead of decoding them
+    bool m_ended = false;       // a read has returned nothing
 };
 
 class TextWriter {
@@ -78,33 +92,48 @@ public:
     ~TextWriter();  // discards a file that was not closed
 
     // Creates the temporary file; throws when the target's folder is missing
-    // or not writable, or the target is a folder or a read-only file.
+    // or not writable, the target is a folder or a read-only file, or it is
+    // a symbolic link that the kernel's protected-symlinks rule would not
+    // let us follow (a link in a sticky, world-writable folder that belongs
+    // neither to us nor to the folder's owner).
     static TextWriter create(const std::string& nativePath);
 
     bool isOpen() const { return m_fd >= 0; }
     // Writes the text as ANSI bytes. Throws "object not set" when not open.
+    // A failed write abandons the result and throws.
     void Write(std::u16string_view text);
     // Writes bytes that are ANSI text already.
     void WriteBytes(std::string_view bytes);
-    // Puts the complete file in place of the target.
+    // Puts the complete file in place of the target. Throws, the target
+    // untouched, when the result was abandoned or anything on the way fails.
     void Close();
-    // Drops what was written; the target stays as it was.
-    void Abandon() noexcept { discard(); }
+    // Drops what was written; the target stays as it was. With a reason,
+    // Close() then throws a failure that says why the result was not written.
+    void Abandon(const std::string& reason = {}) noexcept;
+    bool abandoned() const { return !m_abandonedBecause.empty(); }
     // Whether a file stands at the target now.
     bool targetExists() const;
+    // The file system and folder of the result, for the sync at the end.
+    dev_t device() const { return m_device; }
+    const std::string& folder() const { return m_folder; }
 
 private:
     void flush();
     bool linkTo(const std::string& name);
     std::string linkUnnamed();
+    int closeDescriptor();  // the errno value of a failed close, or 0
+    report::Failure notWritten(int error) const;
     void discard() noexcept;
 
     int m_fd = -1;
     std::string m_target;
-    std::string m_namedTemp;  // set when the folder cannot hold unnamed files
+    std::string m_folder;
+    dev_t m_device = 0;
+    std::string m_namedTemp;  // a temporary file with a name, while it exists
     std::string m_buffer;
     int m_keepMode = -1;  // the mode of the result being replaced
     std::pair<uid_t, gid_t> m_keepOwner{};
+    std::string m_abandonedBecause;
 };
 
 struct File {

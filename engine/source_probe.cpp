@@ -211,6 +211,10 @@ bool OneReadSource::next(SourceChunk& chunk) {
     return !chunk.bytes.empty() && !declaresUtf16();
 }
 
+void OneReadSource::close() {
+    if (m_stream.isOpen()) m_stream.Close();
+}
+
 std::int64_t OneReadSource::expectedChunks() const {
     const auto size = static_cast<std::int64_t>(kChunkChars);
     return (m_stream.totalChars() + size - 1) / size;

@@ -86,6 +86,9 @@ public:
     // once the file declares UTF-16 (failed() and declaresUtf16() tell).
     bool next(SourceChunk& chunk);
     bool failed() const { return m_failed; }
+    // Closes the file; throws the "file changed" failure when it changed
+    // while it was read to its end.
+    void close();
     std::int64_t expectedChunks() const;
 
 private:

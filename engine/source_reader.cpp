@@ -100,12 +100,16 @@ bool ChunkReader::next(SourceChunk& chunk) {
     chunk.utf16 = m_utf16;
     if (!m_utf16) {
         chunk.wide.clear();
-        if (!m_step.loopTest(110, [&] {
-                m_stream.keepBytes();
-                return !m_stream.AtEndOfStream();
-            })) {
-            return false;
-        }
+        bool tested = false;
+        const bool enter = m_step.loopTest(110, [&] {
+            m_stream.keepBytes();
+            bool end = m_stream.AtEndOfStream();
+            tested = true;
+            return !end;
+        });
+        // A test that failed is a read that failed: the file is not read whole.
+        if (!tested) m_stuck = true;
+        if (!enter) return false;
         bool read = m_step(114, [&] { m_stream.readBytesInto(kChunkChars, chunk.bytes); });
         if (!read) m_stuck = true;
         return read && !chunk.bytes.empty();
@@ -117,7 +121,14 @@ bool ChunkReader::next(SourceChunk& chunk) {
 bool ChunkReader::next(std::u16string& chunk) {
     // Without a stream there is nothing to test or read: stop at once.
     if (!m_stream.isOpen() || m_stuck) return false;
-    if (!m_step.loopTest(110, [&] { return !m_stream.AtEndOfStream(); })) return false;
+    bool tested = false;
+    const bool enter = m_step.loopTest(110, [&] {
+        bool end = m_stream.AtEndOfStream();
+        tested = true;
+        return !end;
+    });
+    if (!tested) m_stuck = true;
+    if (!enter) return false;
     chunk.clear();
     bool read = m_step(114, [&] { m_stream.readInto(kChunkChars, chunk); });
     // A read error leaves the stream where it was; one report is enough.
@@ -126,7 +137,7 @@ bool ChunkReader::next(std::u16string& chunk) {
 }
 
 void ChunkReader::close() {
-    if (m_stream.isOpen()) m_step(118, [&] { m_stream.Close(); });
+    if (m_stream.isOpen() && !m_step(118, [&] { m_stream.Close(); })) m_changed = true;
 }
 
 std::int64_t ChunkReader::expectedChunks() const {

@@ -49,14 +49,18 @@ public:
     void close();
     // How many chunks the file holds, from its size when it was opened.
     std::int64_t expectedChunks() const;
-    // Whether the file could not be opened or a read failed on the way.
-    bool failed() const { return !m_opened || m_stuck; }
+    // Whether the file could be opened for the reading.
+    bool opened() const { return m_opened; }
+    // Whether an opened file was not read whole: a read failed on the way,
+    // or the file changed while it was read (known once it is closed).
+    bool incomplete() const { return m_stuck || m_changed; }
 
 private:
     report::StepRunner m_step;
     TextReader m_stream;
     bool m_opened = false;
     bool m_stuck = false;
+    bool m_changed = false;
     bool m_utf16 = false;
 };
 

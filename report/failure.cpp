@@ -44,6 +44,10 @@ const char* describe(FailureKind kind) {
             return "Not a regular file";
         case FailureKind::Unexpected:
             return "Unexpected failure";
+        case FailureKind::FileChanged:
+            return "File changed while it was read";
+        case FailureKind::NotWritten:
+            return "Result not written";
     }
     return "Unexpected failure";
 }

@@ -27,6 +27,8 @@ enum class FailureKind : int {
     InvalidPicture = 481,
     NotARegularFile = 1001,
     Unexpected = 1002,
+    FileChanged = 1003,
+    NotWritten = 1004,
 };
 
 // The fixed description of a kind, e.g. "Subscript out of range".

@@ -44,23 +44,33 @@ struct PassFailuresUp {
     }
 };
 
-// Steps 140 to 150: the result path of one source.
+// Steps 140 to 150: the result path of one source. A path that could not be
+// worked out (a source path beyond the helpers' limits) stays empty, which no
+// result can be created at: never the bare name in the current folder, and
+// never the path of the file before.
 template <class Steps>
 std::u16string resultPath(Steps& step, std::u16string_view source, bool option1, bool option2,
                           std::u16string_view folderText) {
     std::u16string name;
-    step(140, [&] { name = GetFileName(source); });
-    step(142, [&] { name = RemoveExtension(name) + u".json"; });
+    bool complete = step(140, [&] { name = GetFileName(source); });
+    complete = step(142, [&] { name = RemoveExtension(name) + u".json"; }) && complete;
     std::u16string output = name;
     if (step.test(144, [&] { return option1; })) {
-        step(146, [&] {
-            output = CollapseBackslashes(std::u16string(folderText) + kNativeSeparator + name);
-        });
+        complete = step(146,
+                        [&] {
+                            output = CollapseBackslashes(std::u16string(folderText) +
+                                                         kNativeSeparator + name);
+                        }) &&
+                   complete;
     } else if (step.test(148, [&] { return option2; })) {
-        step(150, [&] {
-            output = CollapseBackslashes(GetFolderPath(source) + kNativeSeparator + name);
-        });
+        complete =
+            step(150,
+                 [&] {
+                     output = CollapseBackslashes(GetFolderPath(source) + kNativeSeparator + name);
+                 }) &&
+            complete;
     }
+    if (!complete) output.clear();
     return output;
 }
 
@@ -69,6 +79,7 @@ public:
     explicit InlineDispatcher(report::ErrorReport& report) : m_report(report) {}
     void submit(FileTask task, const Work& work) override { work(task, m_report); }
     void finish() override {}
+    report::ErrorReport& reportFor(std::int64_t) override { return m_report; }
 
 private:
     report::ErrorReport& m_report;
@@ -81,12 +92,23 @@ double percent(std::int64_t part, std::int64_t whole) {
 
 }  // namespace
 
-ConversionRun::ConversionRun(Host& host, report::ErrorReport& report, Dispatcher* dispatcher)
-    : m_host(host), m_report(report), m_dispatcher(dispatcher) {}
+ConversionRun::ConversionRun(Host& host, report::ErrorReport& report, Dispatcher* dispatcher,
+                             engine::SyncLedger* ledger)
+    : m_host(host),
+      m_report(report),
+      m_dispatcher(dispatcher),
+      m_syncLedger(ledger ? ledger : &m_ownLedger) {}
 
 std::u16string ConversionRun::outputPathFor(std::u16string_view source, bool option1, bool option2,
                                             std::u16string_view folderText) {
     PassFailuresUp step;
+    return resultPath(step, source, option1, option2, folderText);
+}
+
+std::u16string ConversionRun::outputPathFor(std::u16string_view source, bool option1, bool option2,
+                                            std::u16string_view folderText,
+                                            report::ErrorReport& report) {
+    report::StepRunner step(report, report::locations::kPushButton7Click);
     return resultPath(step, source, option1, option2, folderText);
 }
 
@@ -115,25 +137,33 @@ void ConversionRun::convertRows() {
     const Dispatcher::Work work = [this](const FileTask& task, report::ErrorReport& report) {
         convertFile(task, report);
     };
+    const Dispatcher::Work nothing = [](const FileTask&, report::ErrorReport&) {};
     std::int64_t count = 0;
     step(114, [&] { count = m_host.rowCount(); });  // fixed for the whole run
     for (std::int64_t i = 1; i <= count; ++i) {
         FileTask task;
         task.index = i;
-        step(116, [&] { m_host.setPointer(Pointer::Hourglass); });
+        // The file's own reports, in file order with those of its conversion.
+        report::StepRunner fileStep(dispatcher.reportFor(i), report::locations::kPushButton7Click);
+        fileStep(116, [&] { m_host.setPointer(Pointer::Hourglass); });
         // A row removed during the run has nothing to convert; going on with
         // the previous row's path would convert that file a second time.
-        if (!step(118, [&] { task.source = m_host.rowText(i); })) continue;
-        step(120, [&] { m_host.setProgressValue(percent(i, m_host.rowCount())); });
-        step(122, [&] {
+        if (!fileStep(118, [&] { task.source = m_host.rowText(i); })) {
+            dispatcher.submit(std::move(task), nothing);
+            continue;
+        }
+        fileStep(120, [&] { m_host.setProgressValue(percent(i, m_host.rowCount())); });
+        fileStep(122, [&] {
             m_host.setProgressText(std::u16string(kProcessing) + GetFileName(task.source));
         });
-        step(124, [&] { m_host.yield(); });
-        task.output =
-            resultPath(step, task.source, m_host.option1(), m_host.option2(), m_host.folderText());
+        fileStep(124, [&] { m_host.yield(); });
+        task.output = resultPath(fileStep, task.source, m_host.option1(), m_host.option2(),
+                                 m_host.folderText());
         dispatcher.submit(std::move(task), work);
     }
     dispatcher.finish();
+    // Every result of the run on stable storage, one sync per file system.
+    if (m_syncLedger == &m_ownLedger) step(188, [&] { m_ownLedger.syncAll(); });
 }
 
 namespace {
@@ -256,6 +286,11 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         std::int64_t j = 0;
         auto write = [&](Batch& batch) {
             for (std::size_t i = 0; i < batch.have; ++i, ++j) {
+                // After a failed write nothing of this result can be published.
+                if (output.abandoned()) {
+                    more = false;
+                    break;
+                }
                 ChunkSlot& slot = batch.slots[i];
                 if (j > 0) readerReport.release(slot.readReports);
                 step(162, [&] { m_host.yield(); });
@@ -339,7 +374,9 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
             report::StepRunner step(held, report::locations::kPushButton7Click);
             engine::FileSystemObject fso;
             engine::TextWriter output;
-            step(158, [&] { output = fso.OpenTextFile(task.output); });
+            if (step(158, [&] { output = fso.OpenTextFile(task.output); })) {
+                m_syncLedger->note(output.device(), output.folder());
+            }
             HeldReports noReadReports(static_cast<report::ErrorReport&>(held));
             // The declaration answer matters only to chunks that flatten to
             // nothing; until the first line is read it is guessed.
@@ -349,6 +386,15 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
                 step, noReadReports, [&](engine::SourceChunk& c) { return once->next(c); }, true,
                 once->expectedChunks(), guess, output, held, anyNull);
             const bool guessedRight = !anyNull || once->declarationMissing() == guess;
+            // A source that changed while it was read publishes nothing; the
+            // change is reported where the reference reading reports it.
+            if (!report::StepRunner(report, report::locations::kReadFileToStringFSO)(
+                    118, [&] { once->close(); })) {
+                output.Abandon("the source was not read whole");
+                report::StepRunner(report, report::locations::kPushButton7Click)(
+                    182, [&] { output.Close(); });
+                return;
+            }
             if (!once->declaresUtf16() && !once->failed() && guessedRight) {
                 std::vector<HeldReports::Entry> entries = held.take();
                 held.release(entries);
@@ -369,17 +415,23 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
     step(152,
          [&] { declarationMissing = engine::CheckFirsrStringFSO(task.source, kNo, kYes, report); });
     step(154, [&] { reader.emplace(task.source, readerReport); });
-    step(158, [&] { output = fso.OpenTextFile(task.output); });
+    // The file system is noted as soon as a result is begun, so that its
+    // text is written out while it is converted.
+    if (step(158, [&] { output = fso.OpenTextFile(task.output); })) {
+        m_syncLedger->note(output.device(), output.folder());
+    }
     bool anyNull = false;
     convertChunks(
         step, readerReport, [&](engine::SourceChunk& c) { return reader->next(c); },
         reader.has_value(), reader ? reader->expectedChunks() : 0, declarationMissing, output,
         report, anyNull);
     if (reader) reader->close();
-    // A source that could not be read, or not to its end, never replaces a
-    // result that is already there: the reader has reported why, and the old
-    // result stays whole instead of being emptied or cut short.
-    if ((!reader || reader->failed()) && output.isOpen() && output.targetExists()) {
+    // Only a source read whole gives a result: a partial one is never
+    // published, and the reader has reported why.
+    if (reader && reader->incomplete()) output.Abandon("the source was not read whole");
+    // A source that could not be opened never replaces a result that is
+    // already there: the old result stays whole instead of being emptied.
+    if ((!reader || !reader->opened()) && output.isOpen() && output.targetExists()) {
         output.Abandon();
         return;
     }

@@ -4,7 +4,8 @@
    each result path from the output options (outputPathFor), and hands the
    file to a Dispatcher, which runs convertFile (read, convert chunk by chunk,
    write) at once or on a worker. Every step reports its own failure under the
-   run's location and goes on. */
+   run's location and goes on. A result is published only when it is whole;
+   the file systems that received results are synced once, when the run ends. */
 #pragma once
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "app/run/host.h"
+#include "engine/durability.h"
 #include "engine/file_system.h"
 #include "engine/text.h"
 #include "report/error_report.h"
@@ -45,13 +47,19 @@ public:
     virtual void submit(FileTask task, const Work& work) = 0;
     // Returns when every submitted task is done.
     virtual void finish() = 0;
+    // Where the run's own steps for a file report, so that they come out in
+    // file order with the file's other reports.
+    virtual report::ErrorReport& reportFor(std::int64_t index) = 0;
 };
 
 class ConversionRun {
 public:
     // Without a dispatcher, each file is converted at once, in the run's own
-    // thread, reporting to `report`.
-    ConversionRun(Host& host, report::ErrorReport& report, Dispatcher* dispatcher = nullptr);
+    // thread, reporting to `report`. Without a ledger, the run syncs its
+    // results when it ends; with one, it notes them there for the caller,
+    // who syncs once after several runs.
+    ConversionRun(Host& host, report::ErrorReport& report, Dispatcher* dispatcher = nullptr,
+                  engine::SyncLedger* ledger = nullptr);
 
     // The whole run; a call while a run is going returns at once.
     void PushButton7_Click();
@@ -59,9 +67,14 @@ public:
 
     // The result path of a source: its name with ".json" for its last
     // extension, in the output folder (option 1), beside the source (option 2),
-    // or bare when neither option is on.
+    // or bare when neither option is on. Throws when the path helpers fail.
     static std::u16string outputPathFor(std::u16string_view source, bool option1, bool option2,
                                         std::u16string_view folderText);
+    // The same, reporting a failed step under the run's location: the path
+    // is then empty, which no result can be written to.
+    static std::u16string outputPathFor(std::u16string_view source, bool option1, bool option2,
+                                        std::u16string_view folderText,
+                                        report::ErrorReport& report);
 
     // Reads, converts and writes one file. Safe to call from several threads
     // at once when the host's progress and yield are.
@@ -89,6 +102,8 @@ private:
     Host& m_host;
     report::ErrorReport& m_report;
     Dispatcher* m_dispatcher;
+    engine::SyncLedger m_ownLedger;
+    engine::SyncLedger* m_syncLedger;
     bool m_isConverting = false;
     bool m_fastPath = true;
     unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());

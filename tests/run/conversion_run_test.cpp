@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "report/error_report.h"
@@ -337,6 +339,50 @@ TEST_F(ConversionRunTest, UnreadableSourceNeverReplacesAnExistingResult) {
     EXPECT_EQ(readBytes(dir / "never.json"), "");
     EXPECT_EQ(readBytes(dir / "empty.json"), "");
     EXPECT_EQ(host.messages, std::vector<std::u16string>{u"Done."});
+}
+
+// broke: a source cut short or grown while it was read gave a partial result
+// and no report.
+TEST_F(ConversionRunTest, SourceThatChangesWhileReadPublishesNothing) {
+    struct Row {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> change;
+    } rows[] = {
+        {"grown", [](const auto& path) { std::ofstream(path, std::ios::app) << "<more/>"; }},
+        {"cut short", [](const auto& path) { std::filesystem::resize_file(path, 70000); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        host.rows.clear();
+        auto source = addSource("moving.xml", "<a>" + std::string(140000, 'x') + "</a>");
+        writeBytes(dir / "moving.json", "old result");
+        int yields = 0;
+        host.onYield = [&] {
+            if (++yields == 2) row.change(source);  // while the first chunk is converted
+        };
+        run();
+        EXPECT_EQ(readBytes(dir / "moving.json"), "old result");
+        auto entries = report.entries();
+        ASSERT_GE(entries.size(), 2u);
+        EXPECT_NE(entries[entries.size() - 2].description.find("File changed while it was read"),
+                  std::string::npos);
+        EXPECT_EQ(report.steps().back(), kPushButton7 + "@182");
+    }
+}
+
+// broke: a path beyond the path helpers' limits put the result in the current
+// folder under its bare name.
+TEST_F(ConversionRunTest, ResultPathThatCannotBeWorkedOutIsNeverWritten) {
+    addSource("a.xml", kNoteXml);
+    std::u16string deep = u16(dir.path());
+    while (deep.size() < 33000) deep += u"/d";
+    host.rows.push_back(deep + u"/x.xml");
+    run();
+    EXPECT_EQ(readBytes(dir / "a.json"), kNoteJson);
+    EXPECT_FALSE(std::filesystem::exists("x.json"));
+    auto steps = reportedSteps();
+    EXPECT_NE(std::find(steps.begin(), steps.end(), kPushButton7 + "@150"), steps.end());
+    EXPECT_NE(std::find(steps.begin(), steps.end(), kPushButton7 + "@158"), steps.end());
 }
 
 TEST_F(ConversionRunTest, FifoIsNotOpenedAndDoesNotHang) {

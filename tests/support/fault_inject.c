@@ -1,0 +1,118 @@
+/* Real failures for process tests, preloaded into marrowvale-cli:
+
+     MV_FAULT="CALL:PATH:BYTES:ERRNO[:once]"
+
+   makes read(), write() or close() (CALL) on a descriptor whose path contains
+   PATH fail with ERRNO (a number) once BYTES bytes have gone through such
+   descriptors; with "once" only the first such call fails and later ones go
+   through, as after a transient fault. A close fails at once (BYTES is not
+   used). MV_NO_TMPFILE=1 makes open() refuse O_TMPFILE as NFS does. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+static char g_call[16];
+static char g_path[1024];
+static long long g_after = -1;
+static int g_errno;
+static int g_once;
+static long long g_bytes;
+static int g_failed;
+
+static void setup(void) {
+    static int ready;
+    if (__atomic_exchange_n(&ready, 1, __ATOMIC_ACQ_REL)) return;
+    const char* spec = getenv("MV_FAULT");
+    if (!spec) return;
+    char once[16] = "";
+    if (sscanf(spec, "%15[^:]:%1023[^:]:%lld:%d:%15s", g_call, g_path, &g_after, &g_errno, once) <
+        4) {
+        g_after = -1;
+        return;
+    }
+    g_once = strcmp(once, "once") == 0;
+}
+
+static int matches(const char* call, int fd) {
+    setup();
+    if (g_after < 0 || strcmp(call, g_call) != 0) return 0;
+    char link[64], target[4096];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(link, target, sizeof target - 1);
+    if (n <= 0) return 0;
+    target[n] = '\0';
+    return strstr(target, g_path) != NULL;
+}
+
+/* Whether this call fails; counts the bytes it would move otherwise. */
+static int shouldFail(const char* call, int fd, size_t count) {
+    if (!matches(call, fd)) return 0;
+    if (g_once && __atomic_load_n(&g_failed, __ATOMIC_ACQUIRE)) return 0;
+    long long before = __atomic_fetch_add(&g_bytes, (long long)count, __ATOMIC_ACQ_REL);
+    if (strcmp(call, "close") != 0 && before + (long long)count <= g_after) return 0;
+    __atomic_store_n(&g_failed, 1, __ATOMIC_RELEASE);
+    errno = g_errno;
+    return 1;
+}
+
+ssize_t write(int fd, const void* buffer, size_t count) {
+    static ssize_t (*next)(int, const void*, size_t);
+    if (!next) next = (ssize_t(*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
+    if (shouldFail("write", fd, count)) return -1;
+    return next(fd, buffer, count);
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+    static ssize_t (*next)(int, void*, size_t);
+    if (!next) next = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+    if (shouldFail("read", fd, count)) return -1;
+    return next(fd, buffer, count);
+}
+
+int close(int fd) {
+    static int (*next)(int);
+    if (!next) next = (int (*)(int))dlsym(RTLD_NEXT, "close");
+    if (shouldFail("close", fd, 0)) {
+        next(fd); /* the descriptor is gone, as after a real failed close */
+        errno = g_errno;
+        return -1;
+    }
+    return next(fd);
+}
+
+static int refuseTmpfile(int flags) {
+    const char* no = getenv("MV_NO_TMPFILE");
+    if (no && *no == '1' && (flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return 1;
+    }
+    return 0;
+}
+
+int open(const char* path, int flags, ...) {
+    static int (*next)(const char*, int, ...);
+    if (!next) next = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+    va_list args;
+    va_start(args, flags);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    if (refuseTmpfile(flags)) return -1;
+    return next(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    static int (*next)(const char*, int, ...);
+    if (!next) next = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64");
+    va_list args;
+    va_start(args, flags);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    if (refuseTmpfile(flags)) return -1;
+    return next(path, flags, mode);
+}

@@ -51,7 +51,7 @@ fs::path captureFile() {
 Result runShell(const fs::path& cwd, const std::string& command, const std::string& input) {
     fs::path out = captureFile();
     fs::path err = captureFile();
-    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 20 " + command + " >" +
+    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 60 " + command + " >" +
                        quoted(out.string()) + " 2>" + quoted(err.string()) + " <" + quoted(input);
     int status = std::system(line.c_str());
     Result r;

@@ -9,7 +9,7 @@ CMAKE_ARGS ?=
 
 # Debian packages the build, the tests and the benchmarks need; the window
 # and its tests add Qt, fonts and a virtual display.
-PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
+PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
             time dpkg-dev file
 GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils
 ifeq ($(GUI),ON)

@@ -19,11 +19,14 @@ _marrowvale_cli() {
         convert)
             case $prev in
                 -o | --output-dir) _filedir -d; return ;;
+                --files-from | --report) _filedir; return ;;
+                --shard) return ;;
                 -j | --jobs) COMPREPLY=($(compgen -W "1 2 4 8 $(nproc 2>/dev/null)" -- "$cur")); return ;;
             esac
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '-o --output-dir --beside -j --jobs -q --quiet
-                    --dry-run --all-files -h --help' -- "$cur"))
+                COMPREPLY=($(compgen -W '- -o --output-dir --beside -j --jobs -q --quiet
+                    -v --verbose --dry-run --all-files --files-from -0 --null --report
+                    --shard -h --help' -- "$cur"))
             else
                 _filedir xml
             fi

@@ -1,34 +1,64 @@
 # Quick start: `make run` and `make test`. Both install what is missing first.
-BUILD      ?= build
+# GUI=OFF builds marrowvale-cli alone, without Qt, in build-cli/ (also for
+# `make package`, which then gives the CLI-only package).
+GUI        ?= ON
+BUILD      ?= build$(if $(filter OFF,$(GUI)),-cli)
 BUILD_TYPE ?= Release
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-# Debian packages the build, the tests, the benchmarks and the fuzzers need.
-PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
-            time qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils clang libclang-rt-14-dev
+# Debian packages the build, the tests and the benchmarks need; the window
+# and its tests add Qt, fonts and a virtual display.
+PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
+            time dpkg-dev file
+GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils
+ifeq ($(GUI),ON)
+PACKAGES += $(GUI_PACKAGES)
+endif
+# Only `make fuzz` needs clang and its sanitizer runtimes (about 230 MB).
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# Only `make package` checks its work with these.
+CHECK_PACKAGES := lintian appstream
 # Only the benchmarks need these (system calls per file).
 BENCH_PACKAGES := strace
 FUZZ_SECONDS ?= 60
 
-SUDO := $(shell [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1 && echo sudo)
+PACKAGE_BUILD := $(BUILD)-deb
 
-.PHONY: all deps bench-deps configure build test run bench fuzz install clean
+.PHONY: all deps bench-deps configure build test run bench fuzz install package clean
 
 all: build
 
-deps bench-deps:
-	@missing=""; for p in $(if $(filter bench-deps,$@),$(BENCH_PACKAGES),$(PACKAGES)); do \
+# Installs the missing packages of $(1) with apt-get: as root, or through
+# sudo where it works; anyone else is told the one command to run as root.
+define install_missing
+	@missing=""; for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	[ -z "$$missing" ] && exit 0; \
+	command="apt-get update && apt-get install -y --no-install-recommends$$missing"; \
+	if [ "$$(id -u)" -eq 0 ]; then run=""; \
+	elif command -v sudo >/dev/null 2>&1 && { sudo -n true 2>/dev/null || [ -t 0 ]; }; then run="sudo"; \
+	else \
+	    echo "These packages are missing:$$missing"; \
+	    echo "Installing them needs root. Run this as root, then run make again:"; \
+	    echo "    $$command"; \
+	    exit 1; \
+	fi; \
+	echo "Installing:$$missing"; \
+	{ $$run apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$run apt-get install -y -qq --no-install-recommends $$missing; } || { \
+	    echo "Installing failed. Run this as root, then run make again:"; \
+	    echo "    $$command"; \
+	    exit 1; }
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
 
 configure: deps
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+	@[ -f $(BUILD)/CMakeCache.txt ] || \
+	    cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DMV_BUILD_GUI=$(GUI) $(CMAKE_ARGS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -36,26 +66,53 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Starts the window; where it is not built, converts the samples with the CLI.
+# Starts the window where there is a display; otherwise (a server, an ssh
+# session, CI) converts the samples into $(BUILD)/out with the CLI.
 run: build
-	@if [ -x $(BUILD)/bin/marrowvale ]; then \
+	@if [ -x $(BUILD)/bin/marrowvale ] && [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	    $(BUILD)/bin/marrowvale; \
 	else \
+	    [ ! -x $(BUILD)/bin/marrowvale ] || \
+	        echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): converting the samples with marrowvale-cli."; \
 	    rm -rf $(BUILD)/out && mkdir -p $(BUILD)/out && \
-	    $(BUILD)/bin/marrowvale-cli convert -o $(BUILD)/out $(BUILD)/bin/Samples/*.xml && \
+	    $(BUILD)/bin/marrowvale-cli convert -o $(BUILD)/out $(BUILD)/bin/Samples && \
 	    echo "Wrote:" && ls -l $(BUILD)/out; \
 	fi
 
 fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
 
 install: build
 	cmake --install $(BUILD)
 
+# A Debian package built as a distribution builds it: its own build folder
+# with the hardening flags of dpkg-buildflags, installed under /usr, then
+# checked with lintian. GUI=OFF gives the CLI-only package marrowvale-cli.
+package: deps
+	$(call install_missing,$(CHECK_PACKAGES))
+	@[ -f $(PACKAGE_BUILD)/CMakeCache.txt ] || { \
+	    export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	    CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	    LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	    cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	        -DMV_BUILD_GUI=$(GUI) -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF $(CMAKE_ARGS); }
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	rm -f $(PACKAGE_BUILD)/*.deb
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	lintian $(PACKAGE_BUILD)/*.deb
+	@for metainfo in $(PACKAGE_BUILD)/packaging/*.metainfo.xml; do \
+	    [ ! -f "$$metainfo" ] || appstreamcli validate --no-net "$$metainfo" || exit 1; \
+	done
+	@echo "Package: $$(ls $(PACKAGE_BUILD)/*.deb)"
+
+bench-deps:
+	$(call install_missing,$(BENCH_PACKAGES))
+
 bench: build bench-deps
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
-	bench/window_vs_cli.sh $(BUILD)/bin
+	[ ! -x $(BUILD)/bin/marrowvale-window-run ] || bench/window_vs_cli.sh $(BUILD)/bin
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PACKAGE_BUILD)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/dialogs.h"
 #include "app/form1.h"
@@ -12,6 +13,17 @@
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
+    // Answered without a display, so packagers and scripts can ask.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("marrowvale %s\n", MV_VERSION);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf(
+            "Usage: marrowvale\nOpens the window that converts XML files into JSON text "
+            "files; marrowvale-cli does the same from the command line.\n");
+        return 0;
+    }
     // Without a display Qt aborts with a long message; say what to do instead.
     const std::string noDisplay = mv::app::missingDisplayLine(
         std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"));
@@ -23,7 +35,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Marrowvale"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("marrowvale"));
+    QApplication::setApplicationVersion(QStringLiteral(MV_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(MV_APP_ID));
 
     mv::app::QtDialogs dialogs;
     const std::unique_ptr<mv::app::Settings> settings = mv::app::Settings::forUser();

@@ -1,16 +1,19 @@
 #include "cli/cli_host.h"
 
 #include "app/run/conversion_run.h"
+#include "cli/escape.h"
+#include "cli/file_ledger.h"
 #include "engine/native_text.h"
 #include "report/failure.h"
 
 namespace mv::cli {
 
 CliHost::CliHost(std::vector<std::u16string> rows, bool toFolder, std::u16string folder,
-                 Terminal& terminal)
+                 Terminal& terminal, std::vector<std::u16string> rowFolders)
     : m_rows(std::move(rows)),
       m_toFolder(toFolder),
       m_folder(std::move(folder)),
+      m_rowFolders(std::move(rowFolders)),
       m_terminal(terminal) {}
 
 std::int64_t CliHost::rowCount() const {
@@ -21,11 +24,21 @@ std::u16string CliHost::rowText(std::int64_t row) const {
     if (row < 1 || row > rowCount()) {
         throw report::Failure(report::FailureKind::SubscriptOutOfRange);
     }
+    m_current = row;
     return m_rows[static_cast<std::size_t>(row - 1)];
 }
 
-void CliHost::setProgressValue(double percent) {
-    m_terminal.setProgress(percent);
+std::u16string CliHost::folderText() const {
+    if (m_current < 1 || m_rowFolders.empty()) return m_folder;
+    return m_rowFolders[static_cast<std::size_t>(m_current - 1)];
+}
+
+// The bar's share alternates between files begun and chunks done; the
+// terminal shows files and bytes done instead, which only grow.
+void CliHost::setProgressValue(double) {}
+
+void CliHost::yield() {
+    countChunk();
 }
 
 void CliHost::setProgressText(const std::u16string& text) {
@@ -34,7 +47,7 @@ void CliHost::setProgressText(const std::u16string& text) {
         m_terminal.clearProgress();
         return;
     }
-    m_terminal.setProgressText(engine::toNative(text));
+    m_terminal.setCurrent(engine::toNative(text));
 }
 
 void CliHost::showMessage(const std::u16string& text) {
@@ -42,7 +55,7 @@ void CliHost::showMessage(const std::u16string& text) {
     // "Done." closes a run of files; the command says it once at its end.
     // The other messages say why nothing was converted.
     if (text == app::kDone) return;
-    m_terminal.printLine("marrowvale-cli: " + engine::toNative(text));
+    m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(engine::toNative(text)));
 }
 
 }  // namespace mv::cli

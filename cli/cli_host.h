@@ -1,5 +1,7 @@
 // The command line as the host of a conversion run: the files given are the
 // rows, "-o DIR" is the first output option, progress goes to the terminal.
+// The output folder box is read again for every row, as the run does, so
+// each row may name its own folder (a tree mirrored under DIR).
 #pragma once
 
 #include <mutex>
@@ -14,26 +16,29 @@ namespace mv::cli {
 class CliHost : public app::Host {
 public:
     CliHost(std::vector<std::u16string> rows, bool toFolder, std::u16string folder,
-            Terminal& terminal);
+            Terminal& terminal, std::vector<std::u16string> rowFolders = {});
 
     std::int64_t rowCount() const override;
     std::u16string rowText(std::int64_t row) const override;
     bool option1() const override { return m_toFolder; }
     bool option2() const override { return !m_toFolder; }
-    std::u16string folderText() const override { return m_folder; }
+    std::u16string folderText() const override;
     void setProgressValue(double percent) override;
     void setProgressText(const std::u16string& text) override;
     void setPointer(app::Pointer) override {}
-    void yield() override {}
+    void yield() override;
     void showMessage(const std::u16string& text) override;
 
     // The messages the run showed, in order.
     const std::vector<std::u16string>& messages() const { return m_messages; }
+    const std::vector<std::u16string>& rows() const { return m_rows; }
 
 private:
     std::vector<std::u16string> m_rows;
     bool m_toFolder;
     std::u16string m_folder;
+    std::vector<std::u16string> m_rowFolders;  // per row; empty: m_folder for all
+    mutable std::int64_t m_current = 0;        // the row read last
     Terminal& m_terminal;
     std::vector<std::u16string> m_messages;
 };

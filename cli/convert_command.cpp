@@ -3,8 +3,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,10 +18,17 @@
 #include "app/run/conversion_run.h"
 #include "app/run/paths.h"
 #include "cli/cli_host.h"
+#include "cli/cpu_count.h"
+#include "cli/escape.h"
+#include "cli/file_ledger.h"
+#include "cli/file_list_reader.h"
 #include "cli/parallel_dispatcher.h"
+#include "cli/report_writer.h"
 #include "cli/script_command.h"
+#include "cli/shard.h"
 #include "cli/signals.h"
 #include "cli/sources.h"
+#include "cli/standard_streams.h"
 #include "cli/terminal.h"
 #include "engine/durability.h"
 #include "engine/native_text.h"
@@ -36,27 +47,160 @@ struct ConvertOptions {
     std::string outputDir;
     bool toFolder = false;  // -o was given, even with an empty name
     bool beside = false;
-    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    unsigned jobs = usableCpus();
     bool quiet = false;
+    bool verbose = false;
     bool dryRun = false;
     bool allFiles = false;
+    bool nul = false;
+    std::string filesFrom;
+    std::string reportPath;
+    std::string shard;
     std::vector<std::string> files;
 };
 
+void printMessage(const std::string& text) {
+    std::string line = "marrowvale-cli: " + escapeForTerminal(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 void printMessage(std::u16string_view text) {
-    std::fprintf(stderr, "marrowvale-cli: %s\n", engine::toNative(text).c_str());
+    printMessage(engine::toNative(text));
+}
+
+// Standard output could not take everything: say so, as a failed command.
+int outputFailed(int error) {
+    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
+    return kExitReported;
 }
 
 // Files handed to one run of the conversion: a folder of any size streams
 // through runs of this many files, so memory stays flat.
 constexpr std::size_t kBatch = 4096;
 
+// The output folder of a source: DIR, or the source's place in DIR when the
+// tree of a folder argument is mirrored there.
+std::u16string resultFolder(const std::u16string& folder, const Source& source) {
+    if (source.subfolder.empty()) return folder;
+    return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
+}
+
+// Every source of the command line and of the --files-from list, in order,
+// that falls into the shard. `listed` counts them all, shard or not. False,
+// said, when the list could not be read to its end.
+bool listSources(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
+                 report::ErrorReport& report, std::int64_t& listed,
+                 const std::function<void(const Source&)>& take) {
+    auto one = [&](const std::string& name) {
+        forEachSource(
+            name, options.allFiles,
+            [&](const Source& source) {
+                ++listed;
+                if (!shard || shard->holds(source.name)) take(source);
+            },
+            report);
+    };
+    for (const auto& file : options.files) one(file);
+    if (list == nullptr) return true;
+    try {
+        list->forEach(options.nul ? '\0' : '\n', one);
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return false;
+    }
+    return true;
+}
+
+int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
+           bool toFolder, const std::u16string& folder, FileLedger& fileLedger,
+           const std::function<bool()>& firstSourceFindsFolder) {
+    // Each source and its result path, in conversion order; nothing is written.
+    std::int64_t listed = 0, shown = 0;
+    bool ok = listSources(
+        options, list, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+            if (!firstSourceFindsFolder()) return;
+            ++shown;
+            auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
+                                                            resultFolder(folder, source),
+                                                            fileLedger.immediate());
+            if (output.empty()) return;  // reported: no result could be written
+            std::string a = engine::toNative(source.path), b = engine::toNative(output);
+            if (options.nul) {
+                std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
+                std::fwrite(b.c_str(), 1, b.size() + 1, stdout);
+            } else {
+                std::printf("%s\t%s\n", escapeForTerminal(a).c_str(), escapeForTerminal(b).c_str());
+            }
+        });
+    if (!ok) return kExitReported;
+    if (listed == 0) printMessage(app::kNoFilesAdded);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
+    return listed == 0 ? kExitUsage : fileLedger.anyReport() ? kExitReported : kExitOk;
+}
+
+// `convert -`: standard input to standard output.
+int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
+    std::optional<StreamedSource> stream;
+    try {
+        stream.emplace();
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitReported;
+    }
+    const std::u16string source = engine::fromNative(stream->source());
+    const std::u16string folder = engine::fromNative(stream->resultFolder());
+    fileLedger.setLabel(source, u"-");
+    fileLedger.listed();
+    fileLedger.listComplete();
+    LedgerDispatcher dispatcher(fileLedger, nullptr);
+    CliHost host({source}, true, folder, terminal);
+    fileLedger.startRun(host.rows());
+    engine::SyncLedger unsynced;  // the result is copied out, never kept
+    app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &unsynced);
+    run.setChunkWorkers(jobs);  // one file: every worker on its chunks
+    run.PushButton7_Click();
+    fileLedger.endRun();
+    terminal.clearProgress();
+    try {
+        stream->copyOut(
+            engine::toNative(app::ConversionRun::outputPathFor(source, true, false, folder)));
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitReported;
+    }
+    if (std::fflush(stdout) != 0) return outputFailed(errno);
+    return fileLedger.anyReport() ? kExitReported : kExitOk;
+}
+
 int convert(const ConvertOptions& options) {
     const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
-    const std::u16string pattern = options.allFiles ? u"*.*" : u"*.xml";
-    Terminal terminal(!options.quiet && !options.dryRun && isatty(STDERR_FILENO));
-    OrderedReports reports(terminal);
+    std::optional<Shard> shard;
+    if (!options.shard.empty()) {
+        shard = Shard::parse(options.shard);
+        if (!shard) {
+            printMessage("--shard takes K/N, with 1 <= K <= N: " + options.shard);
+            return kExitUsage;
+        }
+    }
+    const auto dashes = std::count(options.files.begin(), options.files.end(), "-");
+    if (dashes > 0 && (options.files.size() > 1 || !options.filesFrom.empty() || toFolder ||
+                       options.beside || options.reportPath == "-")) {
+        printMessage(
+            "- (standard input to standard output) goes alone, without --files-from, -o, "
+            "--beside or --report -");
+        return kExitUsage;
+    }
+    std::optional<NameList> list;
+    std::optional<ReportWriter> records;
+    try {
+        if (!options.filesFrom.empty()) list.emplace(options.filesFrom);
+        if (!options.reportPath.empty()) records.emplace(options.reportPath);
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());  // nothing is touched
+        return kExitUsage;
+    }
+    NameList* names = list ? &*list : nullptr;
     // As the run asks: files first ("No files added."), then the folder. The
     // folder is tested when the first file comes; if it is missing, nothing
     // is touched and the remaining sources are passed over.
@@ -70,45 +214,47 @@ int convert(const ConvertOptions& options) {
         any = true;
         return !folderMissing;
     };
-
+    Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
+                      Terminal::canShowProgress());
+    FileLedger fileLedger(terminal, options.verbose, records ? &*records : nullptr);
+    auto finish = [&](int code) -> int {
+        if (records && !records->close()) {
+            printMessage("cannot write the report " + options.reportPath + ": " +
+                         std::strerror(errno));
+            return kExitReported;
+        }
+        return code;
+    };
+    if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) {
-        // Each source and its result path, in conversion order; nothing is written.
-        forEachSource(
-            options.files, pattern,
-            [&](const std::u16string& source) {
-                if (!firstSourceFindsFolder()) return;
-                auto output = app::ConversionRun::outputPathFor(source, toFolder, !toFolder, folder,
-                                                                reports.immediate());
-                if (output.empty()) return;  // reported: no result could be written
-                std::printf("%s\t%s\n", engine::toNative(source).c_str(),
-                            engine::toNative(output).c_str());
-            },
-            reports.immediate());
-        if (!any) printMessage(app::kNoFilesAdded);
-        if (!any || folderMissing) return kExitUsage;
-        if (std::fflush(stdout) != 0) return kExitReported;
-        return reports.anyReport() ? kExitReported : kExitOk;
+        int code =
+            dryRun(options, names, shard, toFolder, folder, fileLedger, firstSourceFindsFolder);
+        return finish(folderMissing ? kExitUsage : code);
     }
 
     removeTemporaryFilesOnSignals();
     engine::SyncLedger ledger;
 
     std::optional<ParallelDispatcher> parallel;
-    if (options.jobs > 1) parallel.emplace(options.jobs, reports);
+    if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
+    LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
     bool usageError = false;
     bool folderGone = false;  // missing only after results were written
-    std::size_t converted = 0;
-    std::vector<std::u16string> batch;
+    std::int64_t listed = 0, taken = 0;
+    std::vector<std::u16string> batch, batchFolders;
+    std::u16string lastMade;
     auto runBatch = [&] {
-        const bool first = converted <= kBatch;
+        const bool first = taken <= static_cast<std::int64_t>(kBatch);
         // One file gets every worker for its chunks; several share them by file.
         const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
-        CliHost host(std::move(batch), toFolder, folder, terminal);
+        CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
-        app::ConversionRun run(host, reports.immediate(), parallel ? &*parallel : nullptr, &ledger);
+        batchFolders.clear();
+        fileLedger.startRun(host.rows());
+        app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &ledger);
         run.setChunkWorkers(chunkWorkers);
         run.PushButton7_Click();
-        reports.restart();
+        fileLedger.endRun();
         for (const auto& message : host.messages()) {
             if (message == app::kNoFilesAdded) usageError = true;
             // A folder that vanished after earlier runs wrote their results
@@ -116,23 +262,37 @@ int convert(const ConvertOptions& options) {
             if (message == app::kFolderMissing) (first ? usageError : folderGone) = true;
         }
     };
-    forEachSource(
-        options.files, pattern,
-        [&](const std::u16string& source) {
+    bool listOk = listSources(
+        options, names, shard, fileLedger.immediate(), listed, [&](const Source& source) {
             if (!firstSourceFindsFolder() || folderGone) return;
-            batch.push_back(source);
-            if (++converted % kBatch == 0) runBatch();
-        },
-        reports.immediate());
-    // The last files; with none at all, the run says "No files added.".
-    if (!folderMissing && !folderGone && (!batch.empty() || converted == 0)) runBatch();
+            fileLedger.listed();
+            batch.push_back(source.path);
+            if (toFolder) {
+                std::u16string into = resultFolder(folder, source);
+                if (into != folder && into != lastMade) {
+                    // A folder that cannot be made fails at the result's own step.
+                    std::error_code ignored;
+                    std::filesystem::create_directories(engine::toNative(into), ignored);
+                    lastMade = into;
+                }
+                batchFolders.push_back(std::move(into));
+            }
+            if (++taken % kBatch == 0) runBatch();
+        });
+    fileLedger.listComplete();
+    // The last files; with none at all, the run says "No files added." (a
+    // shard that holds none of a list's files has simply nothing to do).
+    if (!folderMissing && !folderGone && (!batch.empty() || (listed == 0 && listOk))) runBatch();
     // Every result written is on stable storage before the command returns.
-    report::StepRunner step(reports.immediate(), report::locations::kPushButton7Click);
+    report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
     step(188, [&] { ledger.syncAll(); });
     terminal.clearProgress();
-    if (usageError || folderMissing) return kExitUsage;
+    if (usageError || folderMissing) return finish(kExitUsage);
+    std::string summary = fileLedger.summary();
+    if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
-    return reports.anyReport() || folderGone ? kExitReported : kExitOk;
+    bool failed = fileLedger.anyReport() || !summary.empty() || !listOk || folderGone;
+    return finish(failed ? kExitReported : kExitOk);
 }
 
 }  // namespace
@@ -141,44 +301,82 @@ int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 all files converted, 1 a failure was reported, 2 usage error.");
+    app.footer("Exit status: 0 all files converted, 1 a failure was reported, 2 usage error.\n");
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");
-    auto* out =
-        convertCmd->add_option("-o,--output-dir", options.outputDir, "Write every result into DIR")
-            ->option_text("DIR")
-            ->each([&](const std::string&) { options.toFolder = true; });
+    auto* out = convertCmd
+                    ->add_option("-o,--output-dir", options.outputDir,
+                                 "Write every result into DIR; a FOLDER's tree is mirrored there")
+                    ->option_text("DIR")
+                    ->each([&](const std::string&) { options.toFolder = true; });
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
-        ->excludes(out);
+        ->excludes(out)
+        ->option_text(" ");
     convertCmd
         ->add_option("-j,--jobs", options.jobs,
-                     "Files converted at once, or chunks of a single file (default: cores)")
-        ->check(CLI::Range(1u, 1024u));
+                     "Files converted at once, or chunks of a single file (default: the CPUs "
+                     "this process may use, here " +
+                         std::to_string(options.jobs) + ")")
+        ->check(CLI::Range(1u, 1024u))
+        ->option_text("N");
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");
+    convertCmd->add_flag("-v,--verbose", options.verbose,
+                         "Print every report line of a file, not only its first");
     convertCmd->add_flag("--dry-run", options.dryRun,
                          "Print each source and its result path; write nothing");
     convertCmd->add_flag("--all-files", options.allFiles,
-                         "Take every file of a folder, not only *.xml");
-    convertCmd->add_option("FILE", options.files,
-                           "XML files and folders, converted in the order given; a folder "
-                           "gives its *.xml files and those of its sub-folders, level by level");
+                         "Take every file of a folder except .json files, not only *.xml");
+    convertCmd
+        ->add_option("--files-from", options.filesFrom,
+                     "Also convert the files and folders named in LIST, one per line (- reads "
+                     "standard input)")
+        ->option_text("LIST");
+    convertCmd->add_flag("-0,--null", options.nul,
+                         "Names in LIST end with NUL, not a line end; --dry-run prints "
+                         "NUL-separated names too");
+    convertCmd
+        ->add_option("--report", options.reportPath,
+                     "Write one JSON line per source to FILE (- is standard output)")
+        ->option_text("FILE");
+    convertCmd
+        ->add_option("--shard", options.shard,
+                     "Convert only the sources that fall into shard K of N (by a hash of the "
+                     "name as listed)")
+        ->option_text("K/N");
+    convertCmd
+        ->add_option("FILE|FOLDER", options.files,
+                     "XML files and folders, converted in the order given; a folder gives its "
+                     "*.xml files and those of its sub-folders, level by level; - alone reads "
+                     "standard input and writes the result to standard output")
+        ->option_text(" ");
 
     std::string scriptFile;
     auto* scriptCmd =
         app.add_subcommand("script", "Run a script written as JSON; print its output");
     scriptCmd->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
-        ->required();
+        ->required()
+        ->option_text(" ");
     scriptCmd->footer(
         "Exit status: 0 the script ran, 1 it could not be read, was not accepted or failed, "
-        "2 usage error.");
+        "2 usage error.\n");
 
+    // A first word that is no option names a command.
+    if (argc > 1 && argv[1][0] != '-' && std::string_view(argv[1]) != "convert" &&
+        std::string_view(argv[1]) != "script") {
+        printMessage("unknown command '" + std::string(argv[1]) +
+                     "' (commands: convert, script; --help shows them)");
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        int code = app.exit(e);
-        return code == 0 ? kExitOk : kExitUsage;
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+        // The error may quote an argument, which may be a hostile file name.
+        printMessage(e.what());
+        std::fputs("Run with --help for more information.\n", stderr);
+        return kExitUsage;
     }
     if (scriptCmd->parsed()) return runScript(scriptFile);
     return convert(options);

@@ -1,8 +1,11 @@
 /* marrowvale-cli: the conversion run for terminals, scripts and servers.
 
-   convert_command parses the arguments (CLI11) and drives app::ConversionRun
-   with a CliHost; with -j above 1 a ParallelDispatcher converts several files
-   at once. Reports go to standard error in file order (terminal.h). */
+   convert_command parses the arguments (CLI11), lists the sources (sources.h,
+   file_list_reader.h, shard.h) and drives app::ConversionRun with a CliHost,
+   a few thousand files per run; with -j above 1 a ParallelDispatcher converts
+   several files at once. The FileLedger tells each file's reports, --report
+   record and progress in file order (file_ledger.h). `convert -` goes through
+   standard_streams.h. */
 #pragma once
 
 namespace mv::cli {

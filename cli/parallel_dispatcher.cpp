@@ -47,7 +47,7 @@ std::vector<std::string> pathKeys(const std::u16string& path) {
 
 }  // namespace
 
-ParallelDispatcher::ParallelDispatcher(unsigned jobs, OrderedReports& reports)
+ParallelDispatcher::ParallelDispatcher(unsigned jobs, FileLedger& reports)
     : m_reports(reports), m_limit(std::max(64u, jobs * 16)) {
     for (unsigned i = 0; i < std::max(1u, jobs); ++i)
         m_workers.emplace_back([this] { workerLoop(); });

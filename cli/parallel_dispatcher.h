@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "app/run/conversion_run.h"
-#include "cli/terminal.h"
+#include "cli/file_ledger.h"
 
 namespace mv::cli {
 
 class ParallelDispatcher : public app::Dispatcher {
 public:
-    ParallelDispatcher(unsigned jobs, OrderedReports& reports);
+    ParallelDispatcher(unsigned jobs, FileLedger& reports);
     ~ParallelDispatcher() override;
 
     void submit(app::FileTask task, const Work& work) override;
@@ -37,7 +37,7 @@ private:
     void workerLoop();
     bool readyLocked(const Pending& pending) const;
 
-    OrderedReports& m_reports;
+    FileLedger& m_reports;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
     std::condition_variable m_work;  // workers: a task may be ready

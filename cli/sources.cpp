@@ -1,54 +1,89 @@
 #include "cli/sources.h"
 
 #include <filesystem>
-#include <optional>
+#include <utility>
 
 #include "app/run/paths.h"
 #include "engine/native_text.h"
+#include "engine/text.h"
 #include "filelist/scan/folder_scan.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
 
 namespace mv::cli {
 
-void forEachSource(const std::vector<std::string>& arguments, std::u16string_view pattern,
-                   const std::function<void(const std::u16string& path)>& take,
-                   report::ErrorReport& report) {
-    // The command never changes its current folder, so one look at it serves
-    // every relative name.
-    std::optional<std::filesystem::path> current;
-    std::error_code currentError;
-    for (const auto& argument : arguments) {
-        // Rows hold full paths, as the window's list does; a relative name
-        // would otherwise put its result "beside" it in the root folder.
-        std::error_code error;
-        std::filesystem::path full;
-        std::filesystem::path given(argument);
-        if (given.empty() || given.is_absolute()) {
-            full = std::filesystem::absolute(given, error);
-        } else {
-            if (!current && !currentError) current = std::filesystem::current_path(currentError);
-            error = currentError;
-            if (!error) full = *current / given;
-        }
-        if (error) {
-            // A relative name whose current folder is gone has no full path;
-            // its result would land in the root folder.
-            report::StepRunner step(report, report::locations::kPushButton7Click);
-            step(118, [&] {
-                throw report::Failure(report::FailureKind::PathNotFound,
-                                      argument + " (the current folder is gone)");
-            });
-            continue;
-        }
-        std::u16string path = engine::fromNative(full.string());
-        if (app::IsFolder(path)) {
-            while (path.size() > 1 && path.back() == app::kNativeSeparator) path.pop_back();
-            filelist::ScanFolderTree(path, pattern, take, {}, report);
-        } else {
-            take(path);
-        }
+namespace {
+
+constexpr char16_t kSep = app::kNativeSeparator;
+
+bool isJsonFile(std::u16string_view path) {
+    constexpr std::u16string_view kJson = u".json";
+    if (path.size() < kJson.size()) return false;
+    auto tail = path.substr(path.size() - kJson.size());
+    for (std::size_t i = 0; i < kJson.size(); ++i) {
+        if (engine::foldCase(tail[i]) != kJson[i]) return false;
     }
+    return true;
+}
+
+// The full path of a source as given. The command never changes its current
+// folder, so one look at it serves every relative name of the run; a current
+// folder that is gone stays gone.
+std::filesystem::path fullPath(const std::string& argument, std::error_code& error) {
+    std::filesystem::path given(argument);
+    if (given.empty() || given.is_absolute()) return std::filesystem::absolute(given, error);
+    static const auto current = [] {
+        std::error_code failure;
+        auto path = std::filesystem::current_path(failure);
+        return std::pair{path, failure};
+    }();
+    error = current.second;
+    return error ? std::filesystem::path() : current.first / given;
+}
+
+}  // namespace
+
+void forEachSource(const std::string& argument, bool allFiles,
+                   const std::function<void(const Source& source)>& take,
+                   report::ErrorReport& report) {
+    // Rows hold full paths, as the window's list does; a relative name
+    // would otherwise put its result "beside" it in the root folder.
+    std::error_code error;
+    auto full = fullPath(argument, error);
+    if (error) {
+        // A relative name whose current folder is gone has no full path;
+        // its result would land in the root folder.
+        report::StepRunner step(report, report::locations::kPushButton7Click);
+        step(118, [&] {
+            throw report::Failure(report::FailureKind::PathNotFound,
+                                  argument + " (the current folder is gone)");
+        });
+        return;
+    }
+    std::u16string path = engine::fromNative(full.string());
+    if (!app::IsFolder(path)) {
+        take(Source{path, {}, argument});
+        return;
+    }
+    while (path.size() > 1 && path.back() == kSep) path.pop_back();
+    path = app::CollapseBackslashes(path);
+    std::string listed = argument;
+    while (listed.size() > 1 && listed.back() == '/') listed.pop_back();
+    if (listed != "/") listed += '/';
+    const std::size_t base = path.size() == 1 ? 1 : path.size() + 1;
+    filelist::ScanFolderTree(
+        path, allFiles ? u"*.*" : u"*.xml",
+        [&](const std::u16string& file) {
+            if (allFiles && isJsonFile(file)) return;
+            Source source;
+            source.path = file;
+            std::u16string below = file.substr(std::min(base, file.size()));
+            auto slash = below.find_last_of(kSep);
+            if (slash != std::u16string::npos) source.subfolder = below.substr(0, slash + 1);
+            source.name = listed + engine::toNative(below);
+            take(source);
+        },
+        {}, report, true);
 }
 
 }  // namespace mv::cli

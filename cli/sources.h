@@ -1,19 +1,28 @@
 // The sources of a convert command, in conversion order and as a stream: a
 // file is taken as given (as a full path), a folder is scanned as the folder
-// button scans it, its files handed over while the scan goes on.
+// button scans it, its files handed over while the scan goes on. The command
+// lists a folder's files and sub-folders in name order, so every machine
+// lists one tree alike.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "report/error_report.h"
 
 namespace mv::cli {
 
-void forEachSource(const std::vector<std::string>& arguments, std::u16string_view pattern,
-                   const std::function<void(const std::u16string& path)>& take,
+struct Source {
+    std::u16string path;       // full path, as the window's rows hold it
+    std::u16string subfolder;  // below the folder it was found in, "a/b/"; empty for a file
+    std::string name;  // as listed: the argument, or the folder argument and the path below it
+};
+
+// `allFiles` takes every file of a folder except its .json files, whose
+// results would replace them; otherwise only *.xml.
+void forEachSource(const std::string& argument, bool allFiles,
+                   const std::function<void(const Source& source)>& take,
                    report::ErrorReport& report);
 
 }  // namespace mv::cli

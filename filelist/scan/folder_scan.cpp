@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <memory>
 
 #include "app/run/paths.h"
@@ -13,6 +14,7 @@
 #include "engine/native_text.h"
 #include "engine/text.h"
 #include "filelist/scan/attributes.h"
+#include "filelist/scan/name_order.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -88,6 +90,41 @@ bool matchFrom(std::u16string_view pattern, std::u16string_view name) {
     }
     while (p < pattern.size() && pattern[p] == u'*') ++p;
     return p == pattern.size();
+}
+
+// Orders each folder's sub-folders by name, and the groups of one level by
+// the new order of their parents; the list stays breadth-first by level.
+void orderByName(FolderList& folders) {
+    if (folders.empty()) return;
+    const std::size_t base = folders.front().size();
+    std::vector<std::vector<std::u16string>> levels;
+    for (auto& entry : folders) {
+        auto below = std::u16string_view(entry).substr(std::min(base, entry.size()));
+        auto depth = static_cast<std::size_t>(std::count(below.begin(), below.end(), kSep));
+        if (levels.size() <= depth) levels.resize(depth + 1);
+        levels[depth].push_back(std::move(entry));
+    }
+    std::map<std::u16string, std::size_t, std::less<>> rank;
+    auto parentOf = [](std::u16string_view entry) {
+        return entry.substr(0, entry.find_last_of(kSep, entry.size() - 2) + 1);
+    };
+    auto rankOf = [&](std::u16string_view entry) {
+        auto it = rank.find(parentOf(entry));
+        return it == rank.end() ? rank.size() : it->second;
+    };
+    folders.clear();
+    for (auto& level : levels) {
+        std::stable_sort(level.begin(), level.end(), [&](const auto& a, const auto& b) {
+            auto ra = rankOf(a), rb = rankOf(b);
+            if (ra != rb) return ra < rb;
+            return NameLess(std::u16string_view(a).substr(parentOf(a).size()),
+                            std::u16string_view(b).substr(parentOf(b).size()));
+        });
+        for (auto& entry : level) {
+            rank.emplace(entry, rank.size());
+            folders.push_back(std::move(entry));
+        }
+    }
 }
 
 }  // namespace
@@ -196,16 +233,18 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
 }
 
 void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, const Append& append,
-                    const Yield& yield, report::ErrorReport& report) {
+                    const Yield& yield, report::ErrorReport& report, bool byName) {
     report::StepRunner step(report, report::locations::kPushButton9Click);
     FolderList folders;
     step(114, [&] { folders = {std::u16string(folder) + kSep}; });
     step(116, [&] { GetSubDirectories2016(folders, true, yield, report); });
+    if (byName) orderByName(folders);
     for (const std::u16string& entry : folders) {  // (118)
         std::u16string dir;
         std::vector<std::u16string> names;
         step(120, [&] { dir = entry.substr(0, entry.size() - 1); });
         step(122, [&] { names = ListFolderFiles(dir, pattern); });
+        if (byName) std::sort(names.begin(), names.end(), NameLess);
         for (const std::u16string& name : names) {  // (124)
             if (step.test(126, [&] { return !name.empty() && name.front() == u'~'; })) continue;
             std::u16string path;

@@ -41,8 +41,10 @@ void GetSubDirectories2016(FolderList& folders, bool recursive, const Yield& yie
                            report::ErrorReport& report);
 // Appends every file of the tree under `folder` that matches the pattern.
 // Failures of the walk are reported under its own location, the others
-// under the folder button's.
+// under the folder button's. `byName` lists each folder's files and
+// sub-folders in name order (name_order.h) instead of the file system's, so
+// that every machine lists one tree alike.
 void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, const Append& append,
-                    const Yield& yield, report::ErrorReport& report);
+                    const Yield& yield, report::ErrorReport& report, bool byName = false);
 
 }  // namespace mv::filelist

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/escape.h"
 #include "engine/codepage.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
@@ -243,7 +244,7 @@ TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
         fs::create_directory(dir / "out");
         writeBytes(dir / "good.xml", kNoteXml);
         std::string source = row.make(dir);
-        auto r = runCli(dir.path(), {"convert", "-j", "1", "-o", "out", source, "good.xml"});
+        auto r = runCli(dir.path(), {"convert", "-v", "-j", "1", "-o", "out", source, "good.xml"});
         if (row.exitCode < 0) {
             EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << "\n" << r.err;
         } else {
@@ -253,7 +254,8 @@ TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
             EXPECT_EQ(r.err, "");
         }
         for (const auto& report : row.reports) {
-            EXPECT_TRUE(mentions(r.err, withSource(report, source)));
+            // Names reach the terminal escaped.
+            EXPECT_TRUE(mentions(r.err, cli::escapeForTerminal(withSource(report, source))));
         }
         EXPECT_EQ(readBytes(dir / "out" / "good.json"), kNoteJson);
         ASSERT_TRUE(fs::is_regular_file(dir / "out" / row.resultName));
@@ -348,7 +350,9 @@ TEST(BadInput, UnwritableResultsAreReportedAndTouchNothing) {
         fs::create_directory(dir / "out");
         row.setup(dir);
         auto before = snapshot(dir.path());
-        auto r = runCli(dir.path(), row.args);
+        auto args = row.args;
+        args.insert(args.begin() + 1, "-v");  // every line of each cascade
+        auto r = runCli(dir.path(), args);
         EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
         for (auto report : row.reports) {
             auto at = report.find("{dir}");
@@ -421,7 +425,9 @@ TEST(BadInput, PermissionDeniedIsReportedAndLosesNothing) {
         fs::permissions(dir / "open" / "good.json", P::owner_read | P::group_read | P::others_read);
         auto before = snapshot(dir.path());
 
-        auto r = user.run(dir, row.args);
+        auto args = row.args;
+        args.insert(args.begin() + 1, "-v");  // every line of each cascade
+        auto r = user.run(dir, args);
         EXPECT_EQ(r.exitCode, 1) << r.err;
         for (auto report : row.reports) {
             auto at = report.find("{dir}");
@@ -661,8 +667,8 @@ TEST(BadInput, ProgressAppearsOnlyOnATerminal) {
     // A report on a terminal stands whole on its own line, progress around it.
     auto failed = runInTerminal(dir.path(), {"convert", "empty.xml", "good.xml"});
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(
-        mentions(failed.out, "marrowvale-cli: " + inRun("Subscript out of range", 160) + "\r\n"));
+    EXPECT_TRUE(mentions(failed.out, "marrowvale-cli: " + (dir / "empty.xml").string() + ": " +
+                                         inRun("Subscript out of range", 160) + "\r\n"));
     EXPECT_TRUE(mentions(failed.out, "Done."));
 }
 

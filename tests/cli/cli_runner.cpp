@@ -48,11 +48,11 @@ fs::path captureFile() {
 
 // Runs `command` in `cwd` under a time limit: a hang ends as exit 124 instead
 // of stopping the suite.
-Result runShell(const fs::path& cwd, const std::string& command) {
+Result runShell(const fs::path& cwd, const std::string& command, const std::string& input) {
     fs::path out = captureFile();
     fs::path err = captureFile();
-    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 20 " + command + " >" +
-                       quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
+    std::string line = "cd " + quoted(cwd.string()) + " && timeout -k 5 60 " + command + " >" +
+                       quoted(out.string()) + " 2>" + quoted(err.string()) + " <" + quoted(input);
     int status = std::system(line.c_str());
     Result r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -69,7 +69,8 @@ Result runCli(const fs::path& cwd, const std::vector<std::string>& args, const s
 }
 
 Result runInTerminal(const fs::path& cwd, const std::vector<std::string>& args) {
-    return runShell(cwd, "script -qec " + quoted(commandLine(cliPath(), args)) + " /dev/null");
+    return runShell(cwd, "script -qec " + quoted("env TERM=xterm " + commandLine(cliPath(), args)) +
+                             " /dev/null");
 }
 
 bool haveTool(const std::string& name) {

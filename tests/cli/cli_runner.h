@@ -24,8 +24,9 @@ std::string quoted(const std::string& word);
 // The CLI that CTest names in MV_CLI.
 std::string cliPath();
 std::string commandLine(const std::string& program, const std::vector<std::string>& args);
-// Runs a shell command in `cwd`.
-Result runShell(const std::filesystem::path& cwd, const std::string& command);
+// Runs a shell command in `cwd`, its standard input read from `input`.
+Result runShell(const std::filesystem::path& cwd, const std::string& command,
+                const std::string& input = "/dev/null");
 // `wrapper` goes between the time limit and the CLI (setpriv, for one).
 Result runCli(const std::filesystem::path& cwd, const std::vector<std::string>& args,
               const std::string& wrapper = "", const std::string& cli = cliPath());

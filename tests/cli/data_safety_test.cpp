@@ -94,9 +94,10 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
         writeBytes(dir / "small.xml", kNoteXml);
         fs::create_directory(dir / "results");
         if (row.withOld) writeBytes(dir / "results" / "big.json", kOld);
-        auto run = runCli(
-            dir.path(), {"convert", "-q", "-j", row.jobs, "-o", "results", "big.xml", "small.xml"},
-            faultWrapper(row.fault, row.noTmpfile));
+        auto run =
+            runCli(dir.path(),
+                   {"convert", "-q", "-v", "-j", row.jobs, "-o", "results", "big.xml", "small.xml"},
+                   faultWrapper(row.fault, row.noTmpfile));
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_TRUE(contains(run.err, row.description)) << run.err;
         EXPECT_TRUE(contains(run.err, "Result not written")) << run.err;
@@ -114,7 +115,7 @@ TEST(DataSafety, SourceReadOnlyInPartPublishesNothing) {
     TempDir dir;
     writeBytes(dir / "big.xml", records(5'000'000));
     fs::create_directory(dir / "results");
-    auto run = runCli(dir.path(), {"convert", "-q", "-o", "results", "big.xml"},
+    auto run = runCli(dir.path(), {"convert", "-q", "-v", "-o", "results", "big.xml"},
                       faultWrapper("read:big.xml:2000000:5"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(contains(run.err, "Device I/O error")) << run.err;

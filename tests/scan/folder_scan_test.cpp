@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "filelist/scan/attributes.h"
+#include "filelist/scan/name_order.h"
 #include "report/error_report.h"
 #include "tests/support/test_support.h"
 
@@ -164,6 +165,27 @@ TEST(FolderScan, HelpersTable) {
     EXPECT_FALSE(IsOpenableFile(u16(dir / "p")));
     EXPECT_FALSE(IsOpenableFile(u16(dir / "missing")));
     EXPECT_FALSE(IsOpenableFile(u""));
+}
+
+TEST(NameOrder, SortsAsAFileManagerWithATotalOrder) {
+    struct Row {
+        std::u16string_view a, b;
+    } less[] = {
+        {u"a.xml", u"B.xml"},
+        {u"B.xml", u"b.xml"},  // case only: by character
+        {u"x9.xml", u"x10.xml"},
+        {u"x09", u"x9"},  // numbers by value, then by character
+        {u"x9z", u"x010a"},
+        {u"_a", u"a"},  // punctuation before letters
+        {u"a", u"a.xml"},
+        {u"file2b", u"file10a"},
+        {u"\u00e9t\u00e9", u"\u00c9T\u00c9x"},  // Windows-1252 letters fold too
+    };
+    for (const auto& row : less) {
+        EXPECT_TRUE(NameLess(row.a, row.b)) << std::string(row.a.begin(), row.a.end());
+        EXPECT_FALSE(NameLess(row.b, row.a)) << std::string(row.b.begin(), row.b.end());
+    }
+    EXPECT_FALSE(NameLess(u"same", u"same"));
 }
 
 }  // namespace

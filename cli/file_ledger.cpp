@@ -1,0 +1,253 @@
+#include "cli/file_ledger.h"
+
+#include <sys/stat.h>
+
+#include "cli/escape.h"
+#include "engine/native_text.h"
+
+namespace mv::cli {
+
+namespace {
+
+thread_local std::int64_t* t_chunks = nullptr;
+
+std::string reportLine(const std::string& description, const report::Location& where, int step) {
+    // The location text ends in a blank, so "at line" follows it as in the window.
+    return description + " [" + where.text() + "at line " + std::to_string(step) + "]";
+}
+
+}  // namespace
+
+void countChunk() {
+    if (t_chunks != nullptr) ++*t_chunks;
+}
+
+FileLedger::FileLedger(Terminal& terminal, bool verbose, ReportWriter* records)
+    : m_terminal(terminal), m_verbose(verbose), m_records(records) {}
+
+void FileLedger::Sink::show(const std::string& description, const report::Location& where,
+                            int step) {
+    FileRecord::Report report{description,
+                              std::string(where.module) + "." + std::string(where.procedure), step,
+                              reportLine(description, where, step)};
+    m_owner.add(m_index, std::move(report));
+}
+
+report::ErrorReport& FileLedger::forFile(std::int64_t index) {
+    std::lock_guard lock(m_mutex);
+    return m_sinks.try_emplace(index, *this, index).first->second;
+}
+
+void FileLedger::add(std::int64_t index, FileRecord::Report report) {
+    std::lock_guard lock(m_mutex);
+    m_anyReport = true;
+    if (index < 0) {
+        m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(report.line));
+        return;
+    }
+    auto& entry = m_entries[index];
+    // Nothing is published before a file's last step, so at its first report
+    // the result path still holds what it held when the work began.
+    if (entry.working && entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
+    entry.record.reports.push_back(std::move(report));
+}
+
+FileLedger::FileState FileLedger::stateOf(const std::u16string& path) {
+    FileState state;
+    struct stat st {};
+    if (path.empty() || stat(engine::toNative(path).c_str(), &st) != 0) return state;
+    state.exists = true;
+    state.device = st.st_dev;
+    state.inode = st.st_ino;
+    state.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    state.size = st.st_size;
+    return state;
+}
+
+void FileLedger::startRun(const std::vector<std::u16string>& rows) {
+    std::lock_guard lock(m_mutex);
+    m_rows = &rows;
+    m_next = 1;
+}
+
+void FileLedger::submitted(const app::FileTask& task) {
+    std::lock_guard lock(m_mutex);
+    auto& record = m_entries[task.index].record;
+    record.source = task.source;
+    record.result = task.output;
+}
+
+void FileLedger::beginWork(std::int64_t index) {
+    std::u16string source;
+    {
+        std::lock_guard lock(m_mutex);
+        auto& entry = m_entries[index];
+        source = entry.record.source;
+        entry.working = true;
+        // Reports of the run's own steps came before the work began.
+        if (!entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
+    }
+    // Source sizes feed the progress line and the report; a plain run does
+    // without the extra system call.
+    std::int64_t size = m_records || m_terminal.showsProgress() ? stateOf(source).size : 0;
+    std::lock_guard lock(m_mutex);
+    auto& entry = m_entries[index];
+    entry.record.bytesRead = size;
+    t_chunks = &entry.record.chunks;
+}
+
+void FileLedger::endWork(std::int64_t index) {
+    t_chunks = nullptr;
+    std::u16string result;
+    bool reported = false;
+    {
+        std::lock_guard lock(m_mutex);
+        result = m_entries[index].record.result;
+        reported = !m_entries[index].record.reports.empty();
+    }
+    // A file without a report has its result written. Otherwise it was
+    // written in this run when a file stands at the result path that was
+    // not there before, or is another file, or was changed.
+    FileState after = reported || m_records ? stateOf(result) : FileState{};
+    std::lock_guard lock(m_mutex);
+    auto& entry = m_entries[index];
+    const FileState& before = entry.before;
+    bool written = !reported || (after.exists &&
+                                 (!before.exists || after.device != before.device ||
+                                  after.inode != before.inode ||
+                                  after.modified != before.modified || after.size != before.size));
+    entry.record.status = written ? FileRecord::Status::Converted : FileRecord::Status::Failed;
+    entry.record.bytesWritten = written ? after.size : 0;
+}
+
+void FileLedger::fileDone(std::int64_t index) {
+    std::lock_guard lock(m_mutex);
+    m_entries[index].done = true;
+    flushLocked();
+}
+
+void FileLedger::flushLocked() {
+    while (true) {
+        auto it = m_entries.find(m_next);
+        if (it == m_entries.end() || !it->second.done) break;
+        tellLocked(it->second.record);
+        m_entries.erase(it);
+        m_sinks.erase(m_next);
+        ++m_next;
+    }
+}
+
+void FileLedger::endRun() {
+    std::lock_guard lock(m_mutex);
+    std::int64_t rows = m_rows ? static_cast<std::int64_t>(m_rows->size()) : 0;
+    for (; m_next <= rows; ++m_next) {
+        auto it = m_entries.find(m_next);
+        FileRecord record;
+        if (it != m_entries.end()) record = std::move(it->second.record);
+        if (record.source.empty()) record.source = (*m_rows)[static_cast<std::size_t>(m_next - 1)];
+        if (it == m_entries.end() || !it->second.done) record.status = FileRecord::Status::Skipped;
+        tellLocked(record);
+    }
+    m_entries.clear();
+    m_sinks.clear();
+    m_rows = nullptr;
+    m_next = 1;
+}
+
+std::string FileLedger::labelOf(const std::u16string& path) const {
+    auto it = m_labels.find(path);
+    return engine::toNative(it == m_labels.end() ? path : it->second);
+}
+
+void FileLedger::tellLocked(const FileRecord& record) {
+    ++m_told;
+    if (record.status == FileRecord::Status::Converted) ++m_converted;
+    m_bytes += record.bytesRead;
+    if (!record.reports.empty()) {
+        ++m_withReports;
+        std::string head = "marrowvale-cli: " + escapeForTerminal(labelOf(record.source)) + ": ";
+        if (m_verbose) {
+            for (const auto& report : record.reports)
+                m_terminal.printLine(head + escapeForTerminal(report.line));
+        } else {
+            std::string line = head + escapeForTerminal(record.reports.front().line);
+            if (record.reports.size() > 1) {
+                line += " (" + std::to_string(record.reports.size() - 1) +
+                        " more; --verbose shows them)";
+            }
+            m_terminal.printLine(line);
+        }
+    }
+    if (m_records) {
+        if (m_labels.count(record.source) == 0) {
+            m_records->write(record);
+        } else {
+            FileRecord shown = record;
+            shown.source = m_labels.at(record.source);
+            shown.result = shown.source;
+            m_records->write(shown);
+        }
+    }
+    countsChangedLocked();
+}
+
+void FileLedger::countsChangedLocked() {
+    m_terminal.setCounts(m_told, m_listed, m_listComplete, m_bytes);
+}
+
+void FileLedger::listed() {
+    std::lock_guard lock(m_mutex);
+    ++m_listed;
+    countsChangedLocked();
+}
+
+void FileLedger::listComplete() {
+    std::lock_guard lock(m_mutex);
+    m_listComplete = true;
+    countsChangedLocked();
+}
+
+void FileLedger::setLabel(std::u16string source, std::u16string label) {
+    std::lock_guard lock(m_mutex);
+    m_labels[std::move(source)] = std::move(label);
+}
+
+bool FileLedger::anyReport() const {
+    std::lock_guard lock(m_mutex);
+    return m_anyReport;
+}
+
+std::string FileLedger::summary() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_anyReport && m_converted == m_told) return "";
+    return std::to_string(m_converted) + " of " + std::to_string(m_told) + " files converted, " +
+           std::to_string(m_withReports) + " with reports";
+}
+
+LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner)
+    : m_ledger(ledger), m_inner(inner) {}
+
+void LedgerDispatcher::submit(app::FileTask task, const Work& work) {
+    m_ledger.submitted(task);
+    Work measured = [this, work](const app::FileTask& t, report::ErrorReport& report) {
+        m_ledger.beginWork(t.index);
+        work(t, report);
+        m_ledger.endWork(t.index);
+    };
+    if (m_inner) {
+        m_inner->submit(std::move(task), measured);
+        return;
+    }
+    measured(task, m_ledger.forFile(task.index));
+    m_ledger.fileDone(task.index);
+}
+
+report::ErrorReport& LedgerDispatcher::reportFor(std::int64_t index) {
+    return m_ledger.forFile(index);
+}
+
+void LedgerDispatcher::finish() {
+    if (m_inner) m_inner->finish();
+}
+
+}  // namespace mv::cli

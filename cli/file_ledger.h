@@ -1,0 +1,126 @@
+/* What happened to every source of a convert command, told in list order.
+
+   A run converts files out of order with -j above 1; the ledger holds each
+   file's reports and figures until every earlier file is done, then prints
+   its reports under its name (the first line and a count of the rest, or
+   all of them with --verbose), writes its --report record and moves the
+   progress line on. LedgerDispatcher is the run's dispatcher for the command:
+   it measures each file around the work of an inner dispatcher (in place for
+   -j 1, ParallelDispatcher otherwise). */
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/run/conversion_run.h"
+#include "cli/report_writer.h"
+#include "cli/terminal.h"
+#include "report/error_report.h"
+
+namespace mv::cli {
+
+// Counts one chunk for the file whose work runs on this thread, if any.
+void countChunk();
+
+class FileLedger {
+public:
+    FileLedger(Terminal& terminal, bool verbose, ReportWriter* records);
+
+    // The sink for reports that are not about one file: printed at once.
+    report::ErrorReport& immediate() { return m_immediate; }
+    // The sink for the reports of row `index` of the current run.
+    report::ErrorReport& forFile(std::int64_t index);
+    // The row's reports and record may go out once all earlier rows are done.
+    void fileDone(std::int64_t index);
+
+    // A run over these rows begins; `rows` lives until endRun.
+    void startRun(const std::vector<std::u16string>& rows);
+    // Rows the run never started are told as skipped; the next run counts
+    // its rows from 1 again.
+    void endRun();
+    // The run hands row `task.index` to be converted.
+    void submitted(const app::FileTask& task);
+    // Called on the worker around the conversion of the row.
+    void beginWork(std::int64_t index);
+    void endWork(std::int64_t index);
+
+    // One more source listed; the list is complete.
+    void listed();
+    void listComplete();
+    // The name shown for a source (standard input is "-").
+    void setLabel(std::u16string source, std::u16string label);
+
+    bool anyReport() const;
+    // "N of M files converted, K with reports" when anything failed.
+    std::string summary() const;
+
+private:
+    class Sink : public report::ErrorReport {
+    public:
+        Sink(FileLedger& owner, std::int64_t index) : m_owner(owner), m_index(index) {}
+        void show(const std::string& description, const report::Location& where, int step) override;
+
+    private:
+        FileLedger& m_owner;
+        std::int64_t m_index;
+    };
+    struct FileState {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::int64_t modified = 0;
+        std::int64_t size = 0;
+    };
+    struct Entry {
+        FileRecord record;
+        FileState before;
+        bool working = false;
+        bool done = false;
+    };
+    static FileState stateOf(const std::u16string& path);
+    void add(std::int64_t index, FileRecord::Report report);
+    void flushLocked();
+    void tellLocked(const FileRecord& record);
+    std::string labelOf(const std::u16string& path) const;
+    void countsChangedLocked();
+
+    Terminal& m_terminal;
+    bool m_verbose;
+    ReportWriter* m_records;
+    Sink m_immediate{*this, -1};
+    mutable std::mutex m_mutex;
+    std::map<std::int64_t, Sink> m_sinks;
+    std::map<std::int64_t, Entry> m_entries;
+    const std::vector<std::u16string>* m_rows = nullptr;
+    std::int64_t m_next = 1;  // the first row not told yet
+    std::map<std::u16string, std::u16string> m_labels;
+    bool m_anyReport = false;
+    std::int64_t m_listed = 0;
+    bool m_listComplete = false;
+    std::int64_t m_told = 0;
+    std::int64_t m_converted = 0;
+    std::int64_t m_withReports = 0;
+    std::int64_t m_bytes = 0;
+};
+
+class LedgerDispatcher : public app::Dispatcher {
+public:
+    // `inner` runs the work; without one, each file is converted at once.
+    LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner);
+    void submit(app::FileTask task, const Work& work) override;
+    void finish() override;
+    // Where the run's own steps for a file report, so that they come out in
+    // file order with the file's other reports.
+    report::ErrorReport& reportFor(std::int64_t index) override;
+
+private:
+    FileLedger& m_ledger;
+    app::Dispatcher* m_inner;
+};
+
+}  // namespace mv::cli

@@ -1,0 +1,37 @@
+// --files-from: names read one at a time from a list, so a list of any length
+// runs in flat memory and never meets the limit on the size of a command's
+// arguments.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace mv::cli {
+
+// Calls `take` with every name of the stream, ended by `delimiter` ('\n' or
+// '\0'; a CR before a '\n' is kept, as it may be part of a name). Empty names
+// are passed over. Returns false when reading failed.
+bool readNames(std::FILE* stream, char delimiter,
+               const std::function<void(const std::string& name)>& take);
+
+// The list of --files-from, opened before anything is converted, so that a
+// list that cannot be opened touches nothing.
+class NameList {
+public:
+    // "-" is standard input. Throws std::runtime_error when it cannot be opened.
+    explicit NameList(const std::string& path);
+    ~NameList();
+    NameList(const NameList&) = delete;
+    NameList& operator=(const NameList&) = delete;
+
+    // As readNames; throws std::runtime_error when reading failed.
+    void forEach(char delimiter, const std::function<void(const std::string& name)>& take);
+
+private:
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+    bool m_owned = false;
+};
+
+}  // namespace mv::cli

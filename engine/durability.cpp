@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/file_system.h"
 #include "report/failure.h"
 
 namespace mv::engine {
@@ -20,6 +21,10 @@ constexpr auto kWriteBackPeriod = std::chrono::milliseconds(200);
 // file wait on the journal. The sync at the end gets them all at once.
 constexpr auto kWriteBackDelay = std::chrono::milliseconds(1000);
 }  // namespace
+
+SyncLedger::SyncLedger() {
+    forgetFolderFacts();
+}
 
 SyncLedger::~SyncLedger() {
     stopWriteBack();

@@ -14,7 +14,7 @@ namespace mv::engine {
 
 class SyncLedger {
 public:
-    SyncLedger() = default;
+    SyncLedger();  // a ledger begins a run: folders are looked at afresh
     SyncLedger(const SyncLedger&) = delete;
     SyncLedger& operator=(const SyncLedger&) = delete;
     ~SyncLedger();

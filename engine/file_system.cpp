@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -88,13 +89,20 @@ struct FolderFacts {
 };
 
 thread_local FolderFacts t_lastFolder;
+thread_local unsigned t_lastFolderEpoch = 0;
+std::atomic<unsigned> g_folderFactsEpoch{0};
 
 const FolderFacts* factsOf(const std::string& folder) {
-    if (!t_lastFolder.folder.empty() && t_lastFolder.folder == folder) return &t_lastFolder;
+    const unsigned epoch = g_folderFactsEpoch.load(std::memory_order_relaxed);
+    if (t_lastFolderEpoch == epoch && !t_lastFolder.folder.empty() &&
+        t_lastFolder.folder == folder) {
+        return &t_lastFolder;
+    }
     t_lastFolder = {};
     struct stat st {};
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
     t_lastFolder = {folder, pathconf(folder.c_str(), _PC_NAME_MAX), st.st_dev};
+    t_lastFolderEpoch = epoch;
     return &t_lastFolder;
 }
 
@@ -103,6 +111,10 @@ void forgetFacts() {
 }
 
 }  // namespace
+
+void forgetFolderFacts() {
+    g_folderFactsEpoch.fetch_add(1, std::memory_order_relaxed);
+}
 
 TextReader::TextReader(TextReader&& other) noexcept {
     *this = std::move(other);

@@ -150,6 +150,10 @@ public:
     TextWriter OpenTextFile(std::u16string_view path) const;
 };
 
+// Writers keep the facts of the folder they wrote to last (name limit, file
+// system); a new run forgets them, in every thread, and looks again.
+void forgetFolderFacts();
+
 // The file of an optional, or the "object not set" failure.
 const File& required(const std::optional<File>& file);
 

@@ -27,6 +27,9 @@ namespace {
 
 constexpr std::size_t kReadBlock = 1 << 16;   // characters decoded per read
 constexpr std::size_t kWriteBlock = 1 << 18;  // bytes gathered per write
+// A large result starts going to the disk every this many bytes while it is
+// still being written, so the sync at the end of the run finds little left.
+constexpr off_t kWriteOutStep = off_t{8} << 20;
 
 [[noreturn]] void throwNotSet() {
     throw Failure(FailureKind::ObjectNotSet);
@@ -378,6 +381,8 @@ TextWriter& TextWriter::operator=(TextWriter&& other) noexcept {
         m_namedTemp = std::move(other.m_namedTemp);
         other.m_namedTemp.clear();
         m_buffer = std::move(other.m_buffer);
+        m_written = std::exchange(other.m_written, 0);
+        m_writtenOut = std::exchange(other.m_writtenOut, 0);
         m_keepMode = other.m_keepMode;
         m_keepOwner = other.m_keepOwner;
         m_abandonedBecause = std::move(other.m_abandonedBecause);
@@ -477,7 +482,14 @@ void TextWriter::flush() {
         }
         done += static_cast<std::size_t>(n);
     }
+    m_written += static_cast<off_t>(m_buffer.size());
     m_buffer.clear();
+    if (m_written - m_writtenOut >= kWriteOutStep) {
+        // Only starts the write-out and does not wait for it; a failure
+        // here is found again by the sync at the end, which reports it.
+        ::sync_file_range(m_fd, m_writtenOut, m_written - m_writtenOut, SYNC_FILE_RANGE_WRITE);
+        m_writtenOut = m_written;
+    }
 }
 
 void TextWriter::Write(std::u16string_view text) {

@@ -131,7 +131,9 @@ private:
     dev_t m_device = 0;
     std::string m_namedTemp;  // a temporary file with a name, while it exists
     std::string m_buffer;
-    int m_keepMode = -1;  // the mode of the result being replaced
+    off_t m_written = 0;     // bytes in the file so far
+    off_t m_writtenOut = 0;  // of those, the bytes whose write-out has begun
+    int m_keepMode = -1;     // the mode of the result being replaced
     std::pair<uid_t, gid_t> m_keepOwner{};
     std::string m_abandonedBecause;
 };

@@ -8,28 +8,6 @@
 
 namespace mv::cli {
 
-namespace {
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-}  // namespace
-
 const char* statusName(FileRecord::Status status) {
     switch (status) {
         case FileRecord::Status::Converted:
@@ -49,7 +27,7 @@ std::string jsonString(std::u16string_view text) {
         char32_t c = text[i];
         bool high = c >= 0xD800 && c <= 0xDBFF;
         if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00));
+            engine::appendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00));
         } else if (c == u'"' || c == u'\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -64,7 +42,7 @@ std::string jsonString(std::u16string_view text) {
             std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
             out += buffer;
         } else {
-            appendUtf8(out, c);
+            engine::appendUtf8(out, c);
         }
     }
     return out + "\"";

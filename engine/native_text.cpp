@@ -38,6 +38,8 @@ int validSequence(std::string_view s, std::size_t i, char32_t& cp) {
     return len;
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -55,8 +57,6 @@ void appendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-}  // namespace
 
 std::u16string fromNative(std::string_view bytes) {
     std::u16string out;

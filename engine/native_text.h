@@ -11,5 +11,7 @@ namespace mv::engine {
 
 std::u16string fromNative(std::string_view bytes);
 std::string toNative(std::u16string_view text);
+// Appends one Unicode scalar value as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
 
 }  // namespace mv::engine

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -33,8 +32,6 @@
 #include "report/error_report.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
-
-extern char** environ;
 
 namespace mv::test {
 namespace {
@@ -460,22 +457,6 @@ TEST(BadInput, ResultLinkedToADeviceNeverReplacesTheDevice) {
     EXPECT_TRUE(S_ISCHR(st.st_mode))
         << "the device node became a file of " << fs::file_size(dir / "null-device") << " bytes";
     EXPECT_TRUE(fs::is_symlink(dir / "good.json"));
-}
-
-pid_t spawnCli(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {cliPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (auto& arg : argv) pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int error = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
 }
 
 // Killed at any moment, a run leaves the old result byte for byte or the

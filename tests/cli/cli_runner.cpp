@@ -1,5 +1,7 @@
 #include "tests/cli/cli_runner.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,6 +103,28 @@ void Unprivileged::giveAway(const fs::path& path) const {
 
 Result Unprivileged::run(const TempDir& dir, const std::vector<std::string>& args) const {
     return runCli(dir.path(), args, m_wrapper, m_cli.empty() ? cliPath() : m_cli);
+}
+
+pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& extra) {
+    std::vector<std::string> argv = {cliPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> arguments;
+    for (auto& arg : argv) arguments.push_back(arg.data());
+    arguments.push_back(nullptr);
+    std::vector<std::string> env = extra;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    std::vector<char*> environment;
+    for (auto& word : env) environment.push_back(word.data());
+    environment.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int error =
+        posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, arguments.data(), environment.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
 }
 
 }  // namespace mv::test

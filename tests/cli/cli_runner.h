@@ -34,6 +34,10 @@ Result runCli(const std::filesystem::path& cwd, const std::vector<std::string>& 
 // it printed comes back in `out`.
 Result runInTerminal(const std::filesystem::path& cwd, const std::vector<std::string>& args);
 
+// Starts the CLI in the background with its output to /dev/null and `extra`
+// words ("NAME=value") ahead of this environment; the pid, or -1.
+pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& extra = {});
+
 // Whether a command is on the PATH.
 bool haveTool(const std::string& name);
 

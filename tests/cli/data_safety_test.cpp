@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,8 +20,6 @@
 
 #include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
-
-extern char** environ;
 
 namespace mv::test {
 namespace {
@@ -123,29 +120,6 @@ TEST(DataSafety, SourceReadOnlyInPartPublishesNothing) {
     EXPECT_TRUE(names(dir / "results").empty());
 }
 
-pid_t spawnWithEnvironment(const std::vector<std::string>& args,
-                           const std::vector<std::string>& extra) {
-    std::vector<std::string> argv = {cliPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> arguments;
-    for (auto& arg : argv) arguments.push_back(arg.data());
-    arguments.push_back(nullptr);
-    std::vector<std::string> env = extra;
-    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-    std::vector<char*> environment;
-    for (auto& word : env) environment.push_back(word.data());
-    environment.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int error =
-        posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, arguments.data(), environment.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : -1;
-}
-
 // Interrupted while a named temporary file exists (a file system without
 // unnamed files), the CLI removes it and leaves with 128 + the signal.
 TEST(DataSafety, SignalsRemoveTemporaryFilesAndExitWithTheirNumber) {
@@ -156,9 +130,8 @@ TEST(DataSafety, SignalsRemoveTemporaryFilesAndExitWithTheirNumber) {
         fs::path out = dir / ("results" + std::to_string(signal));
         fs::create_directory(out);
         writeBytes(out / "big.json", kOld);
-        pid_t pid =
-            spawnWithEnvironment({"convert", "-q", "-o", out.string(), (dir / "big.xml").string()},
-                                 faultEnvironment("", true));
+        pid_t pid = spawnCli({"convert", "-q", "-o", out.string(), (dir / "big.xml").string()},
+                             faultEnvironment("", true));
         ASSERT_GT(pid, 0);
         bool inFlight = false;
         for (int wait = 0; wait < 20000 && !inFlight; ++wait) {
@@ -307,7 +280,7 @@ TEST(DataSafety, OutputFolderThatVanishesMidwayExitsWithOne) {
     for (int i = 0; i < 4200; ++i)
         writeBytes(dir / "src" / ("f" + std::to_string(i) + ".xml"), body);
     fs::create_directory(dir / "out");
-    pid_t pid = spawnWithEnvironment(
+    pid_t pid = spawnCli(
         {"convert", "-q", "-j", "1", "-o", (dir / "out").string(), (dir / "src").string()}, {});
     ASSERT_GT(pid, 0);
     while (fs::exists(dir / "out") && names(dir / "out").size() < 100) {

@@ -28,11 +28,11 @@ static int g_failed;
 static void setup(void) {
     static int ready;
     if (__atomic_exchange_n(&ready, 1, __ATOMIC_ACQ_REL)) return;
-    const char* spec = getenv("MV_FAULT");
-    if (!spec) return;
+    const char* setting = getenv("MV_FAULT");
+    if (!setting) return;
     char once[16] = "";
-    if (sscanf(spec, "%15[^:]:%1023[^:]:%lld:%d:%15s", g_call, g_path, &g_after, &g_errno, once) <
-        4) {
+    if (sscanf(setting, "%15[^:]:%1023[^:]:%lld:%d:%15s", g_call, g_path, &g_after, &g_errno,
+               once) < 4) {
         g_after = -1;
         return;
     }
@@ -95,24 +95,30 @@ static int refuseTmpfile(int flags) {
     return 0;
 }
 
+typedef int (*OpenCall)(const char*, int, ...);
+
+/* open and open64 alike: the mode is there only when a file may be made. */
+static int openVia(const char* name, OpenCall* next, const char* path, int flags, va_list args) {
+    if (!*next) *next = (OpenCall)dlsym(RTLD_NEXT, name);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    if (refuseTmpfile(flags)) return -1;
+    return (*next)(path, flags, mode);
+}
+
 int open(const char* path, int flags, ...) {
-    static int (*next)(const char*, int, ...);
-    if (!next) next = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+    static OpenCall next;
     va_list args;
     va_start(args, flags);
-    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    int fd = openVia("open", &next, path, flags, args);
     va_end(args);
-    if (refuseTmpfile(flags)) return -1;
-    return next(path, flags, mode);
+    return fd;
 }
 
 int open64(const char* path, int flags, ...) {
-    static int (*next)(const char*, int, ...);
-    if (!next) next = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64");
+    static OpenCall next;
     va_list args;
     va_start(args, flags);
-    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    int fd = openVia("open64", &next, path, flags, args);
     va_end(args);
-    if (refuseTmpfile(flags)) return -1;
-    return next(path, flags, mode);
+    return fd;
 }

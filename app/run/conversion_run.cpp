@@ -224,143 +224,139 @@ void ConversionRun::setChunkWorkers(unsigned workers) {
     m_chunkWorkers = std::max(1u, workers);
 }
 
-void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
-    // The chunks of a file, read by `read`, converted and written in order;
-    // the same for both ways of reading.
-    auto convertChunks = [&](report::StepRunner& step, HeldReports& readerReport,
-                             const std::function<bool(engine::SourceChunk&)>& read, bool readable,
-                             std::int64_t expected, Flag16 declarationMissing,
-                             engine::TextWriter& output, report::ErrorReport& chunkReport,
-                             bool& anyNull) {
-        // With several workers, chunks are read a batch ahead and converted on
-        // the workers while this thread writes the batch before; the results
-        // and every report still go out in chunk order.
-        const std::size_t batchSize = m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1;
-        struct Batch {
-            std::vector<ChunkSlot> slots;
-            std::size_t have = 0;
-        };
-        Batch batches[2];
-        batches[0].slots.resize(batchSize);
-        bool more = readable;
-        std::vector<HeldReports::Entry> lastReadReports;
-        auto readAhead = [&](Batch& batch, std::size_t room) {
-            while (more && batch.have < room) {
-                ChunkSlot& slot = batch.slots[batch.have];
-                readerReport.hold();
-                more = read(slot.chunk);
-                slot.readReports = readerReport.take();
-                if (more) {
-                    ++batch.have;
-                } else {
-                    lastReadReports = std::move(slot.readReports);
-                }
-            }
-        };
-
-        engine::fast::FileRoot fileRoot;
-        std::u16string fileRootTag;
-        std::u16string text;
-        // Only the first chunk strips with its own root tag; the workers read
-        // the file's root tag, which is set before any later chunk starts.
-        auto convert = [&](ChunkSlot& slot, bool first) {
-            if (slot.chunk.utf16) {
-                slot.narrow = engine::fast::narrow(slot.chunk.wide);
+// The chunks of a file, read by `read`, converted and written in order; the
+// same for both ways of reading.
+void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerReport,
+                                  const std::function<bool(engine::SourceChunk&)>& read,
+                                  bool readable, std::int64_t expected, Flag16 declarationMissing,
+                                  engine::TextWriter& output, report::ErrorReport& chunkReport,
+                                  bool& anyNull) {
+    // With several workers, chunks are read a batch ahead and converted on
+    // the workers while this thread writes the batch before; the results
+    // and every report still go out in chunk order.
+    const std::size_t batchSize = m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1;
+    struct Batch {
+        std::vector<ChunkSlot> slots;
+        std::size_t have = 0;
+    };
+    Batch batches[2];
+    batches[0].slots.resize(batchSize);
+    bool more = readable;
+    std::vector<HeldReports::Entry> lastReadReports;
+    auto readAhead = [&](Batch& batch, std::size_t room) {
+        while (more && batch.have < room) {
+            ChunkSlot& slot = batch.slots[batch.have];
+            readerReport.hold();
+            more = read(slot.chunk);
+            slot.readReports = readerReport.take();
+            if (more) {
+                ++batch.have;
             } else {
-                slot.narrow.bytes.swap(slot.chunk.bytes);
-                slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
-            }
-            slot.out.clear();
-            slot.fast = false;
-            if (!m_fastPath) return;
-            const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
-                                             first ? kNo : kYes, kNo, declarationMissing.isYes()};
-            try {
-                slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
-            } catch (...) {
-                slot.out.clear();  // the reference procedures report what went wrong
-            }
-            // A burst of large results must not keep its memory for later batches.
-            slot.out.shrinkTo(std::size_t{1} << 20);
-        };
-        std::int64_t j = 0;
-        auto write = [&](Batch& batch) {
-            for (std::size_t i = 0; i < batch.have; ++i, ++j) {
-                // After a failed write nothing of this result can be published.
-                if (output.abandoned()) {
-                    more = false;
-                    break;
-                }
-                ChunkSlot& slot = batch.slots[i];
-                if (j > 0) readerReport.release(slot.readReports);
-                step(162, [&] { m_host.yield(); });
-                step(164,
-                     [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
-                if (slot.fast) {
-                    // A chunk that flattens to nothing: the declaration answer decided its text.
-                    anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";
-                    step(178, [&] { output.WriteBytes(slot.out.view()); });
-                    if (j == 0) {
-                        fileRoot = slot.ownRoot;
-                        fileRootTag = slot.chunk.utf16 ? slot.chunk.wide.substr(fileRoot.offset,
-                                                                                fileRoot.tag.size())
-                                                       : engine::fast::widen(fileRoot.tag);
-                    }
-                } else {
-                    text =
-                        slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
-                    std::u16string rootTag =
-                        convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
-                                                declarationMissing, output, chunkReport, anyNull);
-                    if (j == 0) {
-                        fileRootTag = rootTag;
-                        fileRoot = engine::fast::fileRootOf(rootTag);
-                    }
-                }
-            }
-            batch.have = 0;
-        };
-
-        readAhead(batches[0], 1);  // the first chunk alone: its root tag governs the others
-        readerReport.release(batches[0].have > 0 ? batches[0].slots[0].readReports
-                                                 : lastReadReports);
-        // A file without chunks has no last chunk index to loop to.
-        if (batches[0].have == 0)
-            step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
-        if (batches[0].have > 0) {
-            convert(batches[0].slots[0], true);
-            write(batches[0]);
-        }
-        if (batchSize == 1) {
-            while (readAhead(batches[0], 1), batches[0].have > 0) {
-                convert(batches[0].slots[0], false);
-                write(batches[0]);
-            }
-        } else {
-            // Two batches take turns: one is converted while the other is
-            // written and then read into again.
-            batches[1].slots.resize(batchSize);
-            std::unique_ptr<ChunkPool> pool;
-            auto start = [&](Batch& batch) {
-                if (!pool) pool = std::make_unique<ChunkPool>(m_chunkWorkers);
-                pool->start(batch.have,
-                            [&convert, &batch](std::size_t i) { convert(batch.slots[i], false); });
-            };
-            int current = 0;
-            readAhead(batches[current], batchSize);
-            if (batches[current].have > 0) start(batches[current]);
-            while (batches[current].have > 0) {
-                Batch& next = batches[1 - current];
-                readAhead(next, batchSize);
-                pool->wait();
-                if (next.have > 0) start(next);
-                write(batches[current]);
-                current = 1 - current;
+                lastReadReports = std::move(slot.readReports);
             }
         }
-        readerReport.release(lastReadReports);
     };
 
+    engine::fast::FileRoot fileRoot;
+    std::u16string fileRootTag;
+    std::u16string text;
+    // Only the first chunk strips with its own root tag; the workers read
+    // the file's root tag, which is set before any later chunk starts.
+    auto convert = [&](ChunkSlot& slot, bool first) {
+        if (slot.chunk.utf16) {
+            slot.narrow = engine::fast::narrow(slot.chunk.wide);
+        } else {
+            slot.narrow.bytes.swap(slot.chunk.bytes);
+            slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
+        }
+        slot.out.clear();
+        slot.fast = false;
+        if (!m_fastPath) return;
+        const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
+                                         first ? kNo : kYes, kNo, declarationMissing.isYes()};
+        try {
+            slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
+        } catch (...) {
+            slot.out.clear();  // the reference procedures report what went wrong
+        }
+        // A burst of large results must not keep its memory for later batches.
+        slot.out.shrinkTo(std::size_t{1} << 20);
+    };
+    std::int64_t j = 0;
+    auto write = [&](Batch& batch) {
+        for (std::size_t i = 0; i < batch.have; ++i, ++j) {
+            // After a failed write nothing of this result can be published.
+            if (output.abandoned()) {
+                more = false;
+                break;
+            }
+            ChunkSlot& slot = batch.slots[i];
+            if (j > 0) readerReport.release(slot.readReports);
+            step(162, [&] { m_host.yield(); });
+            step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
+            if (slot.fast) {
+                // A chunk that flattens to nothing: the declaration answer decided its text.
+                anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";
+                step(178, [&] { output.WriteBytes(slot.out.view()); });
+                if (j == 0) {
+                    fileRoot = slot.ownRoot;
+                    fileRootTag = slot.chunk.utf16
+                                      ? slot.chunk.wide.substr(fileRoot.offset, fileRoot.tag.size())
+                                      : engine::fast::widen(fileRoot.tag);
+                }
+            } else {
+                text = slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
+                std::u16string rootTag =
+                    convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
+                                            declarationMissing, output, chunkReport, anyNull);
+                if (j == 0) {
+                    fileRootTag = rootTag;
+                    fileRoot = engine::fast::fileRootOf(rootTag);
+                }
+            }
+        }
+        batch.have = 0;
+    };
+
+    readAhead(batches[0], 1);  // the first chunk alone: its root tag governs the others
+    readerReport.release(batches[0].have > 0 ? batches[0].slots[0].readReports : lastReadReports);
+    // A file without chunks has no last chunk index to loop to.
+    if (batches[0].have == 0) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
+    if (batches[0].have > 0) {
+        convert(batches[0].slots[0], true);
+        write(batches[0]);
+    }
+    if (batchSize == 1) {
+        while (readAhead(batches[0], 1), batches[0].have > 0) {
+            convert(batches[0].slots[0], false);
+            write(batches[0]);
+        }
+    } else {
+        // Two batches take turns: one is converted while the other is
+        // written and then read into again.
+        batches[1].slots.resize(batchSize);
+        std::unique_ptr<ChunkPool> pool;
+        auto start = [&](Batch& batch) {
+            if (!pool) pool = std::make_unique<ChunkPool>(m_chunkWorkers);
+            pool->start(batch.have,
+                        [&convert, &batch](std::size_t i) { convert(batch.slots[i], false); });
+        };
+        int current = 0;
+        readAhead(batches[current], batchSize);
+        if (batches[current].have > 0) start(batches[current]);
+        while (batches[current].have > 0) {
+            Batch& next = batches[1 - current];
+            readAhead(next, batchSize);
+            pool->wait();
+            if (next.have > 0) start(next);
+            write(batches[current]);
+            current = 1 - current;
+        }
+    }
+    readerReport.release(lastReadReports);
+}
+
+void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {
     if (m_fastPath) {
         // One read of the source answers the first-line questions too. While
         // its first line read as UTF-16 is not settled (for ANSI text, until

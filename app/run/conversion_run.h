@@ -21,6 +21,14 @@
 #include "engine/text.h"
 #include "report/error_report.h"
 
+namespace mv::engine {
+struct SourceChunk;
+}
+namespace mv::report {
+class HeldReports;
+class StepRunner;
+}  // namespace mv::report
+
 namespace mv::app {
 
 inline constexpr std::u16string_view kNoFilesAdded = u"No files added.";
@@ -90,6 +98,12 @@ public:
 
 private:
     void convertRows();
+    // Reads the chunks of one file by `read`, converts them (on the chunk
+    // workers, a batch ahead) and writes them in order, with their reports.
+    void convertChunks(report::StepRunner& step, report::HeldReports& readerReport,
+                       const std::function<bool(engine::SourceChunk&)>& read, bool readable,
+                       std::int64_t expected, engine::Flag16 declarationMissing,
+                       engine::TextWriter& output, report::ErrorReport& chunkReport, bool& anyNull);
     // Steps 166 to 178 with the reference procedures; the chunk's own root tag.
     // Sets wasNull when the chunk flattened to nothing.
     template <class Steps>

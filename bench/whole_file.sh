@@ -24,31 +24,15 @@ readonly MIN_FREE_KIB=$((1024 * 1024))      # for the 100 and 200 MB cases
 readonly BIG_FREE_KIB=$((4 * 1024 * 1024))  # for the 1 GB case
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-me=$(basename "$0")
-
-die() {
-    echo "$me: $*" >&2
-    exit 2
-}
-note() { echo "$me: $*" >&2; }
-
-[ $# -eq 1 ] || die "usage: $me BIN_DIR"
-bin=$(cd "$1" 2>/dev/null && pwd) || die "no such folder: $1"
+# shellcheck source=bench/common.sh
+. "$here/common.sh"
+bench_start $# "$@" marrowvale-cli marrowvale-gen
 cli=$bin/marrowvale-cli
 gen=$bin/marrowvale-gen
-for tool in "$cli" "$gen"; do
-    [ -x "$tool" ] || die "$tool is missing; build first (make build)"
-done
 [ -x /usr/bin/time ] || die "/usr/bin/time is missing (Debian package 'time')"
 for tool in md5sum cp df awk iconv; do
     command -v "$tool" >/dev/null || die "$tool is missing"
 done
-repeat=${MV_BENCH_REPEAT:-3}
-[[ $repeat =~ ^[1-9][0-9]*$ ]] || die "MV_BENCH_REPEAT must be a positive number"
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/marrowvale-bench.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-trap 'exit 130' INT TERM
 
 free_kib() { df -Pk "$scratch" | awk 'NR == 2 { print $4 }'; }
 (($(free_kib) >= MIN_FREE_KIB)) || die "less than 1 GiB free under ${TMPDIR:-/tmp}"

@@ -22,27 +22,13 @@ readonly MB=1000000
 readonly SMALL_FILES=2000
 readonly BIG_FREE_KIB=$((4 * 1024 * 1024))
 
-me=$(basename "$0")
-die() {
-    echo "$me: $*" >&2
-    exit 2
-}
-note() { echo "$me: $*" >&2; }
-
-[ $# -eq 1 ] || die "usage: $me BIN_DIR"
-bin=$(cd "$1" 2>/dev/null && pwd) || die "no such folder: $1"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=bench/common.sh
+. "$here/common.sh"
+bench_start $# "$@" marrowvale-cli marrowvale-window-run marrowvale-gen
 cli=$bin/marrowvale-cli
 window=$bin/marrowvale-window-run
 gen=$bin/marrowvale-gen
-for tool in "$cli" "$window" "$gen"; do
-    [ -x "$tool" ] || die "$tool is missing; build first (make build)"
-done
-repeat=${MV_BENCH_REPEAT:-3}
-[[ $repeat =~ ^[1-9][0-9]*$ ]] || die "MV_BENCH_REPEAT must be a positive number"
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/marrowvale-window-bench.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
-trap 'exit 130' INT TERM
 
 # Sets last_ns to the wall time of the command, run with an empty $scratch/out;
 # the window's own figures for its run go to last_run_ns and last_paints.

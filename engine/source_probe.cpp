@@ -5,6 +5,7 @@
 
 #include "engine/fast/byte_scan.h"
 #include "engine/native_text.h"
+#include "report/step_runner.h"
 
 namespace mv::engine {
 
@@ -154,16 +155,17 @@ OneReadSource::OneReadSource()
 
 std::optional<OneReadSource> OneReadSource::open(std::u16string_view path) {
     OneReadSource source;
-    try {
+    bool opened = false;
+    const auto failure = report::failureOf([&] {
         // Opening checks what GetFile would: a regular file that can be read.
         const std::string native = toNative(path);
-        if (native.empty()) return std::nullopt;
+        if (native.empty()) return;
         source.m_stream = TextReader::open(native, TextFormat::Ansi);
         source.m_stream.keepBytes();
         source.m_stream.readBytesInto(kChunkChars, source.m_first);
-    } catch (...) {
-        return std::nullopt;
-    }
+        opened = true;
+    });
+    if (failure || !opened) return std::nullopt;
     source.m_atEnd = source.m_first.size() < kChunkChars;
     source.m_firstPending = !source.m_first.empty();
     source.feed(source.m_first);
@@ -200,9 +202,7 @@ bool OneReadSource::next(SourceChunk& chunk) {
         return true;
     }
     if (m_atEnd) return false;
-    try {
-        m_stream.readBytesInto(kChunkChars, chunk.bytes);
-    } catch (...) {
+    if (report::failureOf([&] { m_stream.readBytesInto(kChunkChars, chunk.bytes); })) {
         m_failed = true;
         return false;
     }

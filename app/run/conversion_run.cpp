@@ -274,10 +274,10 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
         if (!m_fastPath) return;
         const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
                                          first ? kNo : kYes, kNo, declarationMissing.isYes()};
-        try {
-            slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot);
-        } catch (...) {
-            slot.out.clear();  // the reference procedures report what went wrong
+        // On a failure the reference procedures convert the chunk and report it.
+        if (report::failureOf(
+                [&] { slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot); })) {
+            slot.out.clear();
         }
         // A burst of large results must not keep its memory for later batches.
         slot.out.shrinkTo(std::size_t{1} << 20);

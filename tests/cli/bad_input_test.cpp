@@ -57,15 +57,6 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
     return files;
 }
 
-std::vector<std::string> names(const fs::path& folder) {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        found.push_back(entry.path().filename().string());
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 ::testing::AssertionResult mentions(const std::string& err, const std::string& piece) {
     if (err.find(piece) != std::string::npos) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "stderr lacks \"" << printable(piece) << "\"\nstderr:\n"
@@ -261,7 +252,7 @@ TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
         }
         std::vector<std::string> results = {"good.json", row.resultName};
         std::sort(results.begin(), results.end());
-        EXPECT_EQ(names(dir / "out"), results);  // and nothing else
+        EXPECT_EQ(entryNames(dir / "out"), results);  // and nothing else
     }
 }
 
@@ -496,7 +487,7 @@ TEST(BadInput, KilledRunLeavesTheOldResultOrTheWholeNewOne) {
             ASSERT_EQ(waitpid(pid, &status, 0), pid);
             if (WIFSIGNALED(status)) ++killedMidway;
 
-            auto left = names(out);
+            auto left = entryNames(out);
             if (left.empty()) {
                 EXPECT_FALSE(withOld) << "the old result is gone";
                 continue;
@@ -527,15 +518,15 @@ TEST(BadInput, RunsLeaveNoStrayFiles) {
     std::vector<std::string> intoFolder = {"convert", "-o", "out"};
     intoFolder.insert(intoFolder.end(), sources.begin(), sources.end());
     EXPECT_EQ(runCli(dir.path(), intoFolder).exitCode, 1);
-    EXPECT_EQ(names(dir / "out"), (std::vector<std::string>{"blocked.json", "empty.json",
-                                                            "new.json", "replaced.json"}));
+    EXPECT_EQ(entryNames(dir / "out"), (std::vector<std::string>{"blocked.json", "empty.json",
+                                                                 "new.json", "replaced.json"}));
     EXPECT_TRUE(fs::is_empty(dir / "out" / "blocked.json"));
     EXPECT_EQ(readBytes(dir / "out" / "replaced.json"), kNoteJson);
 
     std::vector<std::string> beside = {"convert", "-j", "1"};
     beside.insert(beside.end(), sources.begin(), sources.end());
     EXPECT_EQ(runCli(dir.path(), beside).exitCode, 1);
-    EXPECT_EQ(names(dir / "src"),
+    EXPECT_EQ(entryNames(dir / "src"),
               (std::vector<std::string>{"blocked.json", "blocked.xml", "empty.json", "empty.xml",
                                         "new.json", "new.xml", "replaced.json", "replaced.xml"}));
     EXPECT_EQ(readBytes(dir / "src" / "replaced.json"), kNoteJson);

@@ -36,15 +36,6 @@ std::string records(std::size_t bytes) {
     return text + "</list>";
 }
 
-std::vector<std::string> names(const fs::path& folder) {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        found.push_back(entry.path().filename().string());
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 // The environment words that preload the fault library.
 std::vector<std::string> faultEnvironment(const std::string& fault, bool noTmpfile) {
     std::vector<std::string> words = {std::string("LD_PRELOAD=") + MV_FAULT_LIB};
@@ -99,10 +90,11 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
         EXPECT_TRUE(contains(run.err, row.description)) << run.err;
         EXPECT_TRUE(contains(run.err, "Result not written")) << run.err;
         if (row.withOld) {
-            EXPECT_EQ(names(dir / "results"), (std::vector<std::string>{"big.json", "small.json"}));
+            EXPECT_EQ(entryNames(dir / "results"),
+                      (std::vector<std::string>{"big.json", "small.json"}));
             EXPECT_EQ(readBytes(dir / "results" / "big.json"), kOld);
         } else {
-            EXPECT_EQ(names(dir / "results"), std::vector<std::string>{"small.json"});
+            EXPECT_EQ(entryNames(dir / "results"), std::vector<std::string>{"small.json"});
         }
     }
 }
@@ -117,7 +109,7 @@ TEST(DataSafety, SourceReadOnlyInPartPublishesNothing) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(contains(run.err, "Device I/O error")) << run.err;
     EXPECT_TRUE(contains(run.err, "ReadFileToStringFSO at line 114")) << run.err;
-    EXPECT_TRUE(names(dir / "results").empty());
+    EXPECT_TRUE(entryNames(dir / "results").empty());
 }
 
 // Interrupted while a named temporary file exists (a file system without
@@ -135,7 +127,7 @@ TEST(DataSafety, SignalsRemoveTemporaryFilesAndExitWithTheirNumber) {
         ASSERT_GT(pid, 0);
         bool inFlight = false;
         for (int wait = 0; wait < 20000 && !inFlight; ++wait) {
-            inFlight = names(out).size() > 1;
+            inFlight = entryNames(out).size() > 1;
             if (!inFlight) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         kill(pid, signal);
@@ -144,7 +136,7 @@ TEST(DataSafety, SignalsRemoveTemporaryFilesAndExitWithTheirNumber) {
         ASSERT_TRUE(inFlight) << "no temporary file appeared";
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
-        EXPECT_EQ(names(out), std::vector<std::string>{"big.json"});
+        EXPECT_EQ(entryNames(out), std::vector<std::string>{"big.json"});
         EXPECT_EQ(readBytes(out / "big.json"), kOld);
     }
 }
@@ -228,7 +220,7 @@ TEST(DataSafety, PathsThatCannotBeWorkedOutWriteNothing) {
         auto run = runShell(dir.path(), row.command);
         EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
         EXPECT_TRUE(contains(run.err, row.says)) << run.err;
-        EXPECT_EQ(names(dir.path()), std::vector<std::string>{"a.xml"});
+        EXPECT_EQ(entryNames(dir.path()), std::vector<std::string>{"a.xml"});
     }
     EXPECT_FALSE(fs::exists(fs::path("/") / (vanished.substr(0, vanished.size() - 4) + ".json")));
 }
@@ -283,7 +275,7 @@ TEST(DataSafety, OutputFolderThatVanishesMidwayExitsWithOne) {
     pid_t pid = spawnCli(
         {"convert", "-q", "-j", "1", "-o", (dir / "out").string(), (dir / "src").string()}, {});
     ASSERT_GT(pid, 0);
-    while (fs::exists(dir / "out") && names(dir / "out").size() < 100) {
+    while (fs::exists(dir / "out") && entryNames(dir / "out").size() < 100) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::error_code error;

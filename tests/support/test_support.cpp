@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -67,6 +68,15 @@ std::string readBytes(const std::filesystem::path& file) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+std::vector<std::string> entryNames(const std::filesystem::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 std::string utf16Bytes(std::u16string_view text, bool withBom) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/failure.h"
 
@@ -48,6 +49,8 @@ private:
 
 void writeBytes(const std::filesystem::path& file, std::string_view bytes);
 std::string readBytes(const std::filesystem::path& file);
+// The names of a folder's entries, sorted.
+std::vector<std::string> entryNames(const std::filesystem::path& folder);
 // UTF-16LE bytes of the text, with a byte-order mark when asked.
 std::string utf16Bytes(std::u16string_view text, bool withBom);
 std::u16string u16(const std::filesystem::path& path);

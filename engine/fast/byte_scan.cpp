@@ -24,30 +24,61 @@ struct Classes {
 };
 const Classes kClasses;
 
-template <class Table>
-std::uint64_t maskScalar(const std::uint8_t* p, std::size_t n, const Table& special) {
-    std::uint64_t mask = 0;
-    const std::size_t m = n < 64 ? n : 64;
-    for (std::size_t k = 0; k < m; ++k) mask |= static_cast<std::uint64_t>(special[p[k]]) << k;
-    return mask;
-}
-
-std::uint64_t keyMaskScalar(const std::uint8_t* p, std::size_t n) {
-    return maskScalar(p, n, kClasses.key);
-}
-
-std::uint64_t valueMaskScalar(const std::uint8_t* p, std::size_t n) {
-    return maskScalar(p, n, kClasses.value);
-}
-
-// A short block copied into a full one: the bytes after it are plain "A"s.
-struct Block {
-    alignas(64) std::uint8_t bytes[64];
-    Block(const std::uint8_t* p, std::size_t n) {
-        std::memset(bytes, 'A', sizeof bytes);
-        std::memcpy(bytes, p, n);
+// One block: the n bytes of the text from p on, of which the first 64 count.
+BlockMasks blockScalar(const std::uint8_t* p, std::size_t n) {
+    BlockMasks m{};
+    const std::size_t size = n < 64 ? n : 64;
+    for (std::size_t k = 0; k < size; ++k) {
+        const std::uint8_t c = p[k];
+        const std::uint64_t bit = std::uint64_t{1} << k;
+        if (kClasses.key[c]) m.key |= bit;
+        if (kClasses.value[c]) m.value |= bit;
+        if (c == '<') m.lt |= bit;
+        if (c == '>') m.gt |= bit;
+        if (c == '<' && k + 1 < n && p[k + 1] == '/') m.valueEnd |= bit;
     }
-};
+    return m;
+}
+
+void blockMasksScalar(const std::uint8_t* p, std::size_t n, std::size_t first, std::size_t count,
+                      BlockMasks* out) {
+    for (std::size_t b = 0; b < count; ++b) {
+        const std::size_t start = (first + b) * 64;
+        out[b] = start < n ? blockScalar(p + start, n - start) : BlockMasks{};
+    }
+}
+
+// The blocks of a text for a variant that reads a whole block and the byte
+// after it: the last blocks are copied into a padded one first (plain "A"s,
+// which nothing marks). Inlined into each variant, so that its loop runs on
+// that variant's instructions.
+template <class Full>
+__attribute__((always_inline)) inline void eachBlock(const std::uint8_t* p, std::size_t n,
+                                                     std::size_t first, std::size_t count,
+                                                     BlockMasks* out, Full full) {
+    for (std::size_t b = 0; b < count; ++b) {
+        const std::size_t start = (first + b) * 64;
+        if (start + 65 <= n) {
+            out[b] = full(p + start);
+            continue;
+        }
+        if (start >= n) {
+            out[b] = BlockMasks{};
+            continue;
+        }
+        alignas(64) std::uint8_t padded[128];
+        std::memset(padded, 'A', sizeof padded);
+        std::memcpy(padded, p + start, n - start);
+        BlockMasks m = full(padded);
+        const std::uint64_t inside = ~std::uint64_t{0} >> (64 - (n - start));
+        m.key &= inside;
+        m.value &= inside;
+        m.lt &= inside;
+        m.gt &= inside;
+        m.valueEnd &= inside;
+        out[b] = m;
+    }
+}
 
 std::size_t tripleScalar(const std::uint8_t* p, std::size_t i, std::size_t end, std::size_t gap,
                          std::uint8_t a0, std::uint8_t b0, std::uint8_t a1, std::uint8_t b1,
@@ -67,51 +98,43 @@ inline std::size_t lowest(unsigned mask) {
     return static_cast<std::size_t>(__builtin_ctz(mask));
 }
 
-// SSE2: sixteen bytes at a time.
-__m128i keySpecial16(__m128i v) {
-    __m128i s = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
-                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('/')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('<')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('>')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('~')));
-    return _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('|')));
+// SSE2: sixteen bytes at a time. "/", "<" and ">" count for both masks.
+inline __m128i is(__m128i v, char c) {
+    return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
 }
 
-__m128i valueSpecial16(__m128i v) {
-    // Signed: bytes from 0x80 up are negative and count as below 32; "{" to
-    // "~" are the only bytes above "z".
-    __m128i s =
-        _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(32)), _mm_cmpgt_epi8(v, _mm_set1_epi8('z')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('/')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('<')));
-    s = _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('>')));
-    return _mm_or_si128(s, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+inline std::uint64_t bits(__m128i v, unsigned part) {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(v))) << (16 * part);
 }
 
-template <class Special>
-std::uint64_t maskSse2(const std::uint8_t* p, std::size_t n, Special special) {
-    if (n < 64) {
-        Block block(p, n);
-        return maskSse2(block.bytes, 64, special) & ((std::uint64_t{1} << n) - 1);
+BlockMasks fullSse2(const std::uint8_t* p) {
+    BlockMasks m{};
+    for (unsigned part = 0; part < 4; ++part) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part + 1));
+        const __m128i lt = is(v, '<');
+        const __m128i gt = is(v, '>');
+        const __m128i both = _mm_or_si128(_mm_or_si128(lt, gt), is(v, '/'));
+        __m128i key = _mm_or_si128(both, _mm_or_si128(is(v, '\r'), is(v, '\n')));
+        key = _mm_or_si128(key, _mm_or_si128(is(v, '~'), is(v, '|')));
+        // Signed: bytes from 0x80 up are negative and count as below 32; "{"
+        // to "~" are the only bytes above "z".
+        __m128i value = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(32)),
+                                     _mm_cmpgt_epi8(v, _mm_set1_epi8('z')));
+        value = _mm_or_si128(value, _mm_or_si128(is(v, '"'), is(v, '\'')));
+        value = _mm_or_si128(_mm_or_si128(value, is(v, '\\')), both);
+        m.key |= bits(key, part);
+        m.value |= bits(value, part);
+        m.lt |= bits(lt, part);
+        m.gt |= bits(gt, part);
+        m.valueEnd |= bits(_mm_and_si128(lt, is(next, '/')), part);
     }
-    std::uint64_t mask = 0;
-    for (unsigned k = 0; k < 4; ++k) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(special(v))))
-                << (16 * k);
-    }
-    return mask;
+    return m;
 }
 
-std::uint64_t keyMaskSse2(const std::uint8_t* p, std::size_t n) {
-    return maskSse2(p, n, keySpecial16);
-}
-
-std::uint64_t valueMaskSse2(const std::uint8_t* p, std::size_t n) {
-    return maskSse2(p, n, valueSpecial16);
+void blockMasksSse2(const std::uint8_t* p, std::size_t n, std::size_t first, std::size_t count,
+                    BlockMasks* out) {
+    eachBlock(p, n, first, count, out, fullSse2);
 }
 
 std::size_t tripleSse2(const std::uint8_t* p, std::size_t i, std::size_t end, std::size_t gap,
@@ -136,51 +159,43 @@ std::size_t tripleSse2(const std::uint8_t* p, std::size_t i, std::size_t end, st
 // AVX2: thirty-two bytes at a time.
 #define MV_AVX2 __attribute__((target("avx2")))
 
-MV_AVX2 inline __m256i keySpecial32(__m256i v) {
-    __m256i s = _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')),
-                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('~')));
-    return _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('|')));
+MV_AVX2 inline __m256i is(__m256i v, char c) {
+    return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
 }
 
-MV_AVX2 inline __m256i valueSpecial32(__m256i v) {
-    __m256i s = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(32), v),
-                                _mm256_cmpgt_epi8(v, _mm256_set1_epi8('z')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('"')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\'')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('<')));
-    s = _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('>')));
-    return _mm256_or_si256(s, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\\')));
+MV_AVX2 inline std::uint64_t bits(__m256i v, unsigned part) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(v)))
+           << (32 * part);
 }
 
-MV_AVX2 std::uint64_t keyMaskAvx2(const std::uint8_t* p, std::size_t n) {
-    if (n < 64) {
-        Block block(p, n);
-        return keyMaskAvx2(block.bytes, 64) & ((std::uint64_t{1} << n) - 1);
+MV_AVX2 inline BlockMasks fullAvx2(const std::uint8_t* p) {
+    BlockMasks m{};
+    for (unsigned part = 0; part < 2; ++part) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part));
+        const __m256i next =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part + 1));
+        const __m256i lt = is(v, '<');
+        const __m256i gt = is(v, '>');
+        const __m256i both = _mm256_or_si256(_mm256_or_si256(lt, gt), is(v, '/'));
+        __m256i key = _mm256_or_si256(both, _mm256_or_si256(is(v, '\r'), is(v, '\n')));
+        key = _mm256_or_si256(key, _mm256_or_si256(is(v, '~'), is(v, '|')));
+        __m256i value = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(32), v),
+                                        _mm256_cmpgt_epi8(v, _mm256_set1_epi8('z')));
+        value = _mm256_or_si256(value, _mm256_or_si256(is(v, '"'), is(v, '\'')));
+        value = _mm256_or_si256(_mm256_or_si256(value, is(v, '\\')), both);
+        m.key |= bits(key, part);
+        m.value |= bits(value, part);
+        m.lt |= bits(lt, part);
+        m.gt |= bits(gt, part);
+        m.valueEnd |= bits(_mm256_and_si256(lt, is(next, '/')), part);
     }
-    __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(keySpecial32(lo))) |
-           static_cast<std::uint64_t>(
-               static_cast<std::uint32_t>(_mm256_movemask_epi8(keySpecial32(hi))))
-               << 32;
+    return m;
 }
 
-MV_AVX2 std::uint64_t valueMaskAvx2(const std::uint8_t* p, std::size_t n) {
-    if (n < 64) {
-        Block block(p, n);
-        return valueMaskAvx2(block.bytes, 64) & ((std::uint64_t{1} << n) - 1);
-    }
-    __m256i lo = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m256i hi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(valueSpecial32(lo))) |
-           static_cast<std::uint64_t>(
-               static_cast<std::uint32_t>(_mm256_movemask_epi8(valueSpecial32(hi))))
-               << 32;
+MV_AVX2 void blockMasksAvx2(const std::uint8_t* p, std::size_t n, std::size_t first,
+                            std::size_t count, BlockMasks* out) {
+    eachBlock(p, n, first, count, out,
+              [](const std::uint8_t* block) MV_AVX2 { return fullAvx2(block); });
 }
 
 MV_AVX2 std::size_t tripleAvx2(const std::uint8_t* p, std::size_t i, std::size_t end,
@@ -218,29 +233,32 @@ MV_AVX512 inline __mmask64 loadMask(std::size_t n) {
     return n >= 64 ? ~__mmask64{0} : (__mmask64{1} << n) - 1;
 }
 
-MV_AVX512 std::uint64_t keyMaskAvx512(const std::uint8_t* p, std::size_t n) {
-    const __mmask64 in = loadMask(n);
-    __m512i v = _mm512_maskz_loadu_epi8(in, p);
-    return in & (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('~')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('|')));
+MV_AVX512 inline __mmask64 is(__m512i v, char c) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
 }
 
-MV_AVX512 std::uint64_t valueMaskAvx512(const std::uint8_t* p, std::size_t n) {
-    const __mmask64 in = loadMask(n);
-    __m512i v = _mm512_maskz_loadu_epi8(in, p);
-    return in & (_mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(32)) |
-                 _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8('z')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('"')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\'')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('<')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('>')) |
-                 _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\\')));
+// Masked loads stop at the end of the text; the zeros they read instead are
+// taken out of the masks.
+MV_AVX512 void blockMasksAvx512(const std::uint8_t* p, std::size_t n, std::size_t first,
+                                std::size_t count, BlockMasks* out) {
+    for (std::size_t b = 0; b < count; ++b) {
+        const std::size_t start = (first + b) * 64;
+        if (start >= n) {
+            out[b] = BlockMasks{};
+            continue;
+        }
+        const __mmask64 in = loadMask(n - start);
+        const __m512i v = _mm512_maskz_loadu_epi8(in, p + start);
+        const __m512i next = _mm512_maskz_loadu_epi8(loadMask(n - start - 1), p + start + 1);
+        const __mmask64 lt = is(v, '<');
+        const __mmask64 gt = is(v, '>');
+        const __mmask64 both = lt | gt | is(v, '/');
+        const __mmask64 key = both | is(v, '\r') | is(v, '\n') | is(v, '~') | is(v, '|');
+        const __mmask64 value = both | _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(32)) |
+                                _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8('z')) | is(v, '"') |
+                                is(v, '\'') | is(v, '\\');
+        out[b] = BlockMasks{key, in & value, lt, gt, lt & is(next, '/')};
+    }
 }
 
 MV_AVX512 std::size_t tripleAvx512(const std::uint8_t* p, std::size_t i, std::size_t end,
@@ -271,16 +289,15 @@ struct Variant {
     Isa isa;
     std::size_t (*triple)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, std::uint8_t,
                           std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t);
-    std::uint64_t (*keyMask)(const std::uint8_t*, std::size_t);
-    std::uint64_t (*valueMask)(const std::uint8_t*, std::size_t);
+    void (*blockMasks)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, BlockMasks*);
 };
 
 const Variant kVariants[] = {
-    {Isa::Scalar, tripleScalar, keyMaskScalar, valueMaskScalar},
+    {Isa::Scalar, tripleScalar, blockMasksScalar},
 #if MV_X86
-    {Isa::Sse2, tripleSse2, keyMaskSse2, valueMaskSse2},
-    {Isa::Avx2, tripleAvx2, keyMaskAvx2, valueMaskAvx2},
-    {Isa::Avx512, tripleAvx512, keyMaskAvx512, valueMaskAvx512},
+    {Isa::Sse2, tripleSse2, blockMasksSse2},
+    {Isa::Avx2, tripleAvx2, blockMasksAvx2},
+    {Isa::Avx512, tripleAvx512, blockMasksAvx512},
 #endif
 };
 
@@ -321,12 +338,9 @@ void useIsa(Isa isa) {
     gActive.store(&variantFor(isa), std::memory_order_relaxed);
 }
 
-std::uint64_t keyMask(const std::uint8_t* p, std::size_t n) {
-    return gActive.load(std::memory_order_relaxed)->keyMask(p, n);
-}
-
-std::uint64_t valueMask(const std::uint8_t* p, std::size_t n) {
-    return gActive.load(std::memory_order_relaxed)->valueMask(p, n);
+void blockMasks(const std::uint8_t* p, std::size_t n, std::size_t first, std::size_t count,
+                BlockMasks* out) {
+    gActive.load(std::memory_order_relaxed)->blockMasks(p, n, first, count, out);
 }
 
 std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap,

@@ -19,13 +19,26 @@ Isa bestIsa();
 Isa activeIsa();
 void useIsa(Isa isa);
 
-// Bit k set for each byte p[k] (k < min(n, 64)) that a key, or a value,
-// does not copy as it is: for a key CR, LF, "/", "<", ">", "~" and "|"; for a
-// value also the codes below 32 and above 127 and " ' \ { } (the vector
-// variants mark 127 too, which the writer copies as it is). The 64-byte steps
-// of the one-pass writer.
-std::uint64_t keyMask(const std::uint8_t* p, std::size_t n);
-std::uint64_t valueMask(const std::uint8_t* p, std::size_t n);
+// What the one-pass writer needs to know of a block of 64 bytes: bit k of
+// each mask stands for byte k of the block, and no bit stands beyond the end
+// of the text.
+struct BlockMasks {
+    // Bytes a key does not copy as they are: CR, LF, "/", "<", ">", "~", "|".
+    std::uint64_t key;
+    // Bytes a value does not copy as they are: those of a key, the codes below
+    // 32 and above 127, and " ' \ { }. The vector variants mark 127 too, which
+    // the writer copies as it is.
+    std::uint64_t value;
+    std::uint64_t lt;        // "<"
+    std::uint64_t gt;        // ">"
+    std::uint64_t valueEnd;  // "<" followed by "/" inside the text
+};
+
+// The masks of blocks first .. first + count - 1 of the text p[0, n), each
+// block starting at a multiple of 64; all of them in one call so that the
+// loop over blocks runs inside one instruction set's variant.
+void blockMasks(const std::uint8_t* p, std::size_t n, std::size_t first, std::size_t count,
+                BlockMasks* out);
 // The first i in [start, end) where p[i] is a0 or b0, p[i + 1] is a1 or b1 and
 // p[i + gap] is a2 or b2 (gap >= 1); p[end - 1 + gap] must be readable.
 std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap,

@@ -5,10 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "engine/codepage.h"
 #include "engine/fast/byte_scan.h"
 
@@ -174,44 +170,215 @@ std::optional<std::string_view> strip(std::string_view chunk, const HeadMarks& m
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-// Copies a run of at most 64 bytes. Short runs move as one or two 16-byte
-// blocks when the source has that many bytes left; the writer keeps 64 bytes
-// of room beyond what it writes.
+// The masks of a text's blocks, worked out a window at a time: one call into
+// the vector variant per window, and the bytes are still in cache when the
+// writer comes to them.
+class TextMasks {
+public:
+    TextMasks(const std::uint8_t* p, std::size_t n) : m_p(p), m_n(n) {}
+
+    // The walk asks for the masks of one block many times in a row. They are
+    // kept at a fixed place, so that loading them does not wait for the
+    // position that was just found: only a well-predicted branch does.
+    const BlockMasks& at(std::size_t block) {
+        if (block != m_block) {
+            if (block - m_first >= m_count) refill(block);
+            m_current = m_masks[block - m_first];
+            m_block = block;
+        }
+        return m_current;
+    }
+
+    // The first position from i on whose bit is set in `field`, or kNone.
+    std::size_t next(std::size_t i, std::uint64_t BlockMasks::*field) {
+        if (i >= m_n) return kNone;
+        std::uint64_t bits = at(i / 64).*field & (~std::uint64_t{0} << (i % 64));
+        for (std::size_t block = i / 64;;) {
+            if (bits != 0) return block * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+            if (++block * 64 >= m_n) return kNone;
+            bits = at(block).*field;
+        }
+    }
+
+private:
+    static constexpr std::size_t kWindow = 64;
+
+    void refill(std::size_t block) {
+        // A segment's end is found before its text is written: moving on,
+        // keep the last block, where the segment being looked at began.
+        if (block == m_first + m_count && block > 0) --block;
+        const std::size_t blocks = (m_n + 63) / 64;
+        m_first = block;
+        m_count = std::min(kWindow, blocks - block);
+        blockMasks(m_p, m_n, m_first, m_count, m_masks);
+    }
+
+    const std::uint8_t* m_p;
+    std::size_t m_n;
+    std::size_t m_first = 0;
+    std::size_t m_count = 0;
+    BlockMasks m_masks[kWindow];
+    std::size_t m_block = kNone;
+    BlockMasks m_current{};
+};
+
+// What the writer puts for a byte that the masks stop at: up to six bytes,
+// written as one eight-byte store. "~" and "|" end a field or a row instead.
+struct alignas(8) Replacement {
+    char text[6];
+    std::uint8_t size;
+    bool separates;
+};
+
+struct Replacements {
+    std::array<Replacement, 256> key{};
+    std::array<Replacement, 256> value{};
+
+    Replacements() {
+        for (unsigned b = 0; b < 256; ++b) {
+            key[b] = {{static_cast<char>(b)}, 1, false};
+            value[b] = valueByte(static_cast<std::uint8_t>(b));
+        }
+        for (unsigned char c : {'\r', '\n', '/', '<', '>'}) key[c] = value[c] = {{}, 0, false};
+        for (unsigned char c : {'~', '|'}) key[c] = value[c] = {{}, 0, true};
+    }
+
+    static Replacement valueByte(std::uint8_t c) {
+        switch (c) {
+            case 8:
+                return {{'\\', 'b'}, 2, false};
+            case 9:
+                return {{'\\', 't'}, 2, false};
+            case 12:
+                return {{'\\', 'f'}, 2, false};
+            case '"':
+            case '\'':
+            case '\\':
+                return {{'\\', static_cast<char>(c)}, 2, false};
+            default:
+                if (c < 32 || c >= 128 || c == '{' || c == '}') {
+                    return {{'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]}, 6, false};
+                }
+                return {{static_cast<char>(c)}, 1, false};
+        }
+    }
+};
+static_assert(sizeof(Replacement) == 8);
+const Replacements kReplacements;
+
+// Copies a run of at most 64 bytes as one or two 32-byte moves when the
+// source has that many bytes left, so that the length decides no branch;
+// the writer keeps room for the overrun.
 inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::uint8_t* limit) {
-#if defined(__SSE2__)
-    if (n <= 16 && s + 16 <= limit) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+    if (limit - s >= 64) {
+        std::memcpy(w, s, 32);
+        if (n > 32) std::memcpy(w + 32, s + 32, 32);
         return w + n;
     }
-    if (n <= 32 && s + 32 <= limit) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 16),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16)));
-        return w + n;
-    }
-#else
-    (void)limit;
-#endif
     std::memcpy(w, s, n);
     return w + n;
 }
 
-// The JSON writer fed with the flattened text piece by piece. Rows end at "|",
-// fields at "~"; a key is written on trust and taken back when its row ends
-// before its value begins.
-class Writer {
-public:
-    explicit Writer(OutputBytes& out) : m_out(out) {}
+// ReplaceXML's walk feeding the JSON writer, each key and value written as
+// it is found: a key runs to the first ">" after its "<", a value to the
+// first "</" after that, and the record closes at the first ">" after the
+// "</". The writer's rows end at "|" and its fields at "~"; a key is written
+// on trust and taken back when its row ends before its value begins. Text the
+// walk would not take because its end is missing is taken back.
+//
+// One function with its state in locals: the fields are a few bytes long, so
+// what a field costs is the work around it, and stores through the output
+// pointer must not make the compiler reload state from memory.
+void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
+    const std::uint8_t* p = bytesOf(t);
+    const std::size_t n = t.size();
+    const std::uint8_t* limit = p + n;
+    TextMasks masks(p, n);
 
-    void beginRecord() {
-        if (m_started) return;
-        m_started = true;
-        m_out.append(" { \r\n{");
-        m_keyStart = m_out.size();
-        m_out.append("\"");
-    }
+    // Room for a block's worst case (every byte seven), a separator and the
+    // overrun of a 64-byte copy or an 8-byte store, checked once a block.
+    constexpr std::ptrdiff_t kRoom = 8 * 64 + 80;
+    char* base = out.reserveMore(4 * kRoom) - out.size();
+    char* w = base + out.size();
+    char* roomEnd = w + 4 * kRoom;
+    auto ensureRoom = [&] {
+        if (roomEnd - w >= kRoom) return;
+        const std::size_t size = static_cast<std::size_t>(w - base);
+        const std::size_t more = 4 * kRoom + size / 2;
+        out.setSize(size);
+        base = out.reserveMore(more) - size;
+        w = base + size;
+        roomEnd = w + more;
+    };
+
+    bool started = false;
+    bool inKey = true;
+    std::size_t keyStart = 0;  // where the pending key and its "," began
+
+    auto newRow = [&](char* at) {
+        std::memcpy(at, "},\r\n{", 5);
+        keyStart = static_cast<std::size_t>(at + 5 - base);
+        at[5] = '"';
+        inKey = true;
+        return at + 6;
+    };
+    // "~" ends a key or a value, "|" a row; a key whose row ends is dropped.
+    auto separate = [&](std::uint8_t c) {
+        if (inKey) {
+            if (c == '|') {
+                w = newRow(base + keyStart);
+                return;
+            }
+            std::memcpy(w, "\":\"", 3);
+            w += 3;
+            inKey = false;
+            return;
+        }
+        *w++ = '"';
+        if (c == '|') {
+            w = newRow(w);
+            return;
+        }
+        keyStart = static_cast<std::size_t>(w - base);
+        std::memcpy(w, ",\"", 2);
+        w += 2;
+        inKey = true;
+    };
+
+    // Writes the text from i up to the end of a key (the first ">") or of a
+    // value (the first "</") and returns where that end is; kNone, with part
+    // of the text written, when there is none.
+    auto segment = [&](std::size_t i, bool value) {
+        while (i < n) {
+            ensureRoom();
+            const BlockMasks& m = masks.at(i / 64);
+            const unsigned offset = i % 64;
+            const std::size_t avail = std::min<std::size_t>(64 - offset, n - i);
+            const std::uint8_t* s = p + i;
+            std::uint64_t special = (inKey ? m.key : m.value) >> offset;
+            std::size_t pos = 0;
+            while (special != 0) {
+                const unsigned k = static_cast<unsigned>(__builtin_ctzll(special));
+                w = copyRun(w, s + pos, k - pos, limit);
+                pos = k + 1;
+                const std::uint8_t c = s[k];
+                if (value ? (m.valueEnd >> (offset + k)) & 1 : c == '>') return i + k;
+                const Replacement& r = inKey ? kReplacements.key[c] : kReplacements.value[c];
+                if (r.separates) {
+                    separate(c);
+                    // The other field kind stops at other bytes.
+                    special = ((inKey ? m.key : m.value) >> offset) & (~std::uint64_t{1} << k);
+                    continue;
+                }
+                std::memcpy(w, &r, 8);
+                w += r.size;
+                special &= special - 1;
+            }
+            w = copyRun(w, s + pos, avail - pos, limit);
+            i += avail;
+        }
+        return kNone;
+    };
 
     struct Mark {
         std::size_t size;
@@ -219,207 +386,56 @@ public:
         bool started;
         bool inKey;
     };
-    Mark mark() const { return {m_out.size(), m_keyStart, m_started, m_inKey}; }
-    void backTo(const Mark& m) {
-        m_out.setSize(m.size);
-        m_keyStart = m.keyStart;
-        m_started = m.started;
-        m_inKey = m.inKey;
-    }
+    auto mark = [&] { return Mark{static_cast<std::size_t>(w - base), keyStart, started, inKey}; };
+    auto backTo = [&](const Mark& m) {
+        w = base + m.size;
+        keyStart = m.keyStart;
+        started = m.started;
+        inKey = m.inKey;
+    };
 
-    // Writes p[i...] up to the end of a key (the first ">") or of a value (the
-    // first "</") and returns where that end is; kNone, with part of the text
-    // written, when there is none.
-    std::size_t segment(const std::uint8_t* p, std::size_t i, std::size_t n, bool value) {
-        // Room for a block's worst case (every byte six or seven) and the
-        // 16-byte copies' overrun, asked for as the output grows.
-        constexpr std::size_t kRoom = 8 * 64 + 80;
-        char* base = m_out.reserveMore(kRoom) - m_out.size();
-        char* w = base + m_out.size();
-        char* roomEnd = base + m_out.size() + kRoom;
-        const std::uint8_t* limit = p + n;
-        while (i < n) {
-            if (roomEnd - w < static_cast<std::ptrdiff_t>(kRoom)) {
-                m_out.setSize(static_cast<std::size_t>(w - base));
-                base = m_out.reserveMore(4 * kRoom + m_out.size() / 2) - m_out.size();
-                w = base + m_out.size();
-                roomEnd = w + 4 * kRoom + m_out.size() / 2;
-            }
-            // The bytes that need a look, by aligned blocks of 64 whose masks
-            // are worked out once for all the keys and values in them; the
-            // rest move in runs.
-            const std::size_t block = i / 64;
-            const std::size_t offset = i % 64;
-            if (block != m_block) {
-                const std::size_t size = std::min<std::size_t>(64, n - block * 64);
-                m_keyBits = keyMask(p + block * 64, size);
-                m_valueBits = valueMask(p + block * 64, size);
-                m_block = block;
-            }
-            const std::size_t avail = std::min<std::size_t>(64 - offset, n - i);
-            const bool inKey = m_inKey;
-            std::uint64_t special = (inKey ? m_keyBits : m_valueBits) >> offset;
-            std::size_t pos = 0;
-            while (special != 0) {
-                const std::size_t k = static_cast<std::size_t>(__builtin_ctzll(special));
-                w = copyRun(w, p + i + pos, k - pos, limit);
-                const std::uint8_t c = p[i + k];
-                if (value ? c == '<' && i + k + 1 < n && p[i + k + 1] == '/' : c == '>') {
-                    m_out.setSize(static_cast<std::size_t>(w - base));
-                    return i + k;
-                }
-                w = inKey ? separatorOrDrop(base, w, c) : valueSpecial(base, w, c);
-                pos = k + 1;
-                special &= special - 1;
-                if (m_inKey != inKey) break;  // the other kind of field: other bytes matter
-            }
-            if (m_inKey != inKey) {
-                i += pos;
-                continue;
-            }
-            w = copyRun(w, p + i + pos, avail - pos, limit);
-            i += avail;
-        }
-        m_out.setSize(static_cast<std::size_t>(w - base));
-        return kNone;
-    }
-
-    void separator(char c) {
-        char* base = m_out.reserveMore(16) - m_out.size();
-        char* w = base + m_out.size();
-        w = m_inKey ? separatorOrDrop(base, w, static_cast<std::uint8_t>(c))
-                    : valueSpecial(base, w, static_cast<std::uint8_t>(c));
-        m_out.setSize(static_cast<std::size_t>(w - base));
-    }
-
-    void finish(bool declarationMissing) {
-        if (!m_started) {
-            m_out.append(declarationMissing ? "May be not a valid XML file." : "null");
-            return;
-        }
-        if (m_inKey) {
-            m_out.setSize(m_keyStart);
-        } else {
-            m_out.append("\"");
-        }
-        m_out.append("}\r\n } ");
-    }
-
-private:
-    char* newRow(char* base, char* w) {
-        std::memcpy(w, "},\r\n{", 5);
-        w += 5;
-        m_keyStart = static_cast<std::size_t>(w - base);
-        *w++ = '"';
-        m_inKey = true;
-        return w;
-    }
-
-    // A special byte inside a key: a separator, or markup that is deleted.
-    char* separatorOrDrop(char* base, char* w, std::uint8_t c) {
-        if (c == '~') {
-            std::memcpy(w, "\":\"", 3);
-            m_inKey = false;
-            return w + 3;
-        }
-        if (c == '|') return newRow(base, base + m_keyStart);
-        return w;
-    }
-
-    char* valueSpecial(char* base, char* w, std::uint8_t c) {
-        switch (c) {
-            case '\r':
-            case '\n':
-            case '/':
-            case '<':
-            case '>':
-                return w;
-            case '~':
-                *w++ = '"';
-                m_keyStart = static_cast<std::size_t>(w - base);
-                *w++ = ',';
-                *w++ = '"';
-                m_inKey = true;
-                return w;
-            case '|':
-                *w++ = '"';
-                return newRow(base, w);
-            case 8:
-                return put2(w, 'b');
-            case 9:
-                return put2(w, 't');
-            case 12:
-                return put2(w, 'f');
-            case 127:  // stopped at by the vector scans, written as itself
-                *w = static_cast<char>(c);
-                return w + 1;
-            case '"':
-            case '\'':
-            case '\\':
-                return put2(w, static_cast<char>(c));
-            default:
-                std::memcpy(w, "\\u00", 4);
-                w[4] = kHex[c >> 4];
-                w[5] = kHex[c & 15];
-                return w + 6;
-        }
-    }
-
-    static char* put2(char* w, char c) {
-        w[0] = '\\';
-        w[1] = c;
-        return w + 2;
-    }
-
-    OutputBytes& m_out;
-    std::size_t m_block = kNone;  // the block of the text whose masks are kept
-    std::uint64_t m_keyBits = 0;
-    std::uint64_t m_valueBits = 0;
-    bool m_started = false;
-    bool m_inKey = true;
-    std::size_t m_keyStart = 0;  // where the pending key and its "," began
-};
-
-// The first c in p[i..n), or kNone; most are a few bytes away.
-std::size_t nextByte(const std::uint8_t* p, std::size_t i, std::size_t n, std::uint8_t c) {
-    for (std::size_t near = std::min(n, i + 16); i < near; ++i) {
-        if (p[i] == c) return i;
-    }
-    if (i >= n) return kNone;
-    const void* hit = std::memchr(p + i, c, n - i);
-    return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - p) : kNone;
-}
-
-// ReplaceXML's walk, each key and value written as it is found: a key runs
-// to the first ">" after its "<", a value to the first "</" after that, and
-// the record closes at the first ">" after the "</". Text the walk would not
-// take because its end is missing is taken back.
-void flatten(std::string_view t, Writer& writer) {
-    const std::uint8_t* p = bytesOf(t);
-    const std::size_t n = t.size();
     std::size_t at = 0;  // ReplaceXML's P, counted from 0
     while (at + 1 < n) {
-        std::size_t l = nextByte(p, at, n, '<');
+        const std::size_t l = masks.next(at, &BlockMasks::lt);
         if (l == kNone) break;
-        Writer::Mark before = writer.mark();
-        writer.beginRecord();
-        std::size_t g = writer.segment(p, l + 1, n, false);
+        Mark before = mark();
+        if (!started) {
+            started = true;
+            std::memcpy(w, " { \r\n{\"", 7);
+            keyStart = static_cast<std::size_t>(w + 6 - base);
+            w += 7;
+        }
+        const std::size_t g = segment(l + 1, false);
         if (g == kNone) {
-            writer.backTo(before);
+            backTo(before);
             break;
         }
-        writer.separator('~');
-        before = writer.mark();
-        std::size_t c = writer.segment(p, g + 1, n, true);
+        ensureRoom();
+        separate('~');
+        before = mark();
+        const std::size_t c = segment(g + 1, true);
         if (c == kNone) {
-            writer.backTo(before);
+            backTo(before);
             break;
         }
-        std::size_t close = nextByte(p, c + 2, n, '>');
+        const std::size_t close = masks.next(c + 2, &BlockMasks::gt);
         if (close == kNone) break;
-        writer.separator('|');
+        ensureRoom();
+        separate('|');
         at = close;
     }
+    out.setSize(static_cast<std::size_t>(w - base));
+
+    if (!started) {
+        out.append(declarationMissing ? "May be not a valid XML file." : "null");
+        return;
+    }
+    if (inKey) {
+        out.setSize(keyStart);
+    } else {
+        out.append("\"");
+    }
+    out.append("}\r\n } ");
 }
 
 }  // namespace
@@ -500,9 +516,7 @@ bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     std::optional<std::string_view> stripped =
         strip(text.bytes, marks, root.tag, job.skipHead, job.skipTail);
     if (!stripped) return false;
-    Writer writer(out);
-    flatten(*stripped, writer);
-    writer.finish(job.declarationMissing);
+    flatten(*stripped, out, job.declarationMissing);
     if (ownRoot) *ownRoot = std::move(*own);
     return true;
 }

@@ -38,10 +38,11 @@ void BM_FastChunk(benchmark::State& state) {
     setCharsProcessed(state, source.size());
     const engine::fast::Isa isa = engine::fast::activeIsa();
     state.SetLabel(std::string(index == 0 ? "first chunk, " : "middle chunk, ") +
-                   (isa == engine::fast::Isa::Avx512 ? "AVX-512"
-                    : isa == engine::fast::Isa::Avx2 ? "AVX2"
-                    : isa == engine::fast::Isa::Sse2 ? "SSE2"
-                                                     : "scalar"));
+                   (isa == engine::fast::Isa::Avx512Vbmi ? "AVX-512 VBMI"
+                    : isa == engine::fast::Isa::Avx512   ? "AVX-512"
+                    : isa == engine::fast::Isa::Avx2     ? "AVX2"
+                    : isa == engine::fast::Isa::Sse2     ? "SSE2"
+                                                         : "scalar"));
 }
 BENCHMARK(BM_FastChunk)->Apply(chunkArgs);
 

@@ -198,24 +198,36 @@ MV_AVX2 void blockMasksAvx2(const std::uint8_t* p, std::size_t n, std::size_t fi
               [](const std::uint8_t* block) MV_AVX2 { return fullAvx2(block); });
 }
 
+// One byte of a triple: a byte or its other case. Most are one byte (markup,
+// or a letter without another case) and take one compare.
+struct Either256 {
+    __m256i a, b;
+    bool two;
+};
+
+MV_AVX2 inline Either256 either256(std::uint8_t a, std::uint8_t b) {
+    return {_mm256_set1_epi8(static_cast<char>(a)), _mm256_set1_epi8(static_cast<char>(b)), a != b};
+}
+
+MV_AVX2 inline __m256i matches(__m256i v, const Either256& e) {
+    const __m256i m = _mm256_cmpeq_epi8(v, e.a);
+    return e.two ? _mm256_or_si256(m, _mm256_cmpeq_epi8(v, e.b)) : m;
+}
+
 MV_AVX2 std::size_t tripleAvx2(const std::uint8_t* p, std::size_t i, std::size_t end,
                                std::size_t gap, std::uint8_t a0, std::uint8_t b0, std::uint8_t a1,
                                std::uint8_t b1, std::uint8_t a2, std::uint8_t b2) {
-    const __m256i va0 = _mm256_set1_epi8(static_cast<char>(a0));
-    const __m256i vb0 = _mm256_set1_epi8(static_cast<char>(b0));
-    const __m256i va1 = _mm256_set1_epi8(static_cast<char>(a1));
-    const __m256i vb1 = _mm256_set1_epi8(static_cast<char>(b1));
-    const __m256i va2 = _mm256_set1_epi8(static_cast<char>(a2));
-    const __m256i vb2 = _mm256_set1_epi8(static_cast<char>(b2));
+    const Either256 e0 = either256(a0, b0), e1 = either256(a1, b1), e2 = either256(a2, b2);
+    // "<?" or "<!": the third byte is the second, tested once.
+    const bool third = !(gap == 1 && a2 == a1 && b2 == b1);
     for (; i + 32 <= end; i += 32) {
-        __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-        __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
-        __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + gap));
-        __m256i hit = _mm256_and_si256(
-            _mm256_or_si256(_mm256_cmpeq_epi8(v0, va0), _mm256_cmpeq_epi8(v0, vb0)),
-            _mm256_or_si256(_mm256_cmpeq_epi8(v1, va1), _mm256_cmpeq_epi8(v1, vb1)));
-        hit = _mm256_and_si256(
-            hit, _mm256_or_si256(_mm256_cmpeq_epi8(v2, va2), _mm256_cmpeq_epi8(v2, vb2)));
+        const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
+        __m256i hit = _mm256_and_si256(matches(v0, e0), matches(v1, e1));
+        if (third) {
+            const __m256i v2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + gap));
+            hit = _mm256_and_si256(hit, matches(v2, e2));
+        }
         unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(hit));
         if (mask != 0) return i + lowest(mask);
     }
@@ -261,23 +273,77 @@ MV_AVX512 void blockMasksAvx512(const std::uint8_t* p, std::size_t n, std::size_
     }
 }
 
+// With VBMI one permute looks every byte up in a table of 128 class bytes,
+// and each mask is one test of a class bit: half the work of a compare per
+// special byte. Bytes from 128 up (the permute ignores their top bit) are
+// value bytes and nothing else.
+enum : std::uint8_t { kKeyBit = 1, kValueBit = 2, kLtBit = 4, kGtBit = 8, kSlashBit = 16 };
+
+struct ClassBytes {
+    alignas(64) std::uint8_t bytes[128];
+    ClassBytes() {
+        for (unsigned b = 0; b < 128; ++b) {
+            bytes[b] = static_cast<std::uint8_t>(
+                (kClasses.key[b] ? kKeyBit : 0) | (kClasses.value[b] ? kValueBit : 0) |
+                (b == '<' ? kLtBit : 0) | (b == '>' ? kGtBit : 0) | (b == '/' ? kSlashBit : 0));
+        }
+    }
+};
+const ClassBytes kClassBytes;
+
+#define MV_AVX512VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+MV_AVX512VBMI void blockMasksAvx512Vbmi(const std::uint8_t* p, std::size_t n, std::size_t first,
+                                        std::size_t count, BlockMasks* out) {
+    const __m512i low = _mm512_load_si512(kClassBytes.bytes);
+    const __m512i high = _mm512_load_si512(kClassBytes.bytes + 64);
+    auto has = [](__m512i classes, std::uint8_t bit) MV_AVX512VBMI {
+        return _mm512_test_epi8_mask(classes, _mm512_set1_epi8(static_cast<char>(bit)));
+    };
+    for (std::size_t b = 0; b < count; ++b) {
+        const std::size_t start = (first + b) * 64;
+        if (start >= n) {
+            out[b] = BlockMasks{};
+            continue;
+        }
+        const __mmask64 in = loadMask(n - start);
+        const __m512i v = _mm512_maskz_loadu_epi8(in, p + start);
+        const __m512i classes = _mm512_permutex2var_epi8(low, v, high);
+        const __mmask64 ascii = ~_mm512_movepi8_mask(v);
+        const __mmask64 lt = ascii & has(classes, kLtBit);
+        const __mmask64 slash = ascii & has(classes, kSlashBit);
+        // A "/" just after the block also ends a value at its last byte.
+        const __mmask64 slashNext =
+            (slash >> 1) | (start + 64 < n && p[start + 64] == '/' ? __mmask64{1} << 63 : 0);
+        out[b] = BlockMasks{ascii & has(classes, kKeyBit), in & (~ascii | has(classes, kValueBit)),
+                            lt, ascii & has(classes, kGtBit), lt & slashNext};
+    }
+}
+
+struct Either512 {
+    __m512i a, b;
+    bool two;
+};
+
+MV_AVX512 inline Either512 either512(std::uint8_t a, std::uint8_t b) {
+    return {_mm512_set1_epi8(static_cast<char>(a)), _mm512_set1_epi8(static_cast<char>(b)), a != b};
+}
+
+MV_AVX512 inline __mmask64 matches(__m512i v, const Either512& e) {
+    const __mmask64 m = _mm512_cmpeq_epi8_mask(v, e.a);
+    return e.two ? m | _mm512_cmpeq_epi8_mask(v, e.b) : m;
+}
+
 MV_AVX512 std::size_t tripleAvx512(const std::uint8_t* p, std::size_t i, std::size_t end,
                                    std::size_t gap, std::uint8_t a0, std::uint8_t b0,
                                    std::uint8_t a1, std::uint8_t b1, std::uint8_t a2,
                                    std::uint8_t b2) {
-    const __m512i va0 = _mm512_set1_epi8(static_cast<char>(a0));
-    const __m512i vb0 = _mm512_set1_epi8(static_cast<char>(b0));
-    const __m512i va1 = _mm512_set1_epi8(static_cast<char>(a1));
-    const __m512i vb1 = _mm512_set1_epi8(static_cast<char>(b1));
-    const __m512i va2 = _mm512_set1_epi8(static_cast<char>(a2));
-    const __m512i vb2 = _mm512_set1_epi8(static_cast<char>(b2));
+    const Either512 e0 = either512(a0, b0), e1 = either512(a1, b1), e2 = either512(a2, b2);
+    const bool third = !(gap == 1 && a2 == a1 && b2 == b1);
     for (; i + 64 <= end; i += 64) {
-        __m512i v0 = _mm512_loadu_si512(p + i);
-        __m512i v1 = _mm512_loadu_si512(p + i + 1);
-        __m512i v2 = _mm512_loadu_si512(p + i + gap);
-        __mmask64 hit = (_mm512_cmpeq_epi8_mask(v0, va0) | _mm512_cmpeq_epi8_mask(v0, vb0)) &
-                        (_mm512_cmpeq_epi8_mask(v1, va1) | _mm512_cmpeq_epi8_mask(v1, vb1)) &
-                        (_mm512_cmpeq_epi8_mask(v2, va2) | _mm512_cmpeq_epi8_mask(v2, vb2));
+        __mmask64 hit =
+            matches(_mm512_loadu_si512(p + i), e0) & matches(_mm512_loadu_si512(p + i + 1), e1);
+        if (third) hit &= matches(_mm512_loadu_si512(p + i + gap), e2);
         if (hit != 0) return i + lowest64(hit);
     }
     return tripleScalar(p, i, end, gap, a0, b0, a1, b1, a2, b2);
@@ -298,13 +364,16 @@ const Variant kVariants[] = {
     {Isa::Sse2, tripleSse2, blockMasksSse2},
     {Isa::Avx2, tripleAvx2, blockMasksAvx2},
     {Isa::Avx512, tripleAvx512, blockMasksAvx512},
+    {Isa::Avx512Vbmi, tripleAvx512, blockMasksAvx512Vbmi},
 #endif
 };
 
 Isa detect() {
 #if MV_X86
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw")) return Isa::Avx512;
+    if (__builtin_cpu_supports("avx512bw")) {
+        return __builtin_cpu_supports("avx512vbmi") ? Isa::Avx512Vbmi : Isa::Avx512;
+    }
     if (__builtin_cpu_supports("avx2")) return Isa::Avx2;
     return Isa::Sse2;
 #else

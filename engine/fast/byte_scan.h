@@ -1,6 +1,7 @@
 // Vectorised scans over 8-bit text for the one-pass conversion. The widest
 // instruction set the processor has (SSE2, AVX2 or AVX-512) is chosen once at
-// start; tests may pin a narrower one to check that every variant agrees.
+// start (with VBMI, AVX-512 looks bytes up in a table); tests may pin a narrower one to check that
+// every variant agrees.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,7 @@ namespace mv::engine::fast {
 
 inline constexpr std::size_t kNone = std::string_view::npos;
 
-enum class Isa { Scalar, Sse2, Avx2, Avx512 };
+enum class Isa { Scalar, Sse2, Avx2, Avx512, Avx512Vbmi };
 
 // The widest variant this processor runs.
 Isa bestIsa();

@@ -356,13 +356,14 @@ void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
             const std::size_t avail = std::min<std::size_t>(64 - offset, n - i);
             const std::uint8_t* s = p + i;
             std::uint64_t special = (inKey ? m.key : m.value) >> offset;
+            const std::uint64_t ends = (value ? m.valueEnd : m.gt) >> offset;
             std::size_t pos = 0;
             while (special != 0) {
                 const unsigned k = static_cast<unsigned>(__builtin_ctzll(special));
                 w = copyRun(w, s + pos, k - pos, limit);
                 pos = k + 1;
+                if ((ends >> k) & 1) return i + k;
                 const std::uint8_t c = s[k];
-                if (value ? (m.valueEnd >> (offset + k)) & 1 : c == '>') return i + k;
                 const Replacement& r = inKey ? kReplacements.key[c] : kReplacements.value[c];
                 if (r.separates) {
                     separate(c);

@@ -140,6 +140,36 @@ TEST(FastChunk, SameBytesAsTheReferenceOverGeneratedChunks) {
     fast::useIsa(fast::bestIsa());
 }
 
+// The vector variants work on blocks of 64 bytes and carry "<" followed by
+// "/" across a block's edge: every piece of markup at every offset around the
+// first two edges, at every vector width.
+TEST(FastChunk, SameBytesWhereMarkupMeetsTheEdgeOfABlock) {
+    const std::u16string longKey(70, u'k');
+    const std::u16string longValue(70, u'v');
+    const std::u16string pieces[] = {
+        u"<k>v</k>",
+        u"<a x=\"1\">\u00E9\"\\\t{}\r\n</a>",
+        u"<a>b~c|d</a><e~f>g</e>",
+        u"<" + longKey + u">" + longValue + u"</k>",
+        u"<a>b<</a>/",
+    };
+    for (int level = static_cast<int>(fast::Isa::Scalar);
+         level <= static_cast<int>(fast::bestIsa()); ++level) {
+        fast::useIsa(static_cast<fast::Isa>(level));
+        for (const std::u16string& piece : pieces) {
+            for (std::size_t pad = 0; pad < 140; ++pad) {
+                ChunkCase c;
+                c.chunk = std::u16string(pad, u' ') + piece + piece;
+                bool accepted = false;
+                ASSERT_EQ(chunkDifference(c, &accepted), "")
+                    << "level " << level << ", pad " << pad << ": " << test::printable(c.chunk);
+                EXPECT_TRUE(accepted);
+            }
+        }
+    }
+    fast::useIsa(fast::bestIsa());
+}
+
 TEST(FastChunk, DeclinesWhatTheReferenceReportsAndKeepsEdgeBytes) {
     struct Row {
         std::u16string_view chunk;

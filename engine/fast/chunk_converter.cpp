@@ -203,10 +203,8 @@ public:
 private:
     static constexpr std::size_t kWindow = 64;
 
+    // The walk only moves forward, so a window starts at the block asked for.
     void refill(std::size_t block) {
-        // A segment's end is found before its text is written: moving on,
-        // keep the last block, where the segment being looked at began.
-        if (block == m_first + m_count && block > 0) --block;
         const std::size_t blocks = (m_n + 63) / 64;
         m_first = block;
         m_count = std::min(kWindow, blocks - block);

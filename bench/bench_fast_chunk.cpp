@@ -12,8 +12,7 @@
 namespace mv::bench {
 namespace {
 
-void BM_FastChunk(benchmark::State& state) {
-    const std::size_t index = chunkIndex(state);
+void convertFastChunk(benchmark::State& state, std::size_t index) {
     const std::string& source = chunkBytes(index);
     const engine::fast::NarrowText text = engine::fast::narrow(std::string(source));
     const engine::fast::ChunkJob job{&text, nullptr, engine::kNo, engine::kNo, false};
@@ -44,7 +43,22 @@ void BM_FastChunk(benchmark::State& state) {
                     : isa == engine::fast::Isa::Sse2     ? "SSE2"
                                                          : "scalar"));
 }
+void BM_FastChunk(benchmark::State& state) {
+    convertFastChunk(state, chunkIndex(state));
+}
 BENCHMARK(BM_FastChunk)->Apply(chunkArgs);
+
+// The middle chunk with a narrower vector width pinned (SSE2, AVX2, AVX-512
+// without VBMI), as processors without the widest one run it.
+void BM_FastChunkPinned(benchmark::State& state) {
+    engine::fast::useIsa(static_cast<engine::fast::Isa>(state.range(0)));
+    convertFastChunk(state, 1);
+    engine::fast::useIsa(engine::fast::bestIsa());
+}
+BENCHMARK(BM_FastChunkPinned)
+    ->ArgName("isa")
+    ->DenseRange(static_cast<int>(engine::fast::Isa::Sse2),
+                 static_cast<int>(engine::fast::Isa::Avx512));
 
 }  // namespace
 }  // namespace mv::bench

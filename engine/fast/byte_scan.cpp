@@ -1,8 +1,10 @@
 #include "engine/fast/byte_scan.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <initializer_list>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -168,26 +170,61 @@ MV_AVX2 inline std::uint64_t bits(__m256i v, unsigned part) {
            << (32 * part);
 }
 
+// AVX2 looks each byte up by its two halves (vpshufb): a class bit is set
+// when both halves allow it, so each class is a set of low halves crossed
+// with a set of high halves. Key bytes: CR LF (bit 0), "/" (1), "<" (2),
+// ">" (3), "|" "~" (4). Value bytes besides: the codes below 32 and from 128
+// up (5), " ' (6), { } (7); "\\" fits no bit and is compared.
+struct NibbleTables {
+    // Once per 16-byte lane of the widest vector.
+    alignas(64) std::uint8_t low[64];
+    alignas(64) std::uint8_t high[64];
+    NibbleTables() {
+        for (unsigned half = 0; half < 16; ++half) {
+            const auto in = [half](std::initializer_list<unsigned> set) {
+                return std::find(set.begin(), set.end(), half) != set.end();
+            };
+            const unsigned l = (in({0xA, 0xD}) ? 1 : 0) | (half == 0xF ? 2 : 0) |
+                               (half == 0xC ? 4 : 0) | (half == 0xE ? 8 : 0) |
+                               (in({0xC, 0xE}) ? 16 : 0) | 32 | (in({2, 7}) ? 64 : 0) |
+                               (in({0xB, 0xD}) ? 128 : 0);
+            const unsigned h = (half == 0 ? 1 : 0) | (half == 2 ? 2 : 0) | (half == 3 ? 4 | 8 : 0) |
+                               (half == 7 ? 16 | 128 : 0) | (half < 2 || half >= 8 ? 32 : 0) |
+                               (half == 2 ? 64 : 0);
+            for (unsigned lane = 0; lane < 64; lane += 16) {
+                low[lane + half] = static_cast<std::uint8_t>(l);
+                high[lane + half] = static_cast<std::uint8_t>(h);
+            }
+        }
+    }
+};
+const NibbleTables kNibbles;
+
 MV_AVX2 inline BlockMasks fullAvx2(const std::uint8_t* p) {
+    const __m256i low = _mm256_load_si256(reinterpret_cast<const __m256i*>(kNibbles.low));
+    const __m256i high = _mm256_load_si256(reinterpret_cast<const __m256i*>(kNibbles.high));
+    const __m256i halfMask = _mm256_set1_epi8(0x0F);
+    const __m256i zero = _mm256_setzero_si256();
     BlockMasks m{};
     for (unsigned part = 0; part < 2; ++part) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part));
         const __m256i next =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part + 1));
-        const __m256i lt = is(v, '<');
-        const __m256i gt = is(v, '>');
-        const __m256i both = _mm256_or_si256(_mm256_or_si256(lt, gt), is(v, '/'));
-        __m256i key = _mm256_or_si256(both, _mm256_or_si256(is(v, '\r'), is(v, '\n')));
-        key = _mm256_or_si256(key, _mm256_or_si256(is(v, '~'), is(v, '|')));
-        __m256i value = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(32), v),
-                                        _mm256_cmpgt_epi8(v, _mm256_set1_epi8('z')));
-        value = _mm256_or_si256(value, _mm256_or_si256(is(v, '"'), is(v, '\'')));
-        value = _mm256_or_si256(_mm256_or_si256(value, is(v, '\\')), both);
-        m.key |= bits(key, part);
-        m.value |= bits(value, part);
-        m.lt |= bits(lt, part);
-        m.gt |= bits(gt, part);
-        m.valueEnd |= bits(_mm256_and_si256(lt, is(next, '/')), part);
+        const __m256i classes = _mm256_and_si256(
+            _mm256_shuffle_epi8(low, _mm256_and_si256(v, halfMask)),
+            _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), halfMask)));
+        // A class bit moved to the top of its byte, where movemask reads it.
+        auto bit = [&](int b) MV_AVX2 { return bits(_mm256_slli_epi16(classes, 7 - b), part); };
+        const std::uint64_t lt = bit(2);
+        const std::uint64_t noKey =
+            bits(_mm256_cmpeq_epi8(_mm256_and_si256(classes, _mm256_set1_epi8(0x1F)), zero), part);
+        const std::uint64_t noValue = bits(_mm256_cmpeq_epi8(classes, zero), part);
+        m.key |= ~noKey & (std::uint64_t{0xFFFFFFFF} << (32 * part));
+        m.value |=
+            (~noValue & (std::uint64_t{0xFFFFFFFF} << (32 * part))) | bits(is(v, '\\'), part);
+        m.lt |= lt;
+        m.gt |= bit(3);
+        m.valueEnd |= lt & bits(is(next, '/'), part);
     }
     return m;
 }
@@ -249,10 +286,17 @@ MV_AVX512 inline __mmask64 is(__m512i v, char c) {
     return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
 }
 
-// Masked loads stop at the end of the text; the zeros they read instead are
-// taken out of the masks.
+// The nibble lookup of AVX2 on 64 bytes at a time, each class tested
+// straight into a mask register. Masked loads stop at the end of the text;
+// the zeros they read instead are taken out of the value mask.
 MV_AVX512 void blockMasksAvx512(const std::uint8_t* p, std::size_t n, std::size_t first,
                                 std::size_t count, BlockMasks* out) {
+    const __m512i low = _mm512_load_si512(kNibbles.low);
+    const __m512i high = _mm512_load_si512(kNibbles.high);
+    const __m512i halfMask = _mm512_set1_epi8(0x0F);
+    auto has = [](__m512i classes, std::uint8_t bits) MV_AVX512 {
+        return _mm512_test_epi8_mask(classes, _mm512_set1_epi8(static_cast<char>(bits)));
+    };
     for (std::size_t b = 0; b < count; ++b) {
         const std::size_t start = (first + b) * 64;
         if (start >= n) {
@@ -262,14 +306,12 @@ MV_AVX512 void blockMasksAvx512(const std::uint8_t* p, std::size_t n, std::size_
         const __mmask64 in = loadMask(n - start);
         const __m512i v = _mm512_maskz_loadu_epi8(in, p + start);
         const __m512i next = _mm512_maskz_loadu_epi8(loadMask(n - start - 1), p + start + 1);
-        const __mmask64 lt = is(v, '<');
-        const __mmask64 gt = is(v, '>');
-        const __mmask64 both = lt | gt | is(v, '/');
-        const __mmask64 key = both | is(v, '\r') | is(v, '\n') | is(v, '~') | is(v, '|');
-        const __mmask64 value = both | _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(32)) |
-                                _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8('z')) | is(v, '"') |
-                                is(v, '\'') | is(v, '\\');
-        out[b] = BlockMasks{key, in & value, lt, gt, lt & is(next, '/')};
+        const __m512i classes = _mm512_and_si512(
+            _mm512_shuffle_epi8(low, _mm512_and_si512(v, halfMask)),
+            _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(v, 4), halfMask)));
+        const __mmask64 lt = has(classes, 4);
+        out[b] = BlockMasks{has(classes, 0x1F), in & (has(classes, 0xFF) | is(v, '\\')), lt,
+                            has(classes, 8), lt & is(next, '/')};
     }
 }
 

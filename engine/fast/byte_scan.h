@@ -27,8 +27,8 @@ struct BlockMasks {
     // Bytes a key does not copy as they are: CR, LF, "/", "<", ">", "~", "|".
     std::uint64_t key;
     // Bytes a value does not copy as they are: those of a key, the codes below
-    // 32 and above 127, and " ' \ { }. The vector variants mark 127 too, which
-    // the writer copies as it is.
+    // 32 and above 127, and " ' \ { }. Some variants mark 127 too, which the
+    // writer copies as it is.
     std::uint64_t value;
     std::uint64_t lt;        // "<"
     std::uint64_t gt;        // ">"

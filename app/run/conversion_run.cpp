@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/run/chunk_pool.h"
+#include "app/run/chunk_pipeline.h"
 #include "app/run/paths.h"
 #include "engine/fast/chunk_converter.h"
 #include "engine/file_system.h"
@@ -181,9 +181,9 @@ struct ChunkSlot {
     std::vector<HeldReports::Entry> readReports;
 };
 
-// Chunks read ahead per worker: enough to keep it busy between batches,
-// little enough that a worker holds at most a few MiB.
-constexpr std::size_t kChunksPerWorker = 4;
+// Slots of the ring per worker: enough that a worker always finds a chunk
+// waiting, little enough that it holds at most a few MiB.
+constexpr std::size_t kSlotsPerWorker = 8;
 
 }  // namespace
 
@@ -231,30 +231,20 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
                                   bool readable, std::int64_t expected, Flag16 declarationMissing,
                                   engine::TextWriter& output, report::ErrorReport& chunkReport,
                                   bool& anyNull) {
-    // With several workers, chunks are read a batch ahead and converted on
-    // the workers while this thread writes the batch before; the results
-    // and every report still go out in chunk order.
-    const std::size_t batchSize = m_chunkWorkers > 1 ? m_chunkWorkers * kChunksPerWorker : 1;
-    struct Batch {
-        std::vector<ChunkSlot> slots;
-        std::size_t have = 0;
-    };
-    Batch batches[2];
-    batches[0].slots.resize(batchSize);
+    // With several workers, chunks are read ahead into a ring of slots and
+    // converted on the workers while this thread writes the oldest; the
+    // results and every report still go out in chunk order.
+    const bool parallel = m_chunkWorkers > 1;
+    std::vector<ChunkSlot> slots(parallel ? m_chunkWorkers * kSlotsPerWorker : 1);
     bool more = readable;
     std::vector<HeldReports::Entry> lastReadReports;
-    auto readAhead = [&](Batch& batch, std::size_t room) {
-        while (more && batch.have < room) {
-            ChunkSlot& slot = batch.slots[batch.have];
-            readerReport.hold();
-            more = read(slot.chunk);
-            slot.readReports = readerReport.take();
-            if (more) {
-                ++batch.have;
-            } else {
-                lastReadReports = std::move(slot.readReports);
-            }
-        }
+    // Reads the next chunk into the slot; false at the end.
+    auto readInto = [&](ChunkSlot& slot) {
+        readerReport.hold();
+        more = read(slot.chunk);
+        slot.readReports = readerReport.take();
+        if (!more) lastReadReports = std::move(slot.readReports);
+        return more;
     };
 
     engine::fast::FileRoot fileRoot;
@@ -279,78 +269,66 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
                 [&] { slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot); })) {
             slot.out.clear();
         }
-        // A burst of large results must not keep its memory for later batches.
+        // A burst of large results must not keep its memory for later chunks.
         slot.out.shrinkTo(std::size_t{1} << 20);
     };
     std::int64_t j = 0;
-    auto write = [&](Batch& batch) {
-        for (std::size_t i = 0; i < batch.have; ++i, ++j) {
-            // After a failed write nothing of this result can be published.
-            if (output.abandoned()) {
-                more = false;
-                break;
+    // Writes the converted chunk j; false when nothing more of this result
+    // can be published after a failed write.
+    auto write = [&](ChunkSlot& slot) {
+        if (output.abandoned()) return false;
+        if (j > 0) readerReport.release(slot.readReports);
+        step(162, [&] { m_host.yield(); });
+        step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
+        if (slot.fast) {
+            // A chunk that flattens to nothing: the declaration answer decided its text.
+            anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";
+            step(178, [&] { output.WriteBytes(slot.out.view()); });
+            if (j == 0) {
+                fileRoot = slot.ownRoot;
+                fileRootTag = slot.chunk.utf16
+                                  ? slot.chunk.wide.substr(fileRoot.offset, fileRoot.tag.size())
+                                  : engine::fast::widen(fileRoot.tag);
             }
-            ChunkSlot& slot = batch.slots[i];
-            if (j > 0) readerReport.release(slot.readReports);
-            step(162, [&] { m_host.yield(); });
-            step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
-            if (slot.fast) {
-                // A chunk that flattens to nothing: the declaration answer decided its text.
-                anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";
-                step(178, [&] { output.WriteBytes(slot.out.view()); });
-                if (j == 0) {
-                    fileRoot = slot.ownRoot;
-                    fileRootTag = slot.chunk.utf16
-                                      ? slot.chunk.wide.substr(fileRoot.offset, fileRoot.tag.size())
-                                      : engine::fast::widen(fileRoot.tag);
-                }
-            } else {
-                text = slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
-                std::u16string rootTag =
-                    convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
-                                            declarationMissing, output, chunkReport, anyNull);
-                if (j == 0) {
-                    fileRootTag = rootTag;
-                    fileRoot = engine::fast::fileRootOf(rootTag);
-                }
+        } else {
+            text = slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
+            std::u16string rootTag =
+                convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
+                                        declarationMissing, output, chunkReport, anyNull);
+            if (j == 0) {
+                fileRootTag = rootTag;
+                fileRoot = engine::fast::fileRootOf(rootTag);
             }
         }
-        batch.have = 0;
+        ++j;
+        return true;
     };
 
-    readAhead(batches[0], 1);  // the first chunk alone: its root tag governs the others
-    readerReport.release(batches[0].have > 0 ? batches[0].slots[0].readReports : lastReadReports);
+    // The first chunk alone: its root tag governs the others.
+    const bool any = more && readInto(slots[0]);
+    readerReport.release(any ? slots[0].readReports : lastReadReports);
     // A file without chunks has no last chunk index to loop to.
-    if (batches[0].have == 0) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
-    if (batches[0].have > 0) {
-        convert(batches[0].slots[0], true);
-        write(batches[0]);
+    if (!any) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
+    if (any) {
+        convert(slots[0], true);
+        more = write(slots[0]) && more;
     }
-    if (batchSize == 1) {
-        while (readAhead(batches[0], 1), batches[0].have > 0) {
-            convert(batches[0].slots[0], false);
-            write(batches[0]);
+    if (!parallel) {
+        while (more && readInto(slots[0])) {
+            convert(slots[0], false);
+            if (!write(slots[0])) break;
         }
-    } else {
-        // Two batches take turns: one is converted while the other is
-        // written and then read into again.
-        batches[1].slots.resize(batchSize);
-        std::unique_ptr<ChunkPool> pool;
-        auto start = [&](Batch& batch) {
-            if (!pool) pool = std::make_unique<ChunkPool>(m_chunkWorkers);
-            pool->start(batch.have,
-                        [&convert, &batch](std::size_t i) { convert(batch.slots[i], false); });
-        };
-        int current = 0;
-        readAhead(batches[current], batchSize);
-        if (batches[current].have > 0) start(batches[current]);
-        while (batches[current].have > 0) {
-            Batch& next = batches[1 - current];
-            readAhead(next, batchSize);
-            pool->wait();
-            if (next.have > 0) start(next);
-            write(batches[current]);
-            current = 1 - current;
+    } else if (more) {
+        ChunkPipeline pipeline(m_chunkWorkers - 1, slots.size(),
+                               [&](std::size_t i) { convert(slots[i], false); });
+        while (true) {
+            while (more && !pipeline.full()) {
+                if (readInto(slots[pipeline.nextSlot()])) pipeline.publish();
+            }
+            if (pipeline.empty()) break;
+            const bool written = write(slots[pipeline.awaitOldest()]);
+            pipeline.retire();
+            if (!written) break;
         }
     }
     readerReport.release(lastReadReports);

@@ -99,7 +99,8 @@ public:
 private:
     void convertRows();
     // Reads the chunks of one file by `read`, converts them (on the chunk
-    // workers, a batch ahead) and writes them in order, with their reports.
+    // workers, a ring of slots ahead) and writes them in order, with their
+    // reports.
     void convertChunks(report::StepRunner& step, report::HeldReports& readerReport,
                        const std::function<bool(engine::SourceChunk&)>& read, bool readable,
                        std::int64_t expected, engine::Flag16 declarationMissing,

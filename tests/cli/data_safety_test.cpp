@@ -65,6 +65,7 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
         bool withOld;
         std::string jobs;
         std::string description;
+        bool alone = false;  // big.xml only, so that its chunks share the workers
     } rows[] = {
         {"a transient full disk over an earlier result", "write:/results/:1000000:28:once", false,
          true, "1", "Disk full"},
@@ -74,6 +75,8 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
          "Device I/O error"},
         {"a failed close of a named temporary file", "close:/results/.marrowvale-:0:5:once", true,
          true, "1", "Input/output error"},
+        {"a full disk under one file's chunks on two workers", "write:/results/:1000000:28:once",
+         false, true, "2", "Disk full", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -82,14 +85,17 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
         writeBytes(dir / "small.xml", kNoteXml);
         fs::create_directory(dir / "results");
         if (row.withOld) writeBytes(dir / "results" / "big.json", kOld);
-        auto run =
-            runCli(dir.path(),
-                   {"convert", "-q", "-v", "-j", row.jobs, "-o", "results", "big.xml", "small.xml"},
-                   faultWrapper(row.fault, row.noTmpfile));
+        std::vector<std::string> args = {"convert", "-q", "-v",      "-j",
+                                         row.jobs,  "-o", "results", "big.xml"};
+        if (!row.alone) args.push_back("small.xml");
+        auto run = runCli(dir.path(), args, faultWrapper(row.fault, row.noTmpfile));
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_TRUE(contains(run.err, row.description)) << run.err;
         EXPECT_TRUE(contains(run.err, "Result not written")) << run.err;
-        if (row.withOld) {
+        if (row.alone) {
+            EXPECT_EQ(entryNames(dir / "results"), std::vector<std::string>{"big.json"});
+            EXPECT_EQ(readBytes(dir / "results" / "big.json"), kOld);
+        } else if (row.withOld) {
             EXPECT_EQ(entryNames(dir / "results"),
                       (std::vector<std::string>{"big.json", "small.json"}));
             EXPECT_EQ(readBytes(dir / "results" / "big.json"), kOld);
@@ -103,13 +109,17 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
 TEST(DataSafety, SourceReadOnlyInPartPublishesNothing) {
     TempDir dir;
     writeBytes(dir / "big.xml", records(5'000'000));
-    fs::create_directory(dir / "results");
-    auto run = runCli(dir.path(), {"convert", "-q", "-v", "-o", "results", "big.xml"},
-                      faultWrapper("read:big.xml:2000000:5"));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(contains(run.err, "Device I/O error")) << run.err;
-    EXPECT_TRUE(contains(run.err, "ReadFileToStringFSO at line 114")) << run.err;
-    EXPECT_TRUE(entryNames(dir / "results").empty());
+    for (std::string jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs + " jobs");
+        const std::string results = "results" + jobs;
+        fs::create_directory(dir / results);
+        auto run = runCli(dir.path(), {"convert", "-q", "-v", "-j", jobs, "-o", results, "big.xml"},
+                          faultWrapper("read:big.xml:2000000:5"));
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(contains(run.err, "Device I/O error")) << run.err;
+        EXPECT_TRUE(contains(run.err, "ReadFileToStringFSO at line 114")) << run.err;
+        EXPECT_TRUE(entryNames(dir / results).empty());
+    }
 }
 
 // Interrupted while a named temporary file exists (a file system without

@@ -49,7 +49,7 @@ const std::string_view kPieces[] = {
     "<!-- c -->",
 };
 
-// Sources of one to three chunks whose marks fall on and around the chunk
+// Sources of one to three chunks, and one of a hundred, whose marks fall on and around the chunk
 // boundaries, as ANSI text and as UTF-16.
 std::vector<std::string> generatedSources() {
     std::mt19937 random(77);
@@ -96,6 +96,10 @@ std::vector<std::string> generatedSources() {
     sources.push_back("<r>\r\n<?xml version=\"1.0\"?><v>1</v></r>");
     sources.push_back(std::string(100000, 'x') + "<?xml version=\"1.0\"?><r><v>1</v></r>");
     sources.push_back("");
+    // Enough chunks to go round the workers' ring of slots several times.
+    std::string many = "<r>";
+    while (many.size() < 100 * 65536) many += kPieces[below(std::size(kPieces))];
+    sources.push_back(many);
     return sources;
 }
 

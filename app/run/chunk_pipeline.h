@@ -1,0 +1,65 @@
+// The chunks of one file on several cores. One thread, the owner, reads
+// chunks into a ring of slots and writes them out in order; helper threads
+// convert the slots in between, and so does the owner whenever the oldest
+// slot is not converted yet. No batch waits for its slowest chunk: a slot is
+// read again as soon as it is written.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace mv::app {
+
+class ChunkPipeline {
+public:
+    // convert(slot) converts what the owner put in that slot; it runs on any
+    // of the threads and must not throw.
+    ChunkPipeline(unsigned helpers, std::size_t slots, std::function<void(std::size_t)> convert);
+    // Stops the helpers once their conversions in hand are done; slots not
+    // converted yet stay as they are.
+    ~ChunkPipeline();
+    ChunkPipeline(const ChunkPipeline&) = delete;
+    ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+    // The owner's side, from one thread.
+    bool full() const { return m_published - m_retired == m_slots; }
+    bool empty() const { return m_published == m_retired; }
+    // The slot the next chunk is read into while the ring is not full.
+    std::size_t nextSlot() const { return static_cast<std::size_t>(m_published % m_slots); }
+    // The next slot holds a chunk to convert.
+    void publish();
+    // The oldest slot once it is converted; meanwhile the owner converts the
+    // slots waiting beyond one for each helper. The ring must not be empty.
+    std::size_t awaitOldest();
+    // The oldest slot is written out and may be read into again.
+    void retire();
+
+private:
+    void helperLoop();
+    // Converts the slot of chunk `sequence` and marks it, with the lock held
+    // on entry and on return.
+    void convertLocked(std::unique_lock<std::mutex>& lock, std::uint64_t sequence);
+
+    const std::size_t m_slots;
+    const std::function<void(std::size_t)> m_convert;
+    std::mutex m_mutex;
+    std::condition_variable m_work;    // helpers: a slot waits to be converted
+    std::condition_variable m_oldest;  // owner: the oldest slot is converted
+    std::vector<char> m_converted;     // by slot
+    // Chunks counted since the start: published by the owner, claimed for
+    // converting, written out.
+    std::uint64_t m_published = 0;
+    std::uint64_t m_claimed = 0;
+    std::uint64_t m_retired = 0;
+    unsigned m_idleHelpers = 0;
+    bool m_ownerWaits = false;
+    bool m_stop = false;
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace mv::app

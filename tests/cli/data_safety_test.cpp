@@ -105,6 +105,27 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
     }
 }
 
+// Writes that move only part of what they were given, as they may near a
+// full disk, still give the whole result.
+TEST(DataSafety, ShortWritesGiveTheWholeResult) {
+    TempDir dir;
+    writeBytes(dir / "big.xml", records(3'000'000));
+    fs::create_directory(dir / "plain");
+    ASSERT_EQ(runCli(dir.path(), {"convert", "-q", "-j", "1", "-o", "plain", "big.xml"}).exitCode,
+              0);
+    const std::string expected = readBytes(dir / "plain" / "big.json");
+    for (std::string jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs + " jobs");
+        const std::string results = "short" + jobs;
+        fs::create_directory(dir / results);
+        auto run = runCli(
+            dir.path(), {"convert", "-q", "-j", jobs, "-o", results, "big.xml"},
+            "env " + quoted(std::string("LD_PRELOAD=") + MV_FAULT_LIB) + " MV_SHORT_WRITES=1000 ");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(readBytes(dir / results / "big.json") == expected);
+    }
+}
+
 // broke: a read that failed after 2 MB published the prefix as the result.
 TEST(DataSafety, SourceReadOnlyInPartPublishesNothing) {
     TempDir dir;

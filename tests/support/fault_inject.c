@@ -6,7 +6,8 @@
    PATH fail with ERRNO (a number) once BYTES bytes have gone through such
    descriptors; with "once" only the first such call fails and later ones go
    through, as after a transient fault. A close fails at once (BYTES is not
-   used). MV_NO_TMPFILE=1 makes open() refuse O_TMPFILE as NFS does. */
+   used). MV_NO_TMPFILE=1 makes open() refuse O_TMPFILE as NFS does, and
+   MV_SHORT_WRITES=N makes every write move at most N bytes. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -61,11 +62,22 @@ static int shouldFail(const char* call, int fd, size_t count) {
     return 1;
 }
 
+/* With MV_SHORT_WRITES=N every write moves at most N bytes, as a write to a
+   nearly full disk or one cut short by a signal may. */
+static size_t shortened(size_t count) {
+    static long long limit = -1;
+    if (limit < 0) {
+        const char* setting = getenv("MV_SHORT_WRITES");
+        limit = setting ? atoll(setting) : 0;
+    }
+    return limit > 0 && count > (size_t)limit ? (size_t)limit : count;
+}
+
 ssize_t write(int fd, const void* buffer, size_t count) {
     static ssize_t (*next)(int, const void*, size_t);
     if (!next) next = (ssize_t(*)(int, const void*, size_t))dlsym(RTLD_NEXT, "write");
     if (shouldFail("write", fd, count)) return -1;
-    return next(fd, buffer, count);
+    return next(fd, buffer, shortened(count));
 }
 
 ssize_t read(int fd, void* buffer, size_t count) {

@@ -254,7 +254,7 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
     // the file's root tag, which is set before any later chunk starts.
     auto convert = [&](ChunkSlot& slot, bool first) {
         if (slot.chunk.utf16) {
-            slot.narrow = engine::fast::narrow(slot.chunk.wide);
+            engine::fast::narrowInto(slot.chunk.wide, slot.narrow);
         } else {
             slot.narrow.bytes.swap(slot.chunk.bytes);
             slot.narrow.foreign = slot.narrow.foreignAfterLt = false;

@@ -439,37 +439,9 @@ void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
 
 }  // namespace
 
-NarrowText narrow(std::u16string_view chunk) {
-    NarrowText out;
-    out.bytes.resize(chunk.size());
-    char* dst = out.bytes.data();
-    for (std::size_t i = 0; i < chunk.size(); ++i) {
-        char16_t c = chunk[i];
-        std::uint8_t code = c < 0x80 ? static_cast<std::uint8_t>(c) : ansiCode(c);
-        dst[i] = static_cast<char>(code);
-        if (code == '?' && c != u'?') {
-            out.foreign = true;
-            if (i > 0 && chunk[i - 1] == u'<') out.foreignAfterLt = true;
-        }
-    }
-    return out;
-}
-
 FileRoot fileRootOf(std::u16string_view tag) {
     NarrowText text = narrow(tag);
     return FileRoot{std::move(text.bytes), text.foreign};
-}
-
-std::u16string widen(std::string_view bytes) {
-    std::u16string out;
-    decodeAnsi(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
-    return out;
-}
-
-NarrowText narrow(std::string bytes) {
-    NarrowText out;
-    out.bytes = std::move(bytes);
-    return out;
 }
 
 namespace {

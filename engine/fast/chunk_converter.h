@@ -11,27 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "engine/fast/narrow_text.h"
 #include "engine/fast/output_bytes.h"
 #include "engine/text.h"
 
 namespace mv::engine::fast {
-
-// A chunk as code-page bytes, one per character. A UTF-16 chunk is narrowed
-// to it; its characters outside the code page become "?", and the two flags
-// say where that could make a search find what it would not find in the
-// 16-bit text.
-struct NarrowText {
-    std::string bytes;
-    bool foreign = false;         // some character became "?"
-    bool foreignAfterLt = false;  // one of them right after a "<"
-};
-
-// Narrows a 16-bit chunk, noting characters outside the code page.
-NarrowText narrow(std::u16string_view chunk);
-// The code-page bytes of a text, with the same note.
-NarrowText narrow(std::string bytes);
-// The characters of code-page bytes.
-std::u16string widen(std::string_view bytes);
 
 // The root tag to strip every chunk of a file with, once its first chunk has
 // given it.

@@ -82,17 +82,44 @@ Pos1 findFolded(Pos1 from, std::string_view t, std::string_view needle) {
 
 // Where "<?" and "<!" stand in a chunk: the only places where a declaration,
 // an "<?xml:" instruction or a DOCTYPE can begin. One scan answers all their
-// searches; most chunks of a large file hold none.
+// searches; most chunks of a large file hold none. The same scan notes where
+// the closing root tag may stand, so that the chunk is read once for both.
 class HeadMarks {
 public:
-    explicit HeadMarks(std::string_view chunk) : m_chunk(chunk) {
+    // The marks that begin before `limit`.
+    explicit HeadMarks(std::string_view chunk, std::size_t limit = kNone) : m_chunk(chunk) {
+        scanHeads(0, std::min(limit, chunk.empty() ? 0 : chunk.size() - 1));
+    }
+
+    // All marks, and the places where `closing` ("</", the root tag, ">") may
+    // stand: the bytes that need no folding and the first letter in either case.
+    HeadMarks(std::string_view chunk, std::string_view closing)
+        : m_chunk(chunk), m_closing(closing) {
         const std::uint8_t* p = bytesOf(chunk);
-        const std::size_t end = chunk.empty() ? 0 : chunk.size() - 1;
-        for (std::size_t i = 0; i < end; ++i) {
-            i = triple(p, i, end, 1, '<', '<', '?', '!', '?', '!');
-            if (i == kNone) break;
-            m_starts.push_back(i);
+        const std::size_t gap = closing.size() - 1;
+        const std::uint8_t a2 = kFolding.fold[static_cast<std::uint8_t>(closing[2])];
+        std::size_t i = 0;
+        if (chunk.size() > gap) {
+            const std::size_t end = chunk.size() - gap;
+            while (i < end) {
+                const std::size_t at = headOrClose(p, i, end, gap, a2, kFolding.other[a2]);
+                if (at == kNone) {
+                    i = end;
+                    break;
+                }
+                i = at + 1;
+                if (p[at + 1] != '/') {
+                    m_starts.push_back(at);
+                } else if (m_closes.size() < kMostCloses) {
+                    m_closes.push_back(at);
+                } else {
+                    // Too many near misses: the search goes on from here alone.
+                    m_closesFrom = at;
+                    break;
+                }
+            }
         }
+        scanHeads(i, chunk.empty() ? 0 : chunk.size() - 1);
     }
 
     // findFolded(from, t, mark) for a mark that begins with "<?" or "<!", where
@@ -112,10 +139,47 @@ public:
         return 0;
     }
 
+    // findFolded(from, t, closing), t as for find.
+    Pos1 findClosing(Pos1 from, std::string_view t, std::string_view closing) const {
+        if (closing != m_closing) return findFolded(from, t, closing);
+        if (from < 1) return kFails;
+        if (from > len(t)) return 0;
+        const std::size_t cut = m_chunk.size() - t.size();
+        const std::size_t first = cut + static_cast<std::size_t>(from - 1);
+        for (std::size_t start : m_closes) {
+            if (start < first) continue;
+            const std::size_t at = start - cut;
+            if (findFolded(1, t.substr(at, closing.size()), closing) == 1)
+                return static_cast<Pos1>(at) + 1;
+        }
+        if (m_closesFrom == kNone) return 0;
+        const Pos1 rest = static_cast<Pos1>(m_closesFrom) - static_cast<Pos1>(cut) + 1;
+        return findFolded(std::max(from, rest), t, closing);
+    }
+
 private:
+    static constexpr std::size_t kMostCloses = 64;
+
+    void scanHeads(std::size_t i, std::size_t end) {
+        const std::uint8_t* p = bytesOf(m_chunk);
+        for (; i < end; ++i) {
+            i = triple(p, i, end, 1, '<', '<', '?', '!', '?', '!');
+            if (i == kNone) break;
+            m_starts.push_back(i);
+        }
+    }
+
     std::string_view m_chunk;
+    std::string m_closing;  // empty: the scan looked for no closing tag
     std::vector<std::size_t> m_starts;
+    std::vector<std::size_t> m_closes;
+    std::size_t m_closesFrom = kNone;  // where the closing tag's search has to go on
 };
+
+// The root tag's closing tag, which ends the text of the last chunk.
+std::string closingOf(std::string_view rootTag) {
+    return std::string("</").append(rootTag).append(">");
+}
 
 std::string_view withoutFirst(std::string_view t, Pos1 n) {
     if (n <= 0) return t;
@@ -155,8 +219,7 @@ std::optional<std::string_view> strip(std::string_view chunk, const HeadMarks& m
             cutThrough(p, needle);
         }
         if (!fails && !skipTail.isSet()) {
-            needle.assign("</").append(rootTag).append(">");
-            Pos1 b = findFolded(p, t, needle);
+            Pos1 b = marks.findClosing(p, t, closingOf(rootTag));
             if (b == kFails) fails = true;
             if (b > 0) {
                 Pos1 e = findByte(b, t, '>');
@@ -287,7 +350,8 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 // One function with its state in locals: the fields are a few bytes long, so
 // what a field costs is the work around it, and stores through the output
 // pointer must not make the compiler reload state from memory.
-void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
+// Kept out of line: inlined into convertChunk it is compiled into slower code.
+[[gnu::noinline]] void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
     const std::uint8_t* p = bytesOf(t);
     const std::size_t n = t.size();
     const std::uint8_t* limit = p + n;
@@ -446,6 +510,9 @@ FileRoot fileRootOf(std::u16string_view tag) {
 
 namespace {
 
+// The bytes whose marks give a first chunk's root tag in all but odd cases.
+constexpr std::size_t kGuessBytes = 4096;
+
 std::optional<FileRoot> rootTagOf(const NarrowText& text, const HeadMarks& marks) {
     if (text.foreignAfterLt) return std::nullopt;
     const std::string_view t = text.bytes;
@@ -477,7 +544,15 @@ std::optional<FileRoot> rootTagOf(const NarrowText& text) {
 
 bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     const NarrowText& text = *job.text;
-    const HeadMarks marks(text.bytes);
+    // The scan looks for the closing tag of the file's root, or of the root
+    // tag that the chunk's first bytes give; should the chunk's own root tag
+    // turn out otherwise, the closing tag is searched for apart.
+    std::optional<FileRoot> guess;
+    if (!job.fileRoot) guess = rootTagOf(text, HeadMarks(text.bytes, kGuessBytes));
+    const FileRoot* tagged = job.fileRoot ? job.fileRoot : guess ? &*guess : nullptr;
+    const HeadMarks marks = !job.skipTail.isSet() && tagged && !tagged->tag.empty()
+                                ? HeadMarks(text.bytes, closingOf(tagged->tag))
+                                : HeadMarks(text.bytes);
     std::optional<FileRoot> own = rootTagOf(text, marks);
     if (!own) return false;
     const FileRoot& root = job.fileRoot ? *job.fileRoot : *own;

@@ -170,6 +170,44 @@ TEST(FastChunk, SameBytesWhereMarkupMeetsTheEdgeOfABlock) {
     fast::useIsa(fast::bestIsa());
 }
 
+// The closing root tag is sought in the same scan as the prolog's marks; where
+// many near misses crowd that scan, or a mark far into the chunk changes its
+// own root tag from the one its first bytes give, it is sought apart.
+TEST(FastChunk, SameBytesWhereTheClosingTagIsSoughtApart) {
+    std::u16string nearMisses;
+    for (int i = 0; i < 100; ++i) nearMisses += u"<k>v</rx></RX>";
+    const std::u16string far(5000, u'.');
+    struct Row {
+        std::u16string chunk;
+        std::optional<std::u16string> fileRoot;
+    };
+    const Row rows[] = {
+        {u"<rt>" + nearMisses + u"</rT><k>after</k>", std::nullopt},
+        {u"<rt>" + nearMisses + u"<k>no end</k>", std::nullopt},
+        {nearMisses + u"</RT>" + nearMisses, u"rt"},
+        {u"<a><k>v</k>" + far + u"<?xml version=\"1.0\"?><b><k>w</k></a><k>x</k></B><k>y</k>",
+         std::nullopt},
+        {u"<a><k>v</k>" + far + u"<!DOCTYPE b><b><k>w</k></A><k>x</k></b><k>y</k>", std::nullopt},
+    };
+    for (int level = static_cast<int>(fast::Isa::Scalar);
+         level <= static_cast<int>(fast::bestIsa()); ++level) {
+        fast::useIsa(static_cast<fast::Isa>(level));
+        for (const Row& row : rows) {
+            for (const Flag16 skipHead : {kNo, kYes}) {
+                ChunkCase c;
+                c.chunk = row.chunk;
+                c.fileRoot = row.fileRoot;
+                c.skipHead = skipHead;
+                bool accepted = false;
+                ASSERT_EQ(chunkDifference(c, &accepted), "")
+                    << "level " << level << ": " << test::printable(c.chunk.substr(0, 40));
+                EXPECT_TRUE(accepted);
+            }
+        }
+    }
+    fast::useIsa(fast::bestIsa());
+}
+
 TEST(FastChunk, DeclinesWhatTheReferenceReportsAndKeepsEdgeBytes) {
     struct Row {
         std::u16string_view chunk;

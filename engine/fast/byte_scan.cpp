@@ -95,12 +95,11 @@ std::size_t tripleScalar(const std::uint8_t* p, std::size_t i, std::size_t end, 
 }
 
 std::size_t headOrCloseScalar(const std::uint8_t* p, std::size_t i, std::size_t end,
-                              std::size_t gap, std::uint8_t a2, std::uint8_t b2) {
+                              std::size_t gap) {
     for (; i < end; ++i) {
         if (p[i] != '<') continue;
         const std::uint8_t c = p[i + 1];
-        if (c == '?' || c == '!') return i;
-        if (c == '/' && (p[i + 2] == a2 || p[i + 2] == b2) && p[i + gap] == '>') return i;
+        if (c == '?' || c == '!' || (c == '/' && p[i + gap] == '>')) return i;
     }
     return kNone;
 }
@@ -169,25 +168,20 @@ std::size_t tripleSse2(const std::uint8_t* p, std::size_t i, std::size_t end, st
     return tripleScalar(p, i, end, gap, a0, b0, a1, b1, a2, b2);
 }
 
-std::size_t headOrCloseSse2(const std::uint8_t* p, std::size_t i, std::size_t end, std::size_t gap,
-                            std::uint8_t a2, std::uint8_t b2) {
-    const __m128i a = _mm_set1_epi8(static_cast<char>(a2));
-    const __m128i b = _mm_set1_epi8(static_cast<char>(b2));
+std::size_t headOrCloseSse2(const std::uint8_t* p, std::size_t i, std::size_t end,
+                            std::size_t gap) {
     auto at = [p](std::size_t k) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
     };
     for (; i + 16 <= end; i += 16) {
         const __m128i v1 = at(i + 1);
-        const __m128i v2 = at(i + 2);
-        const __m128i close =
-            _mm_and_si128(_mm_and_si128(is(v1, '/'), is(at(i + gap), '>')),
-                          _mm_or_si128(_mm_cmpeq_epi8(v2, a), _mm_cmpeq_epi8(v2, b)));
+        const __m128i close = _mm_and_si128(is(v1, '/'), is(at(i + gap), '>'));
         const __m128i hit = _mm_and_si128(
             is(at(i), '<'), _mm_or_si128(_mm_or_si128(is(v1, '?'), is(v1, '!')), close));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
         if (mask != 0) return i + lowest(mask);
     }
-    return headOrCloseScalar(p, i, end, gap, a2, b2);
+    return headOrCloseScalar(p, i, end, gap);
 }
 
 // AVX2: thirty-two bytes at a time.
@@ -304,14 +298,12 @@ MV_AVX2 std::size_t tripleAvx2(const std::uint8_t* p, std::size_t i, std::size_t
 }
 
 MV_AVX2 std::size_t headOrCloseAvx2(const std::uint8_t* p, std::size_t i, std::size_t end,
-                                    std::size_t gap, std::uint8_t a2, std::uint8_t b2) {
-    const Either256 e2 = either256(a2, b2);
+                                    std::size_t gap) {
     auto at = [p](std::size_t k)
                   MV_AVX2 { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k)); };
     auto hits = [&](std::size_t k) MV_AVX2 {
         const __m256i v1 = at(k + 1);
-        const __m256i close = _mm256_and_si256(_mm256_and_si256(is(v1, '/'), is(at(k + gap), '>')),
-                                               matches(at(k + 2), e2));
+        const __m256i close = _mm256_and_si256(is(v1, '/'), is(at(k + gap), '>'));
         const __m256i hit = _mm256_and_si256(
             is(at(k), '<'), _mm256_or_si256(_mm256_or_si256(is(v1, '?'), is(v1, '!')), close));
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
@@ -325,7 +317,7 @@ MV_AVX2 std::size_t headOrCloseAvx2(const std::uint8_t* p, std::size_t i, std::s
         const unsigned mask = hits(i);
         if (mask != 0) return i + lowest(mask);
     }
-    return headOrCloseScalar(p, i, end, gap, a2, b2);
+    return headOrCloseScalar(p, i, end, gap);
 }
 
 // AVX-512: sixty-four bytes at a time, compares straight into mask registers.
@@ -449,29 +441,19 @@ MV_AVX512 std::size_t tripleAvx512(const std::uint8_t* p, std::size_t i, std::si
 }
 
 MV_AVX512 std::size_t headOrCloseAvx512(const std::uint8_t* p, std::size_t i, std::size_t end,
-                                        std::size_t gap, std::uint8_t a2, std::uint8_t b2) {
-    const __m512i lt = _mm512_set1_epi8('<');
-    const __m512i question = _mm512_set1_epi8('?');
-    const __m512i bang = _mm512_set1_epi8('!');
-    const __m512i slash = _mm512_set1_epi8('/');
-    const __m512i gt = _mm512_set1_epi8('>');
-    const __m512i letter = _mm512_set1_epi8(static_cast<char>(a2));
-    const __m512i otherLetter = _mm512_set1_epi8(static_cast<char>(b2));
+                                        std::size_t gap) {
     for (; i + 64 <= end; i += 64) {
-        // Each compare only where the ones before it held.
-        const __mmask64 l = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lt);
+        // Each compare only where "<" stands.
+        const __mmask64 lt = is(_mm512_loadu_si512(p + i), '<');
         const __m512i v1 = _mm512_loadu_si512(p + i + 1);
-        const __m512i v2 = _mm512_loadu_si512(p + i + 2);
-        const __mmask64 head =
-            _mm512_mask_cmpeq_epi8_mask(l, v1, question) | _mm512_mask_cmpeq_epi8_mask(l, v1, bang);
-        __mmask64 close = _mm512_mask_cmpeq_epi8_mask(l, v1, slash);
-        close = _mm512_mask_cmpeq_epi8_mask(close, _mm512_loadu_si512(p + i + gap), gt);
-        close = _mm512_mask_cmpeq_epi8_mask(close, v2, letter) |
-                _mm512_mask_cmpeq_epi8_mask(close, v2, otherLetter);
-        const __mmask64 hit = head | close;
+        const __mmask64 slash = _mm512_mask_cmpeq_epi8_mask(lt, v1, _mm512_set1_epi8('/'));
+        const __mmask64 hit = _mm512_mask_cmpeq_epi8_mask(lt, v1, _mm512_set1_epi8('?')) |
+                              _mm512_mask_cmpeq_epi8_mask(lt, v1, _mm512_set1_epi8('!')) |
+                              _mm512_mask_cmpeq_epi8_mask(slash, _mm512_loadu_si512(p + i + gap),
+                                                          _mm512_set1_epi8('>'));
         if (hit != 0) return i + lowest64(hit);
     }
-    return headOrCloseScalar(p, i, end, gap, a2, b2);
+    return headOrCloseScalar(p, i, end, gap);
 }
 
 #endif
@@ -481,8 +463,7 @@ struct Variant {
     std::size_t (*triple)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, std::uint8_t,
                           std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t);
     void (*blockMasks)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, BlockMasks*);
-    std::size_t (*headOrClose)(const std::uint8_t*, std::size_t, std::size_t, std::size_t,
-                               std::uint8_t, std::uint8_t);
+    std::size_t (*headOrClose)(const std::uint8_t*, std::size_t, std::size_t, std::size_t);
 };
 
 const Variant kVariants[] = {
@@ -547,10 +528,10 @@ std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, st
         ->triple(p, start, end, gap, a0, b0, a1, b1, a2, b2);
 }
 
-std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap,
-                        std::uint8_t a2, std::uint8_t b2) {
+std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end,
+                        std::size_t gap) {
     if (start >= end) return kNone;
-    return gActive.load(std::memory_order_relaxed)->headOrClose(p, start, end, gap, a2, b2);
+    return gActive.load(std::memory_order_relaxed)->headOrClose(p, start, end, gap);
 }
 
 }  // namespace mv::engine::fast

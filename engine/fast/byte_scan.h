@@ -46,10 +46,9 @@ std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, st
                    std::uint8_t a0, std::uint8_t b0, std::uint8_t a1, std::uint8_t b1,
                    std::uint8_t a2, std::uint8_t b2);
 // The first i in [start, end) where p[i] is "<" and either p[i + 1] is "?" or
-// "!", or p[i + 1] is "/", p[i + 2] is a2 or b2 and p[i + gap] is ">"
-// (gap >= 2): the marks of the prolog and the closing tags of one length and
-// first letter, found in one scan. p[end - 1 + gap] must be readable.
-std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap,
-                        std::uint8_t a2, std::uint8_t b2);
+// "!", or p[i + 1] is "/" and p[i + gap] is ">" (gap >= 1): the marks of the
+// prolog and the closing tags of one length, found in one scan.
+// p[end - 1 + gap] must be readable.
+std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap);
 
 }  // namespace mv::engine::fast

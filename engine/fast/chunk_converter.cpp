@@ -91,18 +91,16 @@ public:
         scanHeads(0, std::min(limit, chunk.empty() ? 0 : chunk.size() - 1));
     }
 
-    // All marks, and the places where `closing` ("</", the root tag, ">") may
-    // stand: the bytes that need no folding and the first letter in either case.
+    // All marks, and where `closing` ("</", the root tag, ">") stands.
     HeadMarks(std::string_view chunk, std::string_view closing)
         : m_chunk(chunk), m_closing(closing) {
         const std::uint8_t* p = bytesOf(chunk);
         const std::size_t gap = closing.size() - 1;
-        const std::uint8_t a2 = kFolding.fold[static_cast<std::uint8_t>(closing[2])];
         std::size_t i = 0;
         if (chunk.size() > gap) {
             const std::size_t end = chunk.size() - gap;
             while (i < end) {
-                const std::size_t at = headOrClose(p, i, end, gap, a2, kFolding.other[a2]);
+                const std::size_t at = headOrClose(p, i, end, gap);
                 if (at == kNone) {
                     i = end;
                     break;
@@ -110,10 +108,12 @@ public:
                 i = at + 1;
                 if (p[at + 1] != '/') {
                     m_starts.push_back(at);
+                } else if (findFolded(1, chunk.substr(at, closing.size()), closing) != 1) {
+                    continue;
                 } else if (m_closes.size() < kMostCloses) {
                     m_closes.push_back(at);
                 } else {
-                    // Too many near misses: the search goes on from here alone.
+                    // Too many to note: the search goes on from here alone.
                     m_closesFrom = at;
                     break;
                 }
@@ -147,10 +147,7 @@ public:
         const std::size_t cut = m_chunk.size() - t.size();
         const std::size_t first = cut + static_cast<std::size_t>(from - 1);
         for (std::size_t start : m_closes) {
-            if (start < first) continue;
-            const std::size_t at = start - cut;
-            if (findFolded(1, t.substr(at, closing.size()), closing) == 1)
-                return static_cast<Pos1>(at) + 1;
+            if (start >= first) return static_cast<Pos1>(start - cut) + 1;
         }
         if (m_closesFrom == kNone) return 0;
         const Pos1 rest = static_cast<Pos1>(m_closesFrom) - static_cast<Pos1>(cut) + 1;
@@ -172,8 +169,8 @@ private:
     std::string_view m_chunk;
     std::string m_closing;  // empty: the scan looked for no closing tag
     std::vector<std::size_t> m_starts;
-    std::vector<std::size_t> m_closes;
-    std::size_t m_closesFrom = kNone;  // where the closing tag's search has to go on
+    std::vector<std::size_t> m_closes;  // where it stands, the first ones
+    std::size_t m_closesFrom = kNone;   // where the closing tag's search has to go on
 };
 
 // The root tag's closing tag, which ends the text of the last chunk.

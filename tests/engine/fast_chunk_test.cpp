@@ -170,12 +170,17 @@ TEST(FastChunk, SameBytesWhereMarkupMeetsTheEdgeOfABlock) {
     fast::useIsa(fast::bestIsa());
 }
 
-// The closing root tag is sought in the same scan as the prolog's marks; where
-// many near misses crowd that scan, or a mark far into the chunk changes its
-// own root tag from the one its first bytes give, it is sought apart.
+// The closing root tag is sought in the same scan as the prolog's marks, past
+// near misses; where it stands too often to note, or a mark far into the
+// chunk changes its own root tag from the one its first bytes give, it is
+// sought apart.
 TEST(FastChunk, SameBytesWhereTheClosingTagIsSoughtApart) {
     std::u16string nearMisses;
-    for (int i = 0; i < 100; ++i) nearMisses += u"<k>v</rx></RX>";
+    std::u16string crowd;
+    for (int i = 0; i < 100; ++i) {
+        nearMisses += u"<k>v</rx></RX>";
+        crowd += u"</rT>";
+    }
     const std::u16string far(5000, u'.');
     struct Row {
         std::u16string chunk;
@@ -185,6 +190,7 @@ TEST(FastChunk, SameBytesWhereTheClosingTagIsSoughtApart) {
         {u"<rt>" + nearMisses + u"</rT><k>after</k>", std::nullopt},
         {u"<rt>" + nearMisses + u"<k>no end</k>", std::nullopt},
         {nearMisses + u"</RT>" + nearMisses, u"rt"},
+        {crowd + u"<rt x>" + crowd + crowd + u"<k>w</k>", u"rt"},
         {u"<a><k>v</k>" + far + u"<?xml version=\"1.0\"?><b><k>w</k></a><k>x</k></B><k>y</k>",
          std::nullopt},
         {u"<a><k>v</k>" + far + u"<!DOCTYPE b><b><k>w</k></A><k>x</k></b><k>y</k>", std::nullopt},

@@ -355,7 +355,9 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
     TextMasks masks(p, n);
 
     // Room for a block's worst case (every byte seven), a separator and the
-    // overrun of a 64-byte copy or an 8-byte store, checked once a block.
+    // overrun of a 64-byte copy or an 8-byte store, checked once a block: the
+    // separator between a key and its value or after a value fits in what the
+    // block before it leaves.
     constexpr std::ptrdiff_t kRoom = 8 * 64 + 80;
     char* base = out.reserveMore(4 * kRoom) - out.size();
     char* w = base + out.size();
@@ -412,7 +414,6 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
             ensureRoom();
             const BlockMasks& m = masks.at(i / 64);
             const unsigned offset = i % 64;
-            const std::size_t avail = std::min<std::size_t>(64 - offset, n - i);
             const std::uint8_t* s = p + i;
             std::uint64_t special = (inKey ? m.key : m.value) >> offset;
             const std::uint64_t ends = (value ? m.valueEnd : m.gt) >> offset;
@@ -434,6 +435,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
                 w += r.size;
                 special &= special - 1;
             }
+            const std::size_t avail = std::min<std::size_t>(64 - offset, n - i);
             w = copyRun(w, s + pos, avail - pos, limit);
             i += avail;
         }
@@ -470,7 +472,6 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
             backTo(before);
             break;
         }
-        ensureRoom();
         separate('~');
         before = mark();
         const std::size_t c = segment(g + 1, true);
@@ -480,7 +481,6 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
         }
         const std::size_t close = masks.next(c + 2, &BlockMasks::gt);
         if (close == kNone) break;
-        ensureRoom();
         separate('|');
         at = close;
     }

@@ -318,9 +318,11 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
             convert(slots[0], false);
             if (!write(slots[0])) break;
         }
-    } else if (more) {
+    } else if (more && readInto(slots[0])) {
+        // Only a file of more than one chunk starts the workers.
         ChunkPipeline pipeline(m_chunkWorkers - 1, slots.size(),
                                [&](std::size_t i) { convert(slots[i], false); });
+        pipeline.publish();  // the second chunk, in the first slot
         while (true) {
             while (more && !pipeline.full()) {
                 if (readInto(slots[pipeline.nextSlot()])) pipeline.publish();

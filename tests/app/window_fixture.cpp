@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QSettings>
+#include <filesystem>
+#include <system_error>
 
 namespace mv::test {
 
@@ -60,6 +62,11 @@ QStringList rows(const filelist::FileList* list) {
 
 Tree::Tree(const QStringList& entries) {
     for (const QString& entry : entries) add(entry);
+}
+
+Tree::~Tree() {
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString(), ignored);
 }
 
 void Tree::add(const QString& entry) {

@@ -65,6 +65,11 @@ QStringList rows(const filelist::FileList* list);
 class Tree {
 public:
     explicit Tree(const QStringList& entries = {});
+    // Removes the tree by bytes: Qt cannot remove names that are not valid
+    // UTF-8, which some tests make, and would leave the folder behind.
+    ~Tree();
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
     void add(const QString& entry);
     QString path(const QString& relative = {}) const;
     // The relative paths of full paths under the tree, in their order.

@@ -86,9 +86,8 @@ Pos1 findFolded(Pos1 from, std::string_view t, std::string_view needle) {
 // the closing root tag may stand, so that the chunk is read once for both.
 class HeadMarks {
 public:
-    // The marks that begin before `limit`.
-    explicit HeadMarks(std::string_view chunk, std::size_t limit = kNone) : m_chunk(chunk) {
-        scanHeads(0, std::min(limit, chunk.empty() ? 0 : chunk.size() - 1));
+    explicit HeadMarks(std::string_view chunk) : m_chunk(chunk) {
+        scanHeads(0, chunk.empty() ? 0 : chunk.size() - 1);
     }
 
     // All marks, and where `closing` ("</", the root tag, ">") stands.
@@ -507,9 +506,6 @@ FileRoot fileRootOf(std::u16string_view tag) {
 
 namespace {
 
-// The bytes whose marks give a first chunk's root tag in all but odd cases.
-constexpr std::size_t kGuessBytes = 4096;
-
 std::optional<FileRoot> rootTagOf(const NarrowText& text, const HeadMarks& marks) {
     if (text.foreignAfterLt) return std::nullopt;
     const std::string_view t = text.bytes;
@@ -541,14 +537,11 @@ std::optional<FileRoot> rootTagOf(const NarrowText& text) {
 
 bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     const NarrowText& text = *job.text;
-    // The scan looks for the closing tag of the file's root, or of the root
-    // tag that the chunk's first bytes give; should the chunk's own root tag
-    // turn out otherwise, the closing tag is searched for apart.
-    std::optional<FileRoot> guess;
-    if (!job.fileRoot) guess = rootTagOf(text, HeadMarks(text.bytes, kGuessBytes));
-    const FileRoot* tagged = job.fileRoot ? job.fileRoot : guess ? &*guess : nullptr;
-    const HeadMarks marks = !job.skipTail.isSet() && tagged && !tagged->tag.empty()
-                                ? HeadMarks(text.bytes, closingOf(tagged->tag))
+    // A later chunk's scan also looks for the closing tag of the file's root.
+    // The first chunk's root tag is known only from its scan, so its closing
+    // tag is searched for apart: once per file.
+    const HeadMarks marks = !job.skipTail.isSet() && job.fileRoot && !job.fileRoot->tag.empty()
+                                ? HeadMarks(text.bytes, closingOf(job.fileRoot->tag))
                                 : HeadMarks(text.bytes);
     std::optional<FileRoot> own = rootTagOf(text, marks);
     if (!own) return false;

@@ -170,10 +170,10 @@ TEST(FastChunk, SameBytesWhereMarkupMeetsTheEdgeOfABlock) {
     fast::useIsa(fast::bestIsa());
 }
 
-// The closing root tag is sought in the same scan as the prolog's marks, past
-// near misses; where it stands too often to note, or a mark far into the
-// chunk changes its own root tag from the one its first bytes give, it is
-// sought apart.
+// A later chunk's closing root tag is sought in the same scan as the
+// prolog's marks, past near misses; where it stands too often to note, and in
+// a first chunk (whose root tag a mark far into it may change), it is sought
+// apart.
 TEST(FastChunk, SameBytesWhereTheClosingTagIsSoughtApart) {
     std::u16string nearMisses;
     std::u16string crowd;

@@ -18,7 +18,8 @@ namespace mv::app {
 class ChunkPipeline {
 public:
     // convert(slot) converts what the owner put in that slot; it runs on any
-    // of the threads and must not throw.
+    // of the threads and must not throw. Without helpers the owner converts
+    // every slot itself and no thread is started.
     ChunkPipeline(unsigned helpers, std::size_t slots, std::function<void(std::size_t)> convert);
     // Stops the helpers once their conversions in hand are done; slots not
     // converted yet stay as they are.

@@ -234,8 +234,7 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
     // With several workers, chunks are read ahead into a ring of slots and
     // converted on the workers while this thread writes the oldest; the
     // results and every report still go out in chunk order.
-    const bool parallel = m_chunkWorkers > 1;
-    std::vector<ChunkSlot> slots(parallel ? m_chunkWorkers * kSlotsPerWorker : 1);
+    std::vector<ChunkSlot> slots(m_chunkWorkers > 1 ? m_chunkWorkers * kSlotsPerWorker : 1);
     bool more = readable;
     std::vector<HeldReports::Entry> lastReadReports;
     // Reads the next chunk into the slot; false at the end.
@@ -307,19 +306,16 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
     // The first chunk alone: its root tag governs the others.
     const bool any = more && readInto(slots[0]);
     readerReport.release(any ? slots[0].readReports : lastReadReports);
-    // A file without chunks has no last chunk index to loop to.
-    if (!any) step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
     if (any) {
         convert(slots[0], true);
         more = write(slots[0]) && more;
+    } else {
+        // A file without chunks has no last chunk index to loop to.
+        step(160, [&] { throw Failure(FailureKind::SubscriptOutOfRange); });
     }
-    if (!parallel) {
-        while (more && readInto(slots[0])) {
-            convert(slots[0], false);
-            if (!write(slots[0])) break;
-        }
-    } else if (more && readInto(slots[0])) {
-        // Only a file of more than one chunk starts the workers.
+    // Only a file of more than one chunk starts the helpers; with one worker
+    // there are none, and this thread converts each chunk as it reads it.
+    if (more && readInto(slots[0])) {
         ChunkPipeline pipeline(m_chunkWorkers - 1, slots.size(),
                                [&](std::size_t i) { convert(slots[i], false); });
         pipeline.publish();  // the second chunk, in the first slot

@@ -10,9 +10,12 @@
 
 namespace mv::cli {
 
-// Exit status: 0 all converted without a report, 1 a report was shown,
-// 2 a usage error, no files, or a missing output folder.
-enum ExitCode : int { kExitOk = 0, kExitReported = 1, kExitUsage = 2 };
+// Exit status, so that a scheduler can tell what a retry may mend: 0 all
+// converted without a report; 1 a source had a report (a fault of the data,
+// which its record names); 2 a usage error, nothing touched; 3 the run could
+// not be completed (the report, standard output, a list or the final sync
+// failed, or the output folder vanished). Signals end it with 128 + n.
+enum ExitCode : int { kExitOk = 0, kExitReported = 1, kExitUsage = 2, kExitRunFailed = 3 };
 
 int runMain(int argc, char** argv);
 

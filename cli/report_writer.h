@@ -19,7 +19,7 @@
 namespace mv::cli {
 
 struct FileRecord {
-    enum class Status { Converted, Failed, Skipped };
+    enum class Status { Converted, Failed, Skipped, Replaced };
     struct Report {
         std::string description;
         std::string procedure;  // "Module.Procedure"

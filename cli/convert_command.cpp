@@ -395,6 +395,12 @@ int convert(const ConvertOptions& options) {
     // shard that holds none of a list's files has simply nothing to do).
     if (!folderMissing && !folderGone && (!batch.empty() || (listing.listed == 0 && listOk)))
         runBatch();
+    // A folder that vanished during the last run of files failed only its
+    // files there; it is the run's failure all the same.
+    if (toFolder && any && !usageError && !folderMissing && !folderGone && !app::IsFolder(folder)) {
+        printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
+        folderGone = true;
+    }
     // Every result written is on stable storage before the command returns.
     report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
     step(188, [&] { ledger.syncAll(); });
@@ -416,14 +422,16 @@ int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
     app.require_subcommand(1);
-    app.footer(
+    const std::string exitStatus =
         "Exit status: 0 every file converted without a report; 1 a source had a report (its "
         "record says which); 2 usage error, nothing touched; 3 the run could not be completed "
         "(the report, standard output, a list or the final sync failed, or the output folder "
-        "vanished): a retry may mend it; 128+N ended by signal N.\n");
+        "vanished), which a retry may mend; 128+N ended by signal N.\n";
+    app.footer(exitStatus);
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");
+    convertCmd->footer(exitStatus);
     auto* out = convertCmd
                     ->add_option("-o,--output-dir", options.outputDir,
                                  "Write every result into DIR; a FOLDER's tree is mirrored there")

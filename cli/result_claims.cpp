@@ -15,19 +15,22 @@ std::uint64_t hashOf(std::u16string_view text) {
 
 void ResultClaims::note(std::u16string_view result, std::u16string_view source) {
     if (result.empty()) return;  // no result can be written there
-    m_noted.emplace_back(hashOf(result), hashOf(source));
+    m_noted.push_back({hashOf(result), static_cast<std::uint32_t>(hashOf(source)),
+                       static_cast<std::uint32_t>(m_noted.size())});
 }
 
 void ResultClaims::seal() {
-    // Stable: the last of a group is the last one listed.
-    std::stable_sort(m_noted.begin(), m_noted.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // In place, so the pass needs no second copy; the last of a group is
+    // the last one listed.
+    std::sort(m_noted.begin(), m_noted.end(), [](const Noted& a, const Noted& b) {
+        return a.result != b.result ? a.result < b.result : a.place < b.place;
+    });
     for (std::size_t i = 0; i < m_noted.size();) {
         std::size_t end = i + 1;
-        while (end < m_noted.size() && m_noted[end].first == m_noted[i].first) ++end;
+        while (end < m_noted.size() && m_noted[end].result == m_noted[i].result) ++end;
         if (end - i > 1) {
-            auto& shared = m_shared[m_noted[i].first];
-            shared.lastSource = m_noted[end - 1].second;
+            auto& shared = m_shared[m_noted[i].result];
+            shared.lastSource = m_noted[end - 1].source;
             shared.remaining = static_cast<std::int64_t>(end - i);
         }
         i = end;
@@ -44,7 +47,7 @@ ResultClaims::Claim ResultClaims::take(std::u16string_view result, std::u16strin
     auto& shared = it->second;
     if (--shared.remaining > 0) {
         // The same source listed again writes the same result: nothing is lost.
-        claim.replaced = hashOf(source) != shared.lastSource;
+        claim.replaced = static_cast<std::uint32_t>(hashOf(source)) != shared.lastSource;
         if (claim.replaced) shared.replaced.emplace_back(source);
         return claim;
     }

@@ -4,8 +4,9 @@
 // every result path, the second learns, source by source, whether a later
 // one will replace its result, before its record goes out.
 //
-// Memory: 16 bytes a source in the first pass (hashes of the result and
-// source paths), freed when it ends; then an entry only for each result path
+// Memory: 16 bytes a source in the first pass (a hash of the result path,
+// a hash of the source path and the place in the list), sorted in place and
+// freed when it ends; then an entry only for each result path
 // that more than one source claims, and the names of replaced sources until
 // their replacement comes. Paths are compared as spelt after the run's own
 // collapsing of separators; two 64-bit hashes that meet by chance (about
@@ -36,11 +37,16 @@ public:
 
 private:
     struct Shared {
-        std::uint64_t lastSource = 0;
+        std::uint32_t lastSource = 0;
         std::int64_t remaining = 0;  // claims still to come in the second pass
         std::vector<std::u16string> replaced;
     };
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_noted;  // result, source
+    struct Noted {
+        std::uint64_t result;
+        std::uint32_t source;
+        std::uint32_t place;  // the order within a group, for up to 4 billion sources
+    };
+    std::vector<Noted> m_noted;
     std::unordered_map<std::uint64_t, Shared> m_shared;
 };
 

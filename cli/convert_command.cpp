@@ -134,10 +134,20 @@ bool listSources(const ConvertOptions& options, NameList* list, const std::optio
     return true;
 }
 
+// A source whose result a later source replaces, and the text that names
+// both, told with the later source.
+std::string replacedLine(const std::u16string& earlier, const std::u16string& result,
+                         const std::u16string& later) {
+    return engine::toNative(earlier) + ": its result " + engine::toNative(result) +
+           " is replaced by that of " + engine::toNative(later);
+}
+
 int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
            bool toFolder, const std::u16string& folder, FileLedger& fileLedger,
-           const std::function<bool()>& firstSourceFindsFolder, Listing& listing) {
+           const std::function<bool()>& firstSourceFindsFolder, Listing& listing,
+           ResultClaims& claims) {
     // Each source and its result path, in conversion order; nothing is written.
+    bool replaced = false;
     bool ok = listSources(
         options, list, shard, fileLedger.immediate(), listing, [&](const Source& source) {
             if (!firstSourceFindsFolder()) return;
@@ -145,6 +155,10 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
                                                             resultFolder(folder, source),
                                                             fileLedger.immediate());
             if (output.empty()) return;  // reported: no result could be written
+            for (const auto& earlier : claims.take(output, source.path).replaces) {
+                printMessage(replacedLine(earlier, output, source.path));
+                replaced = true;
+            }
             std::string a = engine::toNative(source.path), b = engine::toNative(output);
             if (options.nul) {
                 std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
@@ -157,7 +171,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
     if (listing.listed == 0) printMessage(app::kNoFilesAdded);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
     if (listing.listed == 0) return kExitUsage;
-    return fileLedger.anyReport() ? kExitReported : kExitOk;
+    return fileLedger.anyReport() || replaced ? kExitReported : kExitOk;
 }
 
 // `convert -`: standard input to standard output.
@@ -229,15 +243,6 @@ std::optional<int> firstPass(const ConvertOptions& options, NameList* list,
 std::optional<std::string> unwritableFolder(const std::string& folder) {
     if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::nullopt;
     return "cannot write into the output folder " + folder + ": " + std::strerror(errno);
-}
-
-// A source whose result a later source replaces, and the line that names
-// both, told with the later source.
-std::string replacedLine(const std::u16string& earlier, const std::u16string& result,
-                         const std::u16string& later) {
-    return escapeForTerminal(engine::toNative(earlier)) + ": its result " +
-           escapeForTerminal(engine::toNative(result)) + " is replaced by that of " +
-           escapeForTerminal(engine::toNative(later));
 }
 
 int convert(const ConvertOptions& options) {
@@ -322,7 +327,7 @@ int convert(const ConvertOptions& options) {
     if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) {
         int code = dryRun(options, names, shard, toFolder, folder, fileLedger,
-                          firstSourceFindsFolder, listing);
+                          firstSourceFindsFolder, listing, claims);
         tellPassedOver();
         if (folderMissing) code = kExitUsage;
         return finish(code == kExitOk && passedOver > 0 ? kExitReported : code);
@@ -377,7 +382,8 @@ int convert(const ConvertOptions& options) {
             auto claim = claims.take(result, source.path);
             if (claim.replaced) batchReplaced.push_back(row);
             for (const auto& earlier : claim.replaces)
-                batchNotes.emplace_back(row, replacedLine(earlier, result, source.path));
+                batchNotes.emplace_back(
+                    row, escapeForTerminal(replacedLine(earlier, result, source.path)));
             if (toFolder) {
                 std::u16string into = resultFolder(folder, source);
                 if (into != folder && into != lastMade) {

@@ -51,6 +51,9 @@ TEST(CliListRuns, issue_17_a_result_that_a_later_source_replaces_is_told) {
         EXPECT_TRUE(holds(records.substr(0, records.find('\n')), "\"status\":\"replaced\""));
         EXPECT_EQ(records.find("replaced", records.find('\n')), std::string::npos) << records;
     }
+    auto dry = runCli(dir.path(), {"convert", "--dry-run", "--files-from", "list", "-o", "out"});
+    EXPECT_EQ(dry.exitCode, 1);
+    EXPECT_TRUE(holds(dry.err, a + ": its result out/x.json is replaced by that of " + b));
     // The same source twice writes the same result: nothing is lost.
     auto twice = runCli(dir.path(), {"convert", "--files-from", "again", "-o", "out"});
     EXPECT_EQ(twice.exitCode, 0) << twice.err;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "cli/escape.h"
+#include "cli/up_to_date.h"
 #include "engine/native_text.h"
 
 namespace mv::cli {
@@ -120,6 +121,11 @@ void FileLedger::endWork(std::int64_t index) {
     entry.record.bytesWritten = written ? after.size : 0;
 }
 
+void FileLedger::unchanged(std::int64_t index) {
+    std::lock_guard lock(m_mutex);
+    m_entries[index].record.status = FileRecord::Status::Unchanged;
+}
+
 void FileLedger::fileDone(std::int64_t index) {
     std::lock_guard lock(m_mutex);
     m_entries[index].done = true;
@@ -162,6 +168,7 @@ std::string FileLedger::labelOf(const std::u16string& path) const {
 void FileLedger::tellLocked(const FileRecord& record) {
     ++m_told;
     if (record.status == FileRecord::Status::Converted) ++m_converted;
+    if (record.status == FileRecord::Status::Unchanged) ++m_unchanged;
     m_bytes += record.bytesRead;
     if (!record.reports.empty()) {
         ++m_withReports;
@@ -219,17 +226,23 @@ bool FileLedger::anyReport() const {
 
 std::string FileLedger::summary() const {
     std::lock_guard lock(m_mutex);
-    if (!m_anyReport && m_converted == m_told) return "";
+    if (!m_anyReport && m_converted + m_unchanged == m_told) return "";
     return std::to_string(m_converted) + " of " + std::to_string(m_told) + " files converted, " +
+           (m_unchanged > 0 ? std::to_string(m_unchanged) + " unchanged, " : std::string()) +
            std::to_string(m_withReports) + " with reports";
 }
 
-LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner)
-    : m_ledger(ledger), m_inner(inner) {}
+LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update)
+    : m_ledger(ledger), m_inner(inner), m_update(update) {}
 
 void LedgerDispatcher::submit(app::FileTask task, const Work& work) {
     m_ledger.submitted(task);
+    // Decided on the worker: an earlier task with the same result is done by then.
     Work measured = [this, work](const app::FileTask& t, report::ErrorReport& report) {
+        if (m_update && resultIsCurrent(t.source, t.output)) {
+            m_ledger.unchanged(t.index);
+            return;
+        }
         m_ledger.beginWork(t.index);
         work(t, report);
         m_ledger.endWork(t.index);

@@ -3,7 +3,11 @@
 
      {"source":"/d/a.xml","result":"/d/a.json","status":"converted",
       "bytes_read":120,"bytes_written":96,"chunks":1,
-      "reports":[{"description":"...","procedure":"Main.ReplaceXML","step":108}]}
+      "reports":[{"description":"...","procedure":"Main.ReplaceXML","step":108}],
+      "host":"node7","shard":"3/8"}
+
+   Paths are absolute. The host and the shard (only with --shard) say where a
+   record comes from, so that the reports of many machines can be joined.
 
    Texts are UTF-8. A byte of a name that is not part of valid UTF-8 is
    written as the escape "\udcHH" (HH the byte, a lone low surrogate), the
@@ -14,12 +18,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mv::cli {
 
 struct FileRecord {
-    enum class Status { Converted, Failed, Skipped };
+    enum class Status { Converted, Failed, Skipped, Unchanged };
     struct Report {
         std::string description;
         std::string procedure;  // "Module.Procedure"
@@ -37,16 +42,22 @@ struct FileRecord {
 
 const char* statusName(FileRecord::Status status);
 
+// The name of this machine, as records carry it.
+std::string hostName();
+
 // The text as a JSON string, quotes included.
 std::string jsonString(std::u16string_view text);
-// One record as one line of JSON, without its line end.
-std::string jsonLine(const FileRecord& record);
+// One record as one line of JSON, without its line end; `runFields` are
+// further members (",\"host\":...") that every record of the run carries.
+std::string jsonLine(const FileRecord& record, std::string_view runFields = {});
 
 class ReportWriter {
 public:
     // "-" writes to standard output. Throws std::runtime_error when the file
     // cannot be created.
     explicit ReportWriter(const std::string& path);
+    // Every record names this host, and the shard when there is one.
+    void setOrigin(const std::string& host, const std::string& shard);
     ~ReportWriter();
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
@@ -58,6 +69,7 @@ public:
 private:
     std::FILE* m_file = nullptr;
     bool m_owned = false;
+    std::string m_runFields;
 };
 
 }  // namespace mv::cli

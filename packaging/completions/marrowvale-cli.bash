@@ -25,15 +25,15 @@ _marrowvale_cli() {
             esac
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W '- -o --output-dir --beside -j --jobs -q --quiet
-                    -v --verbose --dry-run --all-files --files-from -0 --null --report
-                    --shard -h --help' -- "$cur"))
+                    -v --verbose --dry-run --all-files -u --update --files-from -0 --null
+                    --report --shard -h --help --version' -- "$cur"))
             else
                 _filedir xml
             fi
             ;;
         script)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '- -h --help' -- "$cur"))
+                COMPREPLY=($(compgen -W '- -h --help --version' -- "$cur"))
             else
                 _filedir json
             fi

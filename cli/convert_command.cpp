@@ -177,16 +177,6 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
     return fileLedger.anyReport() ? kExitReported : kExitOk;
 }
 
-// The -o folder by its full path, as sources are named, so that the run's
-// records and reports say where each result is wherever they are read. A
-// relative name whose current folder is gone stays as given: it names no
-// folder.
-std::u16string fullFolder(const std::string& given) {
-    std::error_code gone;
-    auto full = given.empty() ? std::filesystem::path() : fullPath(given, gone);
-    return engine::fromNative(full.empty() || gone ? given : full.string());
-}
-
 int convert(const ConvertOptions& options) {
     const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
@@ -254,7 +244,6 @@ int convert(const ConvertOptions& options) {
 
     removeTemporaryFilesOnSignals();
     engine::SyncLedger ledger;
-    const std::u16string into = fullFolder(options.outputDir);
 
     std::optional<ParallelDispatcher> parallel;
     if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
@@ -268,7 +257,7 @@ int convert(const ConvertOptions& options) {
         const bool first = taken <= static_cast<std::int64_t>(kBatch);
         // One file gets every worker for its chunks; several share them by file.
         const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
-        CliHost host(std::move(batch), toFolder, into, terminal, std::move(batchFolders));
+        CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
         batchFolders.clear();
         fileLedger.startRun(host.rows());
@@ -289,14 +278,14 @@ int convert(const ConvertOptions& options) {
             fileLedger.listed();
             batch.push_back(source.path);
             if (toFolder) {
-                std::u16string below = resultFolder(into, source);
-                if (below != into && below != lastMade) {
+                std::u16string into = resultFolder(folder, source);
+                if (into != folder && into != lastMade) {
                     // A folder that cannot be made fails at the result's own step.
                     std::error_code ignored;
-                    std::filesystem::create_directories(engine::toNative(below), ignored);
-                    lastMade = below;
+                    std::filesystem::create_directories(engine::toNative(into), ignored);
+                    lastMade = into;
                 }
-                batchFolders.push_back(std::move(below));
+                batchFolders.push_back(std::move(into));
             }
             if (++taken % kBatch == 0) runBatch();
         });

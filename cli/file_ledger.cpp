@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "cli/escape.h"
+#include "cli/sources.h"
 #include "cli/up_to_date.h"
 #include "engine/native_text.h"
 
@@ -15,6 +16,15 @@ thread_local std::int64_t* t_chunks = nullptr;
 std::string reportLine(const std::string& description, const report::Location& where, int step) {
     // The location text ends in a blank, so "at line" follows it as in the window.
     return description + " [" + where.text() + "at line " + std::to_string(step) + "]";
+}
+
+// A result by its full path, as sources are named, so that a record says
+// where its result is wherever the report is read (-o may be relative).
+std::u16string fullName(const std::u16string& path) {
+    if (path.empty()) return path;
+    std::error_code gone;
+    auto full = fullPath(engine::toNative(path), gone);
+    return gone ? path : engine::fromNative(full.string());
 }
 
 }  // namespace
@@ -72,10 +82,11 @@ void FileLedger::startRun(const std::vector<std::u16string>& rows) {
 }
 
 void FileLedger::submitted(const app::FileTask& task) {
+    std::u16string result = fullName(task.output);
     std::lock_guard lock(m_mutex);
     auto& record = m_entries[task.index].record;
     record.source = task.source;
-    record.result = task.output;
+    record.result = std::move(result);
 }
 
 void FileLedger::beginWork(std::int64_t index) {

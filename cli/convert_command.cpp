@@ -32,6 +32,8 @@
 #include "cli/sources.h"
 #include "cli/standard_streams.h"
 #include "cli/terminal.h"
+#include "cli/up_to_date.h"
+#include "cli/usage_errors.h"
 #include "engine/durability.h"
 #include "engine/native_text.h"
 #include "report/locations.h"
@@ -50,12 +52,14 @@ struct ConvertOptions {
     bool toFolder = false;  // -o was given, even with an empty name
     bool beside = false;
     unsigned jobs = usableCpus();
+    std::string jobsText;  // -j as given; empty for the default
     bool quiet = false;
     bool verbose = false;
     bool dryRun = false;
     bool allFiles = false;
     bool nul = false;
     bool parents = false;
+    bool update = false;
     std::string filesFrom;
     std::string reportPath;
     std::string shard;
@@ -159,6 +163,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
                 printMessage(replacedLine(earlier, output, source.path));
                 replaced = true;
             }
+            if (options.update && resultIsCurrent(source.path, output)) return;
             std::string a = engine::toNative(source.path), b = engine::toNative(output);
             if (options.nul) {
                 std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
@@ -268,7 +273,12 @@ int convert(const ConvertOptions& options) {
     std::optional<ReportWriter> records;
     try {
         if (!options.filesFrom.empty()) list.emplace(options.filesFrom);
-        if (!options.reportPath.empty()) records.emplace(options.reportPath);
+        if (!options.reportPath.empty()) {
+            records.emplace(options.reportPath);
+            records->setOrigin(hostName(), shard ? std::to_string(shard->index) + "/" +
+                                                       std::to_string(shard->count)
+                                                 : std::string());
+        }
     } catch (const std::runtime_error& e) {
         printMessage(e.what());  // nothing is touched
         return kExitUsage;
@@ -338,7 +348,7 @@ int convert(const ConvertOptions& options) {
 
     std::optional<ParallelDispatcher> parallel;
     if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
-    LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
+    LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr, options.update);
     bool usageError = false;
     bool folderGone = false;  // missing only after results were written
     std::int64_t taken = 0;
@@ -426,38 +436,43 @@ int convert(const ConvertOptions& options) {
 
 int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
-    app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
-    app.require_subcommand(1);
+    const std::string version = std::string("marrowvale-cli ") + MV_VERSION;
+    app.set_version_flag("--version", version);
+    app.require_subcommand(0, 1);
+    // Unknown options and arguments too many are told in our words below.
+    app.allow_extras();
     const std::string exitStatus =
         "Exit status: 0 every file converted without a report; 1 a source had a report (its "
         "record says which); 2 usage error, nothing touched; 3 the run could not be completed "
         "(the report, standard output, a list or the final sync failed, or the output folder "
         "vanished), which a retry may mend; 128+N ended by signal N.\n";
     app.footer(exitStatus);
+    // A single-value option given twice takes the last value, as GNU tools do.
+    auto once = [](CLI::Option* option) {
+        return option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");
+    convertCmd->allow_extras();
     convertCmd->footer(exitStatus);
-    auto* out = convertCmd
-                    ->add_option("-o,--output-dir", options.outputDir,
-                                 "Write every result into DIR; a FOLDER's tree is mirrored there")
-                    ->option_text("DIR")
-                    ->each([&](const std::string&) { options.toFolder = true; });
+    convertCmd->set_version_flag("--version", version);
+    once(convertCmd->add_option("-o,--output-dir", options.outputDir,
+                                "Write every result into DIR; a FOLDER's tree is mirrored there"))
+        ->option_text("DIR")
+        ->each([&](const std::string&) { options.toFolder = true; });
     convertCmd
         ->add_flag("--parents", options.parents,
                    "With -o, each result goes to DIR/ + its source's path as listed, without a "
-                   "leading / or ./ (a .. is refused)")
-        ->needs(out);
+                   "leading / or ./ (a .. is refused)");
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
-        ->excludes(out)
         ->option_text(" ");
-    convertCmd
-        ->add_option("-j,--jobs", options.jobs,
-                     "Files converted at once, or chunks of a single file (default: the CPUs "
-                     "this process may use, here " +
-                         std::to_string(options.jobs) + ")")
-        ->check(CLI::Range(1u, 1024u))
+    once(convertCmd->add_option("-j,--jobs", options.jobsText,
+                                "Files converted at once, or chunks of a single file, from 1 to " +
+                                    std::to_string(kMaxJobs) +
+                                    " (default: the CPUs this process may use, here " +
+                                    std::to_string(options.jobs) + ")"))
         ->option_text("N");
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");
     convertCmd->add_flag("-v,--verbose", options.verbose,
@@ -466,22 +481,22 @@ int runMain(int argc, char** argv) {
                          "Print each source and its result path; write nothing");
     convertCmd->add_flag("--all-files", options.allFiles,
                          "Take every file of a folder except .json files, not only *.xml");
-    convertCmd
-        ->add_option("--files-from", options.filesFrom,
-                     "Also convert the files and folders named in LIST, one per line (- reads "
-                     "standard input)")
+    convertCmd->add_flag("-u,--update", options.update,
+                         "Convert only sources whose result is missing or older than the source; "
+                         "the others are told as unchanged");
+    once(convertCmd->add_option("--files-from", options.filesFrom,
+                                "Also convert the files and folders named in LIST, one per line "
+                                "(- reads standard input)"))
         ->option_text("LIST");
     convertCmd->add_flag("-0,--null", options.nul,
                          "Names in LIST end with NUL, not a line end; --dry-run prints "
                          "NUL-separated names too");
-    convertCmd
-        ->add_option("--report", options.reportPath,
-                     "Write one JSON line per source to FILE (- is standard output)")
+    once(convertCmd->add_option("--report", options.reportPath,
+                                "Write one JSON line per source to FILE (- is standard output)"))
         ->option_text("FILE");
-    convertCmd
-        ->add_option("--shard", options.shard,
-                     "Convert only the sources that fall into shard K of N (by a hash of the "
-                     "name as listed)")
+    once(convertCmd->add_option("--shard", options.shard,
+                                "Convert only the sources that fall into shard K of N (by a hash "
+                                "of the name as listed)"))
         ->option_text("K/N");
     convertCmd
         ->add_option("FILE|FOLDER", options.files,
@@ -493,13 +508,22 @@ int runMain(int argc, char** argv) {
     std::string scriptFile;
     auto* scriptCmd =
         app.add_subcommand("script", "Run a script written as JSON; print its output");
-    scriptCmd->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
-        ->required()
-        ->option_text(" ");
+    scriptCmd->allow_extras();
+    scriptCmd->set_version_flag("--version", version);
+    auto* scriptArg =
+        scriptCmd
+            ->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
+            ->option_text(" ");
     scriptCmd->footer(
         "Exit status: 0 the script ran, 1 it could not be read, was not accepted or failed, "
         "2 usage error.\n");
 
+    // The error may quote an argument, which may be a hostile file name.
+    auto usageError = [](const std::string& text) {
+        printMessage(text);
+        std::fputs("Run with --help for more information.\n", stderr);
+        return kExitUsage;
+    };
     // A first word that is no option names a command.
     if (argc > 1 && argv[1][0] != '-' && std::string_view(argv[1]) != "convert" &&
         std::string_view(argv[1]) != "script") {
@@ -511,12 +535,36 @@ int runMain(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-        // The error may quote an argument, which may be a hostile file name.
-        printMessage(e.what());
-        std::fputs("Run with --help for more information.\n", stderr);
-        return kExitUsage;
+        return usageError(usageMessage(e, scriptCmd->parsed()    ? *scriptCmd
+                                          : convertCmd->parsed() ? *convertCmd
+                                                                 : app));
     }
-    if (scriptCmd->parsed()) return runScript(scriptFile);
+    if (auto extra = unexpectedArgument(app)) return usageError(*extra);
+    if (scriptCmd->parsed()) {
+        if (scriptArg->count() == 0)
+            return usageError("script needs a FILE (- reads standard input)");
+        return runScript(scriptFile);
+    }
+    if (!convertCmd->parsed()) {
+        return usageError("a command is needed (commands: convert, script)");
+    }
+    if (options.toFolder && options.beside) {
+        return usageError("--output-dir and --beside cannot go together");
+    }
+    if (options.parents && !options.toFolder) {
+        return usageError("--parents needs --output-dir");
+    }
+    if (options.quiet && options.verbose) {
+        return usageError("--quiet and --verbose cannot go together");
+    }
+    if (!options.jobsText.empty()) {
+        auto jobs = parseJobs(options.jobsText);
+        if (!jobs) {
+            return usageError("--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ": " +
+                              options.jobsText);
+        }
+        options.jobs = *jobs;
+    }
     return convert(options);
 }
 

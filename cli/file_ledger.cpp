@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include "cli/escape.h"
+#include "cli/sources.h"
+#include "cli/up_to_date.h"
 #include "engine/native_text.h"
 
 namespace mv::cli {
@@ -14,6 +16,15 @@ thread_local std::int64_t* t_chunks = nullptr;
 std::string reportLine(const std::string& description, const report::Location& where, int step) {
     // The location text ends in a blank, so "at line" follows it as in the window.
     return description + " [" + where.text() + "at line " + std::to_string(step) + "]";
+}
+
+// A result by its full path, as sources are named, so that a record says
+// where its result is wherever the report is read (-o may be relative).
+std::u16string fullName(const std::u16string& path) {
+    if (path.empty()) return path;
+    std::error_code gone;
+    auto full = fullPath(engine::toNative(path), gone);
+    return gone ? path : engine::fromNative(full.string());
 }
 
 }  // namespace
@@ -71,10 +82,11 @@ void FileLedger::startRun(const std::vector<std::u16string>& rows) {
 }
 
 void FileLedger::submitted(const app::FileTask& task) {
+    std::u16string result = fullName(task.output);
     std::lock_guard lock(m_mutex);
     auto& record = m_entries[task.index].record;
     record.source = task.source;
-    record.result = task.output;
+    record.result = std::move(result);
 }
 
 void FileLedger::beginWork(std::int64_t index) {
@@ -120,6 +132,11 @@ void FileLedger::endWork(std::int64_t index) {
                           : entry.replaced ? FileRecord::Status::Replaced
                                            : FileRecord::Status::Converted;
     entry.record.bytesWritten = written ? after.size : 0;
+}
+
+void FileLedger::unchanged(std::int64_t index) {
+    std::lock_guard lock(m_mutex);
+    m_entries[index].record.status = FileRecord::Status::Unchanged;
 }
 
 void FileLedger::fileDone(std::int64_t index) {
@@ -182,6 +199,7 @@ void FileLedger::tellLocked(const FileRecord& record, const std::vector<std::str
         ++m_replaced;
         m_anyReport = true;
     }
+    if (record.status == FileRecord::Status::Unchanged) ++m_unchanged;
     m_bytes += record.bytesRead;
     for (const auto& note : notes) m_terminal.printLine("marrowvale-cli: " + note);
     if (!record.reports.empty()) {
@@ -240,19 +258,26 @@ bool FileLedger::anyReport() const {
 
 std::string FileLedger::summary() const {
     std::lock_guard lock(m_mutex);
-    if (!m_anyReport && m_converted == m_told) return "";
+    if (!m_anyReport && m_converted + m_unchanged == m_told) return "";
     std::string text = std::to_string(m_converted) + " of " + std::to_string(m_told) +
-                       " files converted, " + std::to_string(m_withReports) + " with reports";
+                       " files converted, " +
+                       (m_unchanged > 0 ? std::to_string(m_unchanged) + " unchanged, " : "") +
+                       std::to_string(m_withReports) + " with reports";
     if (m_replaced > 0) text += ", " + std::to_string(m_replaced) + " replaced by a later file";
     return text;
 }
 
-LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner)
-    : m_ledger(ledger), m_inner(inner) {}
+LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update)
+    : m_ledger(ledger), m_inner(inner), m_update(update) {}
 
 void LedgerDispatcher::submit(app::FileTask task, const Work& work) {
     m_ledger.submitted(task);
+    // Decided on the worker: an earlier task with the same result is done by then.
     Work measured = [this, work](const app::FileTask& t, report::ErrorReport& report) {
+        if (m_update && resultIsCurrent(t.source, t.output)) {
+            m_ledger.unchanged(t.index);
+            return;
+        }
         m_ledger.beginWork(t.index);
         work(t, report);
         m_ledger.endWork(t.index);

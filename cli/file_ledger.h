@@ -53,6 +53,8 @@ public:
     // Called on the worker around the conversion of the row.
     void beginWork(std::int64_t index);
     void endWork(std::int64_t index);
+    // The row's result is current (--update): it is left as it stands.
+    void unchanged(std::int64_t index);
 
     // One more source listed; the list is complete.
     void listed();
@@ -112,6 +114,7 @@ private:
     bool m_listComplete = false;
     std::int64_t m_told = 0;
     std::int64_t m_converted = 0;
+    std::int64_t m_unchanged = 0;
     std::int64_t m_withReports = 0;
     std::int64_t m_replaced = 0;
     std::int64_t m_bytes = 0;
@@ -120,7 +123,8 @@ private:
 class LedgerDispatcher : public app::Dispatcher {
 public:
     // `inner` runs the work; without one, each file is converted at once.
-    LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner);
+    // With `update`, a file whose result is current is not converted.
+    LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update = false);
     void submit(app::FileTask task, const Work& work) override;
     void finish() override;
     // Where the run's own steps for a file report, so that they come out in
@@ -130,6 +134,7 @@ public:
 private:
     FileLedger& m_ledger;
     app::Dispatcher* m_inner;
+    bool m_update;
 };
 
 }  // namespace mv::cli

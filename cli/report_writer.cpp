@@ -1,5 +1,8 @@
 #include "cli/report_writer.h"
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -16,10 +19,18 @@ const char* statusName(FileRecord::Status status) {
             return "failed";
         case FileRecord::Status::Replaced:
             return "replaced";
+        case FileRecord::Status::Unchanged:
+            return "unchanged";
         case FileRecord::Status::Skipped:
             break;
     }
     return "skipped";
+}
+
+std::string hostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "";
+    return name;
 }
 
 std::string jsonString(std::u16string_view text) {
@@ -50,7 +61,7 @@ std::string jsonString(std::u16string_view text) {
     return out + "\"";
 }
 
-std::string jsonLine(const FileRecord& record) {
+std::string jsonLine(const FileRecord& record, std::string_view runFields) {
     std::string line = "{\"source\":" + jsonString(record.source) +
                        ",\"result\":" + jsonString(record.result) + ",\"status\":\"" +
                        statusName(record.status) +
@@ -64,7 +75,9 @@ std::string jsonLine(const FileRecord& record) {
                 ",\"procedure\":" + jsonString(engine::fromNative(report.procedure)) +
                 ",\"step\":" + std::to_string(report.step) + "}";
     }
-    return line + "]}";
+    line += ']';
+    line += runFields;
+    return line + "}";
 }
 
 ReportWriter::ReportWriter(const std::string& path) {
@@ -77,13 +90,18 @@ ReportWriter::ReportWriter(const std::string& path) {
     m_owned = true;
 }
 
+void ReportWriter::setOrigin(const std::string& host, const std::string& shard) {
+    m_runFields = ",\"host\":" + jsonString(engine::fromNative(host));
+    if (!shard.empty()) m_runFields += ",\"shard\":" + jsonString(engine::fromNative(shard));
+}
+
 ReportWriter::~ReportWriter() {
     close();
 }
 
 void ReportWriter::write(const FileRecord& record) {
     if (m_file == nullptr) return;
-    std::string line = jsonLine(record);
+    std::string line = jsonLine(record, m_runFields);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_file);
 }

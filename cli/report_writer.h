@@ -3,13 +3,18 @@
 
      {"source":"/d/a.xml","result":"/d/a.json","status":"converted",
       "bytes_read":120,"bytes_written":96,"chunks":1,
-      "reports":[{"description":"...","procedure":"Main.ReplaceXML","step":108}]}
+      "reports":[{"description":"...","procedure":"Main.ReplaceXML","step":108}],
+      "host":"node7","shard":"3/8"}
+
+   Paths are absolute. The host and the shard (only with --shard) say where a
+   record comes from, so that the reports of many machines can be joined.
 
    status: "converted" the run wrote the result (it may still carry reports),
    "failed" it did not, "skipped" the file was never started, "replaced" the
-   run wrote the result and a later source of the same run replaced it. A
-   record that is not "converted", or holds reports, goes with an exit status
-   of 1 or more (convert_command.h).
+   run wrote the result and a later source of the same run replaced it,
+   "unchanged" (--update) the result was newer than the source and was kept.
+   A record that is neither "converted" nor "unchanged", or holds reports,
+   goes with an exit status of 1 or more (convert_command.h).
 
    Texts are UTF-8. A byte of a name that is not part of valid UTF-8 is
    written as the escape "\udcHH" (HH the byte, a lone low surrogate), the
@@ -20,12 +25,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mv::cli {
 
 struct FileRecord {
-    enum class Status { Converted, Failed, Skipped, Replaced };
+    enum class Status { Converted, Failed, Skipped, Replaced, Unchanged };
     struct Report {
         std::string description;
         std::string procedure;  // "Module.Procedure"
@@ -43,16 +49,22 @@ struct FileRecord {
 
 const char* statusName(FileRecord::Status status);
 
+// The name of this machine, as records carry it.
+std::string hostName();
+
 // The text as a JSON string, quotes included.
 std::string jsonString(std::u16string_view text);
-// One record as one line of JSON, without its line end.
-std::string jsonLine(const FileRecord& record);
+// One record as one line of JSON, without its line end; `runFields` are
+// further members (",\"host\":...") that every record of the run carries.
+std::string jsonLine(const FileRecord& record, std::string_view runFields = {});
 
 class ReportWriter {
 public:
     // "-" writes to standard output. Throws std::runtime_error when the file
     // cannot be created.
     explicit ReportWriter(const std::string& path);
+    // Every record names this host, and the shard when there is one.
+    void setOrigin(const std::string& host, const std::string& shard);
     ~ReportWriter();
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
@@ -64,6 +76,7 @@ public:
 private:
     std::FILE* m_file = nullptr;
     bool m_owned = false;
+    std::string m_runFields;
 };
 
 }  // namespace mv::cli

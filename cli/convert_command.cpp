@@ -68,12 +68,6 @@ void printMessage(std::u16string_view text) {
     printMessage(engine::toNative(text));
 }
 
-// Standard output could not take everything: say so, as a failed command.
-int outputFailed(int error) {
-    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
-    return kExitReported;
-}
-
 // Files handed to one run of the conversion: a folder of any size streams
 // through runs of this many files, so memory stays flat.
 constexpr std::size_t kBatch = 4096;
@@ -83,6 +77,34 @@ constexpr std::size_t kBatch = 4096;
 std::u16string resultFolder(const std::u16string& folder, const Source& source) {
     if (source.subfolder.empty()) return folder;
     return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
+}
+
+// Standard output could not take everything: say so, as a failed run. A
+// reader that went away ends the run as SIGPIPE would.
+int outputFailed(int error) {
+    if (error == EPIPE) leaveOnBrokenPipe();
+    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
+    return kExitRunFailed;
+}
+
+// The result a source gets, for the report's check; empty where none can be had.
+std::u16string resultOf(const Source& source, bool toFolder, const std::u16string& folder) {
+    try {
+        return app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
+                                                 toFolder ? resultFolder(folder, source) : folder);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// The report may replace neither a source of the run nor a result: said,
+// and true, for the first source that meets it.
+bool clashesWithReport(const ReportWriter* records, const Source& source, bool toFolder,
+                       const std::u16string& folder, const std::string& reportPath) {
+    if (records == nullptr) return false;
+    std::string clash = clashWithReport(*records, source.path, resultOf(source, toFolder, folder));
+    if (!clash.empty()) printMessage("--report " + reportPath + " is refused: " + clash);
+    return !clash.empty();
 }
 
 // Every source of the command line and of the --files-from list, in order,
@@ -113,12 +135,15 @@ bool listSources(const ConvertOptions& options, NameList* list, const std::optio
 
 int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
            bool toFolder, const std::u16string& folder, FileLedger& fileLedger,
-           const std::function<bool()>& firstSourceFindsFolder) {
+           const std::function<bool()>& firstSourceFindsFolder, const ReportWriter* records) {
     // Each source and its result path, in conversion order; nothing is written.
     std::int64_t listed = 0, shown = 0;
+    bool clash = false;
     bool ok = listSources(
         options, list, shard, fileLedger.immediate(), listed, [&](const Source& source) {
-            if (!firstSourceFindsFolder()) return;
+            if (!firstSourceFindsFolder() || clash) return;
+            clash = clashesWithReport(records, source, toFolder, folder, options.reportPath);
+            if (clash) return;
             ++shown;
             auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
                                                             resultFolder(folder, source),
@@ -133,6 +158,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
             }
         });
     if (!ok) return kExitReported;
+    if (clash) return kExitUsage;
     if (listed == 0) printMessage(app::kNoFilesAdded);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
     return listed == 0 ? kExitUsage : fileLedger.anyReport() ? kExitReported : kExitOk;
@@ -145,7 +171,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
         stream.emplace();
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
-        return kExitReported;
+        return kExitRunFailed;
     }
     const std::u16string source = engine::fromNative(stream->source());
     const std::u16string folder = engine::fromNative(stream->resultFolder());
@@ -166,13 +192,15 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
             engine::toNative(app::ConversionRun::outputPathFor(source, true, false, folder)));
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
-        return kExitReported;
+        return kExitRunFailed;
     }
     if (std::fflush(stdout) != 0) return outputFailed(errno);
     return fileLedger.anyReport() ? kExitReported : kExitOk;
 }
 
 int convert(const ConvertOptions& options) {
+    // First of all, before any other thread starts.
+    removeTemporaryFilesOnSignals();
     const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
     std::optional<Shard> shard;
@@ -200,6 +228,13 @@ int convert(const ConvertOptions& options) {
         printMessage(e.what());  // nothing is touched
         return kExitUsage;
     }
+    try {
+        // Beside FILE, which stays as it is until the report is complete.
+        if (records) records->open();
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitRunFailed;
+    }
     NameList* names = list ? &*list : nullptr;
     // As the run asks: files first ("No files added."), then the folder. The
     // folder is tested when the first file comes; if it is missing, nothing
@@ -217,22 +252,30 @@ int convert(const ConvertOptions& options) {
     Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
                       Terminal::canShowProgress());
     FileLedger fileLedger(terminal, options.verbose, records ? &*records : nullptr);
+    // A signal puts the report in place with every record that is complete.
+    std::optional<LeaveAction> reportOnSignal;
+    if (records) {
+        reportOnSignal.emplace([&] {
+            fileLedger.recordWhatIsComplete();
+            records->close();
+        });
+    }
     auto finish = [&](int code) -> int {
+        if (records && code == kExitUsage) records->abandon();  // nothing is touched
         if (records && !records->close()) {
             printMessage("cannot write the report " + options.reportPath + ": " +
                          std::strerror(errno));
-            return kExitReported;
+            return kExitRunFailed;
         }
         return code;
     };
     if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) {
-        int code =
-            dryRun(options, names, shard, toFolder, folder, fileLedger, firstSourceFindsFolder);
+        int code = dryRun(options, names, shard, toFolder, folder, fileLedger,
+                          firstSourceFindsFolder, records ? &*records : nullptr);
         return finish(folderMissing ? kExitUsage : code);
     }
 
-    removeTemporaryFilesOnSignals();
     engine::SyncLedger ledger;
 
     std::optional<ParallelDispatcher> parallel;
@@ -240,11 +283,14 @@ int convert(const ConvertOptions& options) {
     LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
     bool usageError = false;
     bool folderGone = false;  // missing only after results were written
+    bool reportClash = false;
+    bool anyRun = false;
     std::int64_t listed = 0, taken = 0;
     std::vector<std::u16string> batch, batchFolders;
     std::u16string lastMade;
     auto runBatch = [&] {
         const bool first = taken <= static_cast<std::int64_t>(kBatch);
+        anyRun = true;
         // One file gets every worker for its chunks; several share them by file.
         const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
         CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
@@ -264,7 +310,12 @@ int convert(const ConvertOptions& options) {
     };
     bool listOk = listSources(
         options, names, shard, fileLedger.immediate(), listed, [&](const Source& source) {
-            if (!firstSourceFindsFolder() || folderGone) return;
+            if (!firstSourceFindsFolder() || folderGone || reportClash) return;
+            // Found before its batch runs: with a list or a folder, earlier
+            // batches may have written results by then.
+            reportClash = clashesWithReport(records ? &*records : nullptr, source, toFolder, folder,
+                                            options.reportPath);
+            if (reportClash) return;
             fileLedger.listed();
             batch.push_back(source.path);
             if (toFolder) {
@@ -282,12 +333,20 @@ int convert(const ConvertOptions& options) {
     fileLedger.listComplete();
     // The last files; with none at all, the run says "No files added." (a
     // shard that holds none of a list's files has simply nothing to do).
-    if (!folderMissing && !folderGone && (!batch.empty() || (listed == 0 && listOk))) runBatch();
+    if (!folderMissing && !folderGone && !reportClash &&
+        (!batch.empty() || (listed == 0 && listOk))) {
+        runBatch();
+    }
     // Every result written is on stable storage before the command returns.
     report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
     step(188, [&] { ledger.syncAll(); });
     terminal.clearProgress();
-    if (usageError || folderMissing) return finish(kExitUsage);
+    if (usageError || folderMissing || (reportClash && !anyRun)) return finish(kExitUsage);
+    if (reportClash) {
+        // Results of earlier sources stand, but not the report.
+        records->abandon();
+        return finish(kExitRunFailed);
+    }
     std::string summary = fileLedger.summary();
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");

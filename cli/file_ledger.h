@@ -55,6 +55,11 @@ public:
     // The name shown for a source (standard input is "-").
     void setLabel(std::u16string source, std::u16string label);
 
+    // For a process that leaves on a signal: writes the record of every file
+    // that is done or whose result is published, though earlier files are
+    // not done yet, so that no published result lacks its record.
+    void recordWhatIsComplete();
+
     bool anyReport() const;
     // "N of M files converted, K with reports" when anything failed.
     std::string summary() const;
@@ -80,12 +85,16 @@ private:
         FileRecord record;
         FileState before;
         bool working = false;
+        bool ended = false;      // its status is known
+        bool published = false;  // its result is in place
         bool done = false;
     };
     static FileState stateOf(const std::u16string& path);
     void add(std::int64_t index, FileRecord::Report report);
     void flushLocked();
     void tellLocked(const FileRecord& record);
+    void recordLocked(const FileRecord& record);
+    static void resultPublished();
     std::string labelOf(const std::u16string& path) const;
     void countsChangedLocked();
 

@@ -101,7 +101,7 @@ std::u16string resultOf(const Source& source, bool toFolder, const std::u16strin
 // and true, for the first source that meets it.
 bool clashesWithReport(const ReportWriter* records, const Source& source, bool toFolder,
                        const std::u16string& folder, const std::string& reportPath) {
-    if (records == nullptr) return false;
+    if (records == nullptr || !records->replacesFile()) return false;
     std::string clash = clashWithReport(*records, source.path, resultOf(source, toFolder, folder));
     if (!clash.empty()) printMessage("--report " + reportPath + " is refused: " + clash);
     return !clash.empty();
@@ -360,7 +360,10 @@ int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 all files converted, 1 a failure was reported, 2 usage error.\n");
+    app.footer(
+        "Exit status: 0 all files converted, 1 a failure was reported, 2 usage error (nothing "
+        "touched), 3 the run could not be completed (the report or standard output could not be "
+        "written), 128 + n signal n.\n");
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");

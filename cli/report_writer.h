@@ -60,6 +60,9 @@ public:
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
 
+    // Whether the report replaces a file at the end (not standard output,
+    // a device or a pipe, which it writes into).
+    bool replacesFile() const { return !m_target.empty() && !m_direct; }
     // Whether the file at `nativePath` is the report's file (the same file).
     // With `orWhereItLands`, also whether a file written at `nativePath`,
     // where none stands yet, would land where the report goes.

@@ -228,13 +228,6 @@ int convert(const ConvertOptions& options) {
         printMessage(e.what());  // nothing is touched
         return kExitUsage;
     }
-    try {
-        // Beside FILE, which stays as it is until the report is complete.
-        if (records) records->open();
-    } catch (const std::runtime_error& e) {
-        printMessage(e.what());
-        return kExitRunFailed;
-    }
     NameList* names = list ? &*list : nullptr;
     // As the run asks: files first ("No files added."), then the folder. The
     // folder is tested when the first file comes; if it is missing, nothing
@@ -259,6 +252,13 @@ int convert(const ConvertOptions& options) {
             fileLedger.recordWhatIsComplete();
             records->close();
         });
+    }
+    try {
+        // Beside FILE, which stays as it is until the report is complete.
+        if (records) records->open();
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitRunFailed;
     }
     auto finish = [&](int code) -> int {
         if (records && code == kExitUsage) records->abandon();  // nothing is touched

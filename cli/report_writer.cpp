@@ -166,7 +166,7 @@ std::string clashWithReport(const ReportWriter& report, const std::u16string& so
 
 void ReportWriter::open() {
     std::lock_guard lock(m_mutex);
-    if (m_fd >= 0) return;
+    if (m_fd >= 0 || m_finished) return;  // a signal's clean-up came first
     if (m_direct) {
         m_fd = ::open(m_target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         if (m_fd < 0) refuse(m_target, std::strerror(errno));

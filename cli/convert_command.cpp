@@ -75,12 +75,6 @@ void printMessage(std::u16string_view text) {
     printMessage(engine::toNative(text));
 }
 
-// Standard output could not take everything: say so, as a failed command.
-int outputFailed(int error) {
-    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
-    return kExitReported;
-}
-
 // Where the first pass over the sources reports: it only looks, and the
 // second pass reports what it meets.
 class Unheard : public report::ErrorReport {
@@ -99,12 +93,30 @@ std::u16string resultFolder(const std::u16string& folder, const Source& source) 
     return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
 }
 
+// Standard output could not take everything: say so, as a failed run. A
+// reader that went away ends the run as SIGPIPE would.
+int outputFailed(int error) {
+    if (error == EPIPE) leaveOnBrokenPipe();
+    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
+    return kExitRunFailed;
+}
+
 // What a pass over the sources met besides the sources it took.
 struct Listing {
     std::int64_t listed = 0;  // every source, shard or not
     std::string climbing;     // the first name --parents cannot place below DIR
     std::function<void(const std::u16string& folder)> passedOver;
 };
+
+// The report may replace neither a source of the run nor a result: said,
+// and true, for the first source that meets it.
+bool clashesWithReport(const ReportWriter* records, const Source& source,
+                       const std::u16string& result, const std::string& reportPath) {
+    if (records == nullptr || !records->replacesFile()) return false;
+    std::string clash = clashWithReport(*records, source.path, result);
+    if (!clash.empty()) printMessage("--report " + reportPath + " is refused: " + clash);
+    return !clash.empty();
+}
 
 // Every source of the command line and of the --files-from list, in order,
 // that falls into the shard. False, said, when the list could not be read to
@@ -186,7 +198,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
         stream.emplace();
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
-        return kExitReported;
+        return kExitRunFailed;
     }
     const std::u16string source = engine::fromNative(stream->source());
     const std::u16string folder = engine::fromNative(stream->resultFolder());
@@ -207,7 +219,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
             engine::toNative(app::ConversionRun::outputPathFor(source, true, false, folder)));
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
-        return kExitReported;
+        return kExitRunFailed;
     }
     if (std::fflush(stdout) != 0) return outputFailed(errno);
     return fileLedger.anyReport() ? kExitReported : kExitOk;
@@ -221,18 +233,23 @@ std::u16string resultOf(const ConvertOptions& options, const std::u16string& fol
 }
 
 // The first pass over the sources, before anything is touched: a name that
-// --parents cannot place is a usage error, and every result path is noted,
+// --parents cannot place, or a report that would replace a source or a
+// result, is a usage error, and every result path is noted,
 // so that the second pass knows which results later sources replace. An
 // exit status, or nothing to go on.
 std::optional<int> firstPass(const ConvertOptions& options, NameList* list,
                              const std::optional<Shard>& shard, const std::u16string& folder,
-                             ResultClaims& claims) {
+                             ResultClaims& claims, const ReportWriter* records) {
     Unheard unheard;
     Listing listing;
+    bool clash = false;
     bool read = listSources(options, list, shard, unheard, listing, [&](const Source& source) {
-        claims.note(resultOf(options, folder, source, unheard), source.path);
+        const auto result = resultOf(options, folder, source, unheard);
+        claims.note(result, source.path);
+        if (!clash) clash = clashesWithReport(records, source, result, options.reportPath);
     });
     if (!read) return kExitRunFailed;
+    if (clash) return kExitUsage;
     if (!listing.climbing.empty()) {
         printMessage("--parents cannot place " + listing.climbing +
                      " below the output folder: a \"..\" would leave it");
@@ -251,6 +268,8 @@ std::optional<std::string> unwritableFolder(const std::string& folder) {
 }
 
 int convert(const ConvertOptions& options) {
+    // First of all, before any other thread starts.
+    removeTemporaryFilesOnSignals();
     const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
     std::optional<Shard> shard;
@@ -286,7 +305,9 @@ int convert(const ConvertOptions& options) {
     NameList* names = list ? &*list : nullptr;
     ResultClaims claims;
     if (dashes == 0) {
-        if (auto code = firstPass(options, names, shard, folder, claims)) return *code;
+        if (auto code =
+                firstPass(options, names, shard, folder, claims, records ? &*records : nullptr))
+            return *code;
     }
     // As the run asks: files first ("No files added."), then the folder. The
     // folder is tested when the first file comes; if it is missing or cannot
@@ -326,11 +347,27 @@ int convert(const ConvertOptions& options) {
                                (passedOver == 1 ? " folder" : " folders") +
                                " passed over: paths of 260 characters or more");
     };
+    // A signal puts the report in place with every record that is complete.
+    std::optional<LeaveAction> reportOnSignal;
+    if (records) {
+        reportOnSignal.emplace([&] {
+            fileLedger.recordWhatIsComplete();
+            records->close();
+        });
+    }
+    try {
+        // Beside FILE, which stays as it is until the report is complete.
+        if (records) records->open();
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitRunFailed;
+    }
     auto finish = [&](int code) -> int {
+        if (records && code == kExitUsage) records->abandon();  // nothing is touched
         if (records && !records->close()) {
             printMessage("cannot write the report " + options.reportPath + ": " +
                          std::strerror(errno));
-            return kExitReported;
+            return kExitRunFailed;
         }
         return code;
     };
@@ -343,7 +380,6 @@ int convert(const ConvertOptions& options) {
         return finish(code == kExitOk && passedOver > 0 ? kExitReported : code);
     }
 
-    removeTemporaryFilesOnSignals();
     engine::SyncLedger ledger;
 
     std::optional<ParallelDispatcher> parallel;
@@ -461,10 +497,10 @@ int runMain(int argc, char** argv) {
                                 "Write every result into DIR; a FOLDER's tree is mirrored there"))
         ->option_text("DIR")
         ->each([&](const std::string&) { options.toFolder = true; });
-    convertCmd
-        ->add_flag("--parents", options.parents,
-                   "With -o, each result goes to DIR/ + its source's path as listed, without a "
-                   "leading / or ./ (a .. is refused)");
+    convertCmd->add_flag(
+        "--parents", options.parents,
+        "With -o, each result goes to DIR/ + its source's path as listed, without a "
+        "leading / or ./ (a .. is refused)");
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
         ->option_text(" ");

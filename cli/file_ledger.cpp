@@ -5,6 +5,7 @@
 #include "cli/escape.h"
 #include "cli/sources.h"
 #include "cli/up_to_date.h"
+#include "engine/in_flight.h"
 #include "engine/native_text.h"
 
 namespace mv::cli {
@@ -12,6 +13,9 @@ namespace mv::cli {
 namespace {
 
 thread_local std::int64_t* t_chunks = nullptr;
+// The ledger and row of the file whose work runs on this thread.
+thread_local FileLedger* t_ledger = nullptr;
+thread_local std::int64_t t_index = 0;
 
 std::string reportLine(const std::string& description, const report::Location& where, int step) {
     // The location text ends in a blank, so "at line" follows it as in the window.
@@ -34,7 +38,17 @@ void countChunk() {
 }
 
 FileLedger::FileLedger(Terminal& terminal, bool verbose, ReportWriter* records)
-    : m_terminal(terminal), m_verbose(verbose), m_records(records) {}
+    : m_terminal(terminal), m_verbose(verbose), m_records(records) {
+    if (m_records) engine::inflight::setPublishObserver(&FileLedger::resultPublished);
+}
+
+// Runs under the lock of every publish, which a signal's clean-up holds
+// before it records what is complete.
+void FileLedger::resultPublished() {
+    if (t_ledger == nullptr) return;
+    std::lock_guard lock(t_ledger->m_mutex);
+    t_ledger->m_entries[t_index].published = true;
+}
 
 void FileLedger::Sink::show(const std::string& description, const report::Location& where,
                             int step) {
@@ -106,10 +120,13 @@ void FileLedger::beginWork(std::int64_t index) {
     auto& entry = m_entries[index];
     entry.record.bytesRead = size;
     t_chunks = &entry.record.chunks;
+    t_ledger = this;
+    t_index = index;
 }
 
 void FileLedger::endWork(std::int64_t index) {
     t_chunks = nullptr;
+    t_ledger = nullptr;
     std::u16string result;
     bool reported = false;
     {
@@ -132,6 +149,7 @@ void FileLedger::endWork(std::int64_t index) {
                           : entry.replaced ? FileRecord::Status::Replaced
                                            : FileRecord::Status::Converted;
     entry.record.bytesWritten = written ? after.size : 0;
+    entry.ended = true;
 }
 
 void FileLedger::unchanged(std::int64_t index) {
@@ -217,17 +235,35 @@ void FileLedger::tellLocked(const FileRecord& record, const std::vector<std::str
             m_terminal.printLine(line);
         }
     }
-    if (m_records) {
-        if (m_labels.count(record.source) == 0) {
-            m_records->write(record);
-        } else {
-            FileRecord shown = record;
-            shown.source = m_labels.at(record.source);
-            shown.result = shown.source;
-            m_records->write(shown);
-        }
-    }
+    recordLocked(record);
     countsChangedLocked();
+}
+
+void FileLedger::recordLocked(const FileRecord& record) {
+    if (!m_records) return;
+    if (m_labels.count(record.source) == 0) {
+        m_records->write(record);
+        return;
+    }
+    FileRecord shown = record;
+    shown.source = m_labels.at(record.source);
+    shown.result = shown.source;
+    m_records->write(shown);
+}
+
+void FileLedger::recordWhatIsComplete() {
+    std::lock_guard lock(m_mutex);
+    for (auto& [index, entry] : m_entries) {
+        if (index < m_next) continue;
+        if (!entry.done && !entry.ended && !entry.published) continue;
+        FileRecord record = entry.record;
+        if (!entry.ended) {
+            record.status = FileRecord::Status::Converted;
+            record.bytesWritten = stateOf(record.result).size;
+        }
+        recordLocked(record);
+    }
+    m_entries.clear();
 }
 
 void FileLedger::countsChangedLocked() {

@@ -62,6 +62,11 @@ public:
     // The name shown for a source (standard input is "-").
     void setLabel(std::u16string source, std::u16string label);
 
+    // For a process that leaves on a signal: writes the record of every file
+    // that is done or whose result is published, though earlier files are
+    // not done yet, so that no published result lacks its record.
+    void recordWhatIsComplete();
+
     bool anyReport() const;
     // "N of M files converted, K with reports" when anything failed, and how
     // many results later sources replaced.
@@ -88,6 +93,8 @@ private:
         FileRecord record;
         FileState before;
         bool working = false;
+        bool ended = false;      // its status is known
+        bool published = false;  // its result is in place
         bool done = false;
         bool replaced = false;
         std::vector<std::string> notes;
@@ -96,6 +103,8 @@ private:
     void add(std::int64_t index, FileRecord::Report report);
     void flushLocked();
     void tellLocked(const FileRecord& record, const std::vector<std::string>& notes = {});
+    void recordLocked(const FileRecord& record);
+    static void resultPublished();
     std::string labelOf(const std::u16string& path) const;
     void countsChangedLocked();
 

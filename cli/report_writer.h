@@ -22,8 +22,11 @@
    back. */
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,10 +61,16 @@ std::string jsonString(std::u16string_view text);
 // further members (",\"host\":...") that every record of the run carries.
 std::string jsonLine(const FileRecord& record, std::string_view runFields = {});
 
+// The report goes to a temporary file beside FILE and is renamed over it
+// at the end, as results are: FILE holds either what it held before or a
+// whole report, every line complete. A signal puts in place what is complete
+// at that moment (see signals.h). Standard output, a device or a pipe at
+// FILE are written line by line instead.
 class ReportWriter {
 public:
-    // "-" writes to standard output. Throws std::runtime_error when the file
-    // cannot be created.
+    // "-" writes to standard output. Checks FILE and touches nothing: throws
+    // std::runtime_error for a folder, a link another user planted in a
+    // shared folder, or a place where no file can be written.
     explicit ReportWriter(const std::string& path);
     // Every record names this host, and the shard when there is one.
     void setOrigin(const std::string& host, const std::string& shard);
@@ -69,14 +78,46 @@ public:
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
 
+    // Whether the report replaces a file at the end (not standard output,
+    // a device or a pipe, which it writes into).
+    bool replacesFile() const { return !m_target.empty() && !m_direct; }
+    // Whether the file at `nativePath` is the report's file (the same file).
+    // With `orWhereItLands`, also whether a file written at `nativePath`,
+    // where none stands yet, would land where the report goes.
+    bool names(const std::string& nativePath, bool orWhereItLands) const;
+
+    // After every check: starts the report. Throws std::runtime_error.
+    void open();
     void write(const FileRecord& record);
-    // Flushes and closes; false when anything could not be written.
+    // Puts the report in place; false, with errno set, when anything could
+    // not be written (an earlier report then stays as it was).
     bool close();
+    // Leaves FILE as it was.
+    void abandon();
 
 private:
-    std::FILE* m_file = nullptr;
-    bool m_owned = false;
+    bool flushLocked();
+    void abandonLocked();
+
+    mutable std::mutex m_mutex;
+    std::string m_target;    // FILE with its links followed
+    std::string m_resolved;  // the same with a canonical folder
+    bool m_exists = false;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+    int m_keepMode = -1;
+    bool m_direct = false;  // written in place, line by line
+    int m_fd = -1;
+    std::string m_namedTemp;
+    std::string m_buffer;
+    int m_error = 0;
+    bool m_finished = false;
     std::string m_runFields;
 };
+
+// The report must not replace a file that the run reads or writes: what it
+// would replace of this source or its result (for a message), or "".
+std::string clashWithReport(const ReportWriter& report, const std::u16string& source,
+                            const std::u16string& result);
 
 }  // namespace mv::cli

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +30,7 @@
 #include "cli/standard_streams.h"
 #include "cli/terminal.h"
 #include "engine/durability.h"
+#include "engine/folder_walk.h"
 #include "engine/native_text.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -270,9 +270,15 @@ int convert(const ConvertOptions& options) {
             if (toFolder) {
                 std::u16string into = resultFolder(folder, source);
                 if (into != folder && into != lastMade) {
-                    // A folder that cannot be made fails at the result's own step.
-                    std::error_code ignored;
-                    std::filesystem::create_directories(engine::toNative(into), ignored);
+                    // A folder that cannot be made fails at the result's own
+                    // step; a link on the way is entered only as the result
+                    // would enter it.
+                    std::vector<std::string> made;
+                    report::failureOf([&] {
+                        engine::makeFolders(options.outputDir, engine::toNative(source.subfolder),
+                                            made);
+                    });
+                    ledger.noteMadeFolders(made);
                     lastMade = into;
                 }
                 batchFolders.push_back(std::move(into));
@@ -285,14 +291,19 @@ int convert(const ConvertOptions& options) {
     if (!folderMissing && !folderGone && (!batch.empty() || (listed == 0 && listOk))) runBatch();
     // Every result written is on stable storage before the command returns.
     report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
-    step(188, [&] { ledger.syncAll(); });
+    const bool synced = step(188, [&] { ledger.syncAll(); });
+    // A result that may not be on disk is no converted result.
+    for (const auto& lost : ledger.takeLost()) {
+        fileLedger.notOnDisk(engine::fromNative(lost.source), engine::fromNative(lost.result),
+                             lost.failure.what());
+    }
     terminal.clearProgress();
     if (usageError || folderMissing) return finish(kExitUsage);
     std::string summary = fileLedger.summary();
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
     bool failed = fileLedger.anyReport() || !summary.empty() || !listOk || folderGone;
-    return finish(failed ? kExitReported : kExitOk);
+    return finish(!synced ? kExitRunFailed : failed ? kExitReported : kExitOk);
 }
 
 }  // namespace

@@ -55,6 +55,11 @@ public:
     // The name shown for a source (standard input is "-").
     void setLabel(std::u16string source, std::u16string label);
 
+    // A result told as converted may not be on disk: one more record for
+    // its source, status failed, with the report of the failed sync.
+    void notOnDisk(const std::u16string& source, const std::u16string& result,
+                   const std::string& description);
+
     bool anyReport() const;
     // "N of M files converted, K with reports" when anything failed.
     std::string summary() const;

@@ -46,7 +46,12 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 note "generating $SMALL_FILES small files"
 "$gen" tree "$SMALL_FILES" "$scratch/tree"
-one=$(cd "$scratch/tree" && ls | head -n 1)
+files=()
+while IFS= read -r name; do files+=("$name"); done < <(cd "$scratch/tree" && ls)
+((${#files[@]} == SMALL_FILES)) || die "the generator wrote ${#files[@]} files, not $SMALL_FILES"
+one=${files[0]}
+# The generated files go to disk now, so that "idle" means idle.
+sync -f "$scratch/tree"
 
 available_kib=$(awk '$1 == "MemAvailable:" { print $2 }' /proc/meminfo)
 idle=()
@@ -64,7 +69,7 @@ fi
 
 many=()
 for ((i = 0; i < repeat; i++)); do
-    many+=("$(time_ms -j 1 $(cd "$scratch/tree" && ls))")
+    many+=("$(time_ms -j 1 "${files[@]}")")
 done
 
 echo "sync cost ($(basename "$(dirname "$bin")"), $repeat rounds)"

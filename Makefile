@@ -112,6 +112,7 @@ bench-deps:
 bench: build bench-deps
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
+	bench/sync_cost.sh $(BUILD)/bin
 	[ ! -x $(BUILD)/bin/marrowvale-window-run ] || bench/window_vs_cli.sh $(BUILD)/bin
 
 clean:

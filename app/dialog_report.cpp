@@ -7,6 +7,7 @@ namespace mv::app {
 
 void DialogReport::show(const std::string& description, const report::Location& where, int step) {
     // Descriptions may carry a path's raw bytes; they cross as native text.
+    if (m_sessions > 0 && m_subject) m_files.note(m_subject());
     if (m_quiet) {
         ++m_unshown;
         return;
@@ -17,6 +18,10 @@ void DialogReport::show(const std::string& description, const report::Location& 
         inSession) {
         m_quiet = true;
     }
+}
+
+void DialogReport::beginSession() {
+    if (m_sessions++ == 0) m_files.clear();
 }
 
 std::int64_t DialogReport::endSession() {

@@ -23,7 +23,8 @@ std::u16string WindowHost::rowText(std::int64_t row) const {
     if (row < 1 || row > std::numeric_limits<int>::max()) {
         throw report::Failure(report::FailureKind::SubscriptOutOfRange);
     }
-    return toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
+    m_currentFile = toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
+    return m_currentFile;
 }
 
 bool WindowHost::option1() const {

@@ -269,16 +269,27 @@ void ConversionTest::furtherReportsCountedOnceTicked() {
     QCOMPARE(dialogs.quietOffers, all);
     QCOMPARE(dialogs.summary().constLast(), QStringLiteral("message:Done."));
 
-    // Ticked on the first box: the rest are counted and given after "Done.".
+    // Ticked on the first box: the rest are counted and given after "Done.",
+    // with the files that had reports, which "Save List…" writes out.
     dialogs.shown.clear();
     dialogs.quietAnswers = {true};
+    dialogs.saveListAnswers = {true};
+    const QString list = m_out.filePath(QStringLiteral("reported.txt"));
+    dialogs.saveFileAnswers = {list};
     clickStart();
     QStringList shown = dialogs.summary();
-    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.size(), 4);
     QVERIFY(shown[0].startsWith(u"error:"));
     QCOMPARE(shown[1], QStringLiteral("message:Done."));
-    QCOMPARE(shown[2],
-             QStringLiteral("warning:%1 further reports of this run were not shown.").arg(all - 1));
+    QVERIFY2(shown[2].startsWith(
+                 QStringLiteral("count:%1 further reports of this run were not shown.\n\n")
+                     .arg(all - 1)),
+             qPrintable(shown[2]));
+    QVERIFY(shown[3].startsWith(u"save:"));
+    QCOMPARE(dialogs.countDetails, QStringList{src(QStringLiteral("gone.xml"))});
+    QFile saved(list);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), src(QStringLiteral("gone.xml")).toUtf8() + '\n');
 
     // The next run shows its reports again.
     dialogs.shown.clear();

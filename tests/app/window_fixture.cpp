@@ -22,7 +22,10 @@ void Window::restart() {
     // A test must never end the test process.
     m_form->setEndProgram([] { QFAIL("the program was ended"); });
     // Nor open a file manager.
-    m_form->setFolderOpener([this](const QUrl& folder) { openedFolders.append(folder); });
+    m_form->setFolderOpener([this](const QUrl& folder) {
+        openedFolders.append(folder);
+        return folderOpens;
+    });
 }
 
 QString Window::stored(app::SettingKey key) const {

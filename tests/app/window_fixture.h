@@ -30,6 +30,7 @@ public:
     app::Form1& form() { return *m_form; }
     FakeDialogs dialogs;
     QList<QUrl> openedFolders;  // what the window asked the file manager to show
+    bool folderOpens = true;    // whether a file manager took the request
     std::unique_ptr<app::Settings> settings;
     QString iniPath() const { return m_store.filePath(QStringLiteral("store.ini")); }
 

@@ -1,6 +1,7 @@
 // The controls of the main window, created from one table of positions in
 // twips (15 twips are one pixel at 96 dots per inch).
 
+#include <QApplication>
 #include <QFont>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -134,9 +135,15 @@ void fixColours(QWidget* widget, const QColor& background, const QColor& text) {
 }
 
 void fitCaption(QWidget* control) {
-    auto* frame = qobject_cast<QGroupBox*>(control);
+    // A push button's size hint asks for a minimum width; only its text and
+    // a little room on either side must fit.
     const auto wanted = [&] {
-        if (frame) return frame->fontMetrics().horizontalAdvance(frame->title()) + 24;
+        if (auto* frame = qobject_cast<QGroupBox*>(control)) {
+            return frame->fontMetrics().horizontalAdvance(frame->title()) + 24;
+        }
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            return button->fontMetrics().horizontalAdvance(button->text()) + 8;
+        }
         return control->sizeHint().width();
     };
     QFont font = control->font();
@@ -178,6 +185,17 @@ void Form1::createControls() {
     }
 
     m_listView1 = client->findChild<filelist::FileList*>(QStringLiteral("ListView1"));
+    // The list keeps the desktop's colours for its frame and header too,
+    // not the window's fixed white, which would stand out in a dark palette.
+    QPalette listColours = m_listView1->palette();
+    const QPalette desktop = QApplication::palette();
+    for (const QPalette::ColorGroup group :
+         {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText}) {
+            listColours.setColor(group, role, desktop.color(group, role));
+        }
+    }
+    m_listView1->setPalette(listColours);
     m_pushButton1 = client->findChild<QPushButton*>(QStringLiteral("PushButton1"));
     m_pushButton4 = client->findChild<QPushButton*>(QStringLiteral("PushButton4"));
     m_pushButton5 = client->findChild<QPushButton*>(QStringLiteral("PushButton5"));

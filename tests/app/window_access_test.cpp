@@ -19,22 +19,6 @@ using mv::test::Window;
 
 namespace {
 
-QPalette darkPalette() {
-    QPalette dark;
-    const QColor window(0x2d, 0x2d, 0x2d), text(0xee, 0xee, 0xee);
-    for (const auto& [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
-             {QPalette::Window, window},
-             {QPalette::WindowText, text},
-             {QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
-             {QPalette::Text, text},
-             {QPalette::Button, QColor(0x3c, 0x3c, 0x3c)},
-             {QPalette::ButtonText, text},
-             {QPalette::Highlight, QColor(0x3d, 0xae, 0xe9)}}) {
-        dark.setColor(role, colour);
-    }
-    return dark;
-}
-
 // Pixels dark enough to read on white.
 int inkOnWhite(const QImage& image) {
     int ink = 0;
@@ -73,7 +57,7 @@ void WindowAccessTest::captionsReadableOnWhite_data() {
 // to read; the option marks count too.
 void WindowAccessTest::captionsReadableOnWhite() {
     QFETCH(bool, dark);
-    if (dark) QApplication::setPalette(darkPalette());
+    if (dark) QApplication::setPalette(mv::test::darkPalette());
     Window window;
     window.form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&window.form()));

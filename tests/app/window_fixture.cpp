@@ -36,6 +36,27 @@ QString Window::stored(app::SettingKey key) const {
         .toString();
 }
 
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor text(0xee, 0xee, 0xee);
+    for (const auto& [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, QColor(0x2d, 0x2d, 0x2d)},
+             {QPalette::WindowText, text},
+             {QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+             {QPalette::AlternateBase, QColor(0x26, 0x26, 0x26)},
+             {QPalette::Text, text},
+             {QPalette::Button, QColor(0x3c, 0x3c, 0x3c)},
+             {QPalette::ButtonText, text},
+             {QPalette::Highlight, QColor(0x3d, 0xae, 0xe9)},
+             {QPalette::HighlightedText, Qt::white}}) {
+        dark.setColor(role, colour);
+    }
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    return dark;
+}
+
 void mouseOnListAt(filelist::FileList* list, QEvent::Type type, QPoint at, Qt::MouseButtons held,
                    Qt::MouseButton button) {
     QWidget* viewport = list->viewport();

@@ -15,9 +15,11 @@ grep -qx 'MimeType=application/xml;text/xml;' "$entry" || fail "MimeType lacks t
 class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
 [ -n "$class" ] || fail "no StartupWMClass"
 
-# The window's class under a real X server.
+# The window's class under a real X server, with settings of its own.
 if command -v xvfb-run >/dev/null && command -v xprop >/dev/null; then
-    shown="$(QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a sh -c '
+    home="$(mktemp -d)"
+    trap 'rm -rf "$home"' EXIT
+    shown="$(XDG_CONFIG_HOME="$home" QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a sh -c '
         "$1" & pid=$!
         for _ in $(seq 50); do
             xprop -name Marrowvale WM_CLASS 2>/dev/null && break

@@ -2,6 +2,7 @@
 
 #include "app/qt_text.h"
 #include "engine/native_text.h"
+#include "filelist/list_drop.h"
 
 namespace mv::app {
 
@@ -14,8 +15,8 @@ void DialogReport::show(const std::string& description, const report::Location& 
     }
     const std::string text = report::reportMessage(description, where, step);
     const bool inSession = m_sessions > 0;
-    if (m_dialogs.errorReport(m_owner, toQString(engine::fromNative(text)), inSession) &&
-        inSession) {
+    const QString shown = filelist::VisibleName(toQString(engine::fromNative(text)));
+    if (m_dialogs.errorReport(m_owner, shown, inSession) && inSession) {
         m_quiet = true;
     }
 }

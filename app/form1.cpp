@@ -138,8 +138,8 @@ void Form1::addPaths(const QStringList& paths) {
 
 void Form1::walkProgress(qint64 found) {
     if (found == 0) m_captionBeforeWalk = m_progressBar1->text();
+    // Drawn when the walk next lets events run, between folders.
     m_progressBar1->setCaption(walkCaption(found));
-    m_progressBar1->repaint();
 }
 
 void Form1::walkEnded() {

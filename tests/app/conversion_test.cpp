@@ -11,6 +11,8 @@
 #include <algorithm>
 
 #include "app/progress_bar.h"
+#include "app/reported_files.h"
+#include "engine/native_text.h"
 #include "window_fixture.h"
 
 using mv::app::Pointer;
@@ -61,6 +63,7 @@ private slots:
     void duringRun();
     void closingDuringRunEndsAtOnce();
     void furtherReportsCountedOnceTicked();
+    void reportedFilesListedAndSaved();
 
 private:
     void clickStart() {
@@ -295,6 +298,28 @@ void ConversionTest::furtherReportsCountedOnceTicked() {
     dialogs.shown.clear();
     clickStart();
     QCOMPARE(errors(), all);
+}
+
+// The count box names at most 1,000 files, each once; the saved list has
+// them all, with the exact bytes of names that are not UTF-8.
+void ConversionTest::reportedFilesListedAndSaved() {
+    mv::app::ReportedFiles files;
+    const QString odd = QString::fromStdU16String(mv::engine::fromNative("/s/caf\xE9.xml"));
+    files.note(odd);
+    for (int i = 0; i < 1002; ++i) files.note(QStringLiteral("/s/%1.xml").arg(i));
+    files.note(odd);
+    const QStringList lines = files.details(mv::app::kListedReportFiles).split(u'\n');
+    QCOMPARE(lines.size(), 1001);
+    QCOMPARE(lines.constFirst(), QStringLiteral("/s/caf\\xE9.xml"));
+    QCOMPARE(lines.constLast(), QStringLiteral("... and 3 more; Save List... writes them all."));
+    const QString path = m_out.filePath(QStringLiteral("list.txt"));
+    QCOMPARE(files.save(path), QString());
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> written = saved.readAll().split('\n');
+    QCOMPARE(written.size(), 1004);  // and the empty text after the last line break
+    QCOMPARE(written.constFirst(), QByteArray("/s/caf\xE9.xml"));
+    QVERIFY(!files.save(m_out.filePath(QStringLiteral("no/such/folder/list.txt"))).isEmpty());
 }
 
 QTEST_MAIN(ConversionTest)

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "report/failure.h"
 
 namespace mv::engine {
@@ -58,7 +60,13 @@ std::string resolvedTarget(const std::string& path, std::optional<struct stat>& 
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) break;
         requireFollowable(target, st);
         std::string link(buffer, static_cast<std::size_t>(n));
-        target = link.front() == '/' ? link : folderOf(target) + "/" + link;
+        if (link.front() == '/') {
+            target = std::move(link);
+        } else {
+            target = folderOf(target);
+            target += '/';
+            target += link;
+        }
     }
     struct stat st {};
     if (stat(target.c_str(), &st) == 0) found = st;

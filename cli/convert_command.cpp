@@ -485,8 +485,7 @@ int convert(const ConvertOptions& options) {
 int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     // The second line names the vector variant the scans run on, for bug reports.
-    const std::string version = std::string("marrowvale-cli ") + MV_VERSION +
-                                "\nvector scans: " +
+    const std::string version = std::string("marrowvale-cli ") + MV_VERSION + "\nvector scans: " +
                                 std::string(engine::cpu::nameOf(engine::cpu::activeIsa()));
     app.set_version_flag("--version", version);
     app.require_subcommand(0, 1);

@@ -37,14 +37,21 @@ Isa initial() {
     return wanted && *wanted <= bestIsa() ? *wanted : bestIsa();
 }
 
-// Set on first use rather than by a static initializer, so that no scan run
-// from another initializer finds it unset.
-std::atomic<Isa>& active() {
-    static std::atomic<Isa> isa{initial()};
-    return isa;
+}  // namespace
+
+namespace detail {
+
+constinit std::atomic<int> gActive{-1};
+
+Isa chooseOnFirstUse() {
+    // Threads that meet here at once all choose the same variant.
+    int expected = -1;
+    gActive.compare_exchange_strong(expected, static_cast<int>(initial()),
+                                    std::memory_order_relaxed);
+    return static_cast<Isa>(gActive.load(std::memory_order_relaxed));
 }
 
-}  // namespace
+}  // namespace detail
 
 std::string_view nameOf(Isa isa) {
     return kNames[static_cast<std::size_t>(isa)];
@@ -62,12 +69,9 @@ Isa bestIsa() {
     return best;
 }
 
-Isa activeIsa() {
-    return active().load(std::memory_order_relaxed);
-}
-
 void useIsa(Isa isa) {
-    active().store(isa <= bestIsa() ? isa : bestIsa(), std::memory_order_relaxed);
+    detail::gActive.store(static_cast<int>(isa <= bestIsa() ? isa : bestIsa()),
+                          std::memory_order_relaxed);
 }
 
 std::string requestError() {

@@ -5,6 +5,7 @@
 // the widest variant it has that is not wider.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,9 +20,22 @@ std::optional<Isa> isaNamed(std::string_view name);
 
 // The widest variant this processor runs.
 Isa bestIsa();
+namespace detail {
+// The variant in use, or -1 until the first scan asks; constant-initialized,
+// so that no static initializer runs before it.
+extern std::atomic<int> gActive;
+Isa chooseOnFirstUse();
+}  // namespace detail
+
 // The variant in use: the one MARROWVALE_ISA names if it is valid and this
-// processor runs it, the widest one otherwise.
-Isa activeIsa();
+// processor runs it, the widest one otherwise. Inline, as the shortest scans
+// ask it on every call.
+inline Isa activeIsa() {
+    const int isa = detail::gActive.load(std::memory_order_relaxed);
+    if (isa < 0) [[unlikely]]
+        return detail::chooseOnFirstUse();
+    return static_cast<Isa>(isa);
+}
 // Pins a variant; one the processor lacks pins the widest it has.
 void useIsa(Isa isa);
 

@@ -63,6 +63,8 @@ def _feed(stdin, paths, failure):
     try:
         for path in paths:
             stdin.write(os.fsencode(path) + b"\0")
+            # Each name at once: the CLI converts while a slow list goes on.
+            stdin.flush()
     except BrokenPipeError:
         pass  # the CLI ended early; its exit status tells why
     except BaseException as error:  # noqa: BLE001 - handed to the reading side

@@ -81,25 +81,28 @@ class ConvertTest(unittest.TestCase):
             list(marrowvale.convert([source], os.path.join(self.root, b"nowhere"), cli=CLI))
         self.assertEqual(caught.exception.status, 2)
         self.assertIsNone(caught.exception.signal)
-        self.assertIn("nowhere", caught.exception.stderr)
+        self.assertIn("Folder does not exist", caught.exception.stderr)
 
     def test_a_signal_raises_run_error_with_the_signal(self):
         first = self.write(b"first.xml")
-        release = threading.Event()
+        fed, release = threading.Event(), threading.Event()
 
         def names():
             yield first
+            fed.set()
             release.wait(30)  # keeps the CLI waiting for the rest of the list
 
-        records = marrowvale.convert(names(), self.folder(b"out"), cli=CLI)
-        try:
-            self.assertEqual(next(records)["status"], "converted")
-            (pid,) = children_named(b"marrowvale-cli")
-            os.kill(pid, signal.SIGTERM)
-            with self.assertRaises(marrowvale.RunError) as caught:
-                list(records)
-        finally:
+        def kill_the_cli():
+            fed.wait(30)
+            for pid in children_named(b"marrowvale-cli"):
+                os.kill(pid, signal.SIGTERM)
             release.set()
+
+        killer = threading.Thread(target=kill_the_cli)
+        killer.start()
+        with self.assertRaises(marrowvale.RunError) as caught:
+            list(marrowvale.convert(names(), self.folder(b"out"), cli=CLI))
+        killer.join()
         self.assertEqual(caught.exception.signal, signal.SIGTERM)
         self.assertEqual(caught.exception.status, 128 + signal.SIGTERM)
         carried = pickle.loads(pickle.dumps(caught.exception))

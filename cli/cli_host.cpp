@@ -55,7 +55,9 @@ void CliHost::showMessage(const std::u16string& text) {
     // "Done." closes a run of files; the command says it once at its end.
     // The other messages say why nothing was converted.
     if (text == app::kDone) return;
-    m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(engine::toNative(text)));
+    // The window shows its box beside the folder's box; here it names it.
+    std::u16string line = text == app::kFolderMissing ? text + u" (" + m_folder + u")" : text;
+    m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(engine::toNative(line)));
 }
 
 }  // namespace mv::cli

@@ -1,5 +1,6 @@
 #include "cli/convert_command.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -24,6 +25,7 @@
 #include "cli/file_list_reader.h"
 #include "cli/parallel_dispatcher.h"
 #include "cli/report_writer.h"
+#include "cli/result_claims.h"
 #include "cli/script_command.h"
 #include "cli/shard.h"
 #include "cli/signals.h"
@@ -53,6 +55,7 @@ struct ConvertOptions {
     bool dryRun = false;
     bool allFiles = false;
     bool nul = false;
+    bool parents = false;
     std::string filesFrom;
     std::string reportPath;
     std::string shard;
@@ -74,6 +77,13 @@ int outputFailed(int error) {
     return kExitReported;
 }
 
+// Where the first pass over the sources reports: it only looks, and the
+// second pass reports what it meets.
+class Unheard : public report::ErrorReport {
+public:
+    void show(const std::string&, const report::Location&, int) override {}
+};
+
 // Files handed to one run of the conversion: a folder of any size streams
 // through runs of this many files, so memory stays flat.
 constexpr std::size_t kBatch = 4096;
@@ -85,20 +95,33 @@ std::u16string resultFolder(const std::u16string& folder, const Source& source) 
     return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
 }
 
+// What a pass over the sources met besides the sources it took.
+struct Listing {
+    std::int64_t listed = 0;  // every source, shard or not
+    std::string climbing;     // the first name --parents cannot place below DIR
+    std::function<void(const std::u16string& folder)> passedOver;
+};
+
 // Every source of the command line and of the --files-from list, in order,
-// that falls into the shard. `listed` counts them all, shard or not. False,
-// said, when the list could not be read to its end.
+// that falls into the shard. False, said, when the list could not be read to
+// its end.
 bool listSources(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
-                 report::ErrorReport& report, std::int64_t& listed,
+                 report::ErrorReport& report, Listing& listing,
                  const std::function<void(const Source&)>& take) {
     auto one = [&](const std::string& name) {
         forEachSource(
             name, options.allFiles,
-            [&](const Source& source) {
-                ++listed;
-                if (!shard || shard->holds(source.name)) take(source);
+            [&](const Source& found) {
+                ++listing.listed;
+                if (shard && !shard->holds(found.name)) return;
+                Source source = found;
+                if (options.parents && !placeUnderParents(source)) {
+                    if (listing.climbing.empty()) listing.climbing = source.name;
+                    return;
+                }
+                take(source);
             },
-            report);
+            report, listing.passedOver);
     };
     for (const auto& file : options.files) one(file);
     if (list == nullptr) return true;
@@ -111,19 +134,31 @@ bool listSources(const ConvertOptions& options, NameList* list, const std::optio
     return true;
 }
 
+// A source whose result a later source replaces, and the text that names
+// both, told with the later source.
+std::string replacedLine(const std::u16string& earlier, const std::u16string& result,
+                         const std::u16string& later) {
+    return engine::toNative(earlier) + ": its result " + engine::toNative(result) +
+           " is replaced by that of " + engine::toNative(later);
+}
+
 int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
            bool toFolder, const std::u16string& folder, FileLedger& fileLedger,
-           const std::function<bool()>& firstSourceFindsFolder) {
+           const std::function<bool()>& firstSourceFindsFolder, Listing& listing,
+           ResultClaims& claims) {
     // Each source and its result path, in conversion order; nothing is written.
-    std::int64_t listed = 0, shown = 0;
+    bool replaced = false;
     bool ok = listSources(
-        options, list, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+        options, list, shard, fileLedger.immediate(), listing, [&](const Source& source) {
             if (!firstSourceFindsFolder()) return;
-            ++shown;
             auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
                                                             resultFolder(folder, source),
                                                             fileLedger.immediate());
             if (output.empty()) return;  // reported: no result could be written
+            for (const auto& earlier : claims.take(output, source.path).replaces) {
+                printMessage(replacedLine(earlier, output, source.path));
+                replaced = true;
+            }
             std::string a = engine::toNative(source.path), b = engine::toNative(output);
             if (options.nul) {
                 std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
@@ -132,10 +167,11 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
                 std::printf("%s\t%s\n", escapeForTerminal(a).c_str(), escapeForTerminal(b).c_str());
             }
         });
-    if (!ok) return kExitReported;
-    if (listed == 0) printMessage(app::kNoFilesAdded);
+    if (!ok) return kExitRunFailed;
+    if (listing.listed == 0) printMessage(app::kNoFilesAdded);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
-    return listed == 0 ? kExitUsage : fileLedger.anyReport() ? kExitReported : kExitOk;
+    if (listing.listed == 0) return kExitUsage;
+    return fileLedger.anyReport() || replaced ? kExitReported : kExitOk;
 }
 
 // `convert -`: standard input to standard output.
@@ -172,6 +208,43 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
     return fileLedger.anyReport() ? kExitReported : kExitOk;
 }
 
+// The result path of a source, as the run will work it out.
+std::u16string resultOf(const ConvertOptions& options, const std::u16string& folder,
+                        const Source& source, report::ErrorReport& report) {
+    return app::ConversionRun::outputPathFor(source.path, options.toFolder, !options.toFolder,
+                                             resultFolder(folder, source), report);
+}
+
+// The first pass over the sources, before anything is touched: a name that
+// --parents cannot place is a usage error, and every result path is noted,
+// so that the second pass knows which results later sources replace. An
+// exit status, or nothing to go on.
+std::optional<int> firstPass(const ConvertOptions& options, NameList* list,
+                             const std::optional<Shard>& shard, const std::u16string& folder,
+                             ResultClaims& claims) {
+    Unheard unheard;
+    Listing listing;
+    bool read = listSources(options, list, shard, unheard, listing, [&](const Source& source) {
+        claims.note(resultOf(options, folder, source, unheard), source.path);
+    });
+    if (!read) return kExitRunFailed;
+    if (!listing.climbing.empty()) {
+        printMessage("--parents cannot place " + listing.climbing +
+                     " below the output folder: a \"..\" would leave it");
+        return kExitUsage;
+    }
+    claims.seal();
+    return std::nullopt;
+}
+
+// Why results cannot be written into the output folder, if they cannot; one
+// look before the first file instead of a report for every file. The
+// effective ids decide, as they will when the results are created.
+std::optional<std::string> unwritableFolder(const std::string& folder) {
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::nullopt;
+    return "cannot write into the output folder " + folder + ": " + std::strerror(errno);
+}
+
 int convert(const ConvertOptions& options) {
     const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
@@ -201,15 +274,25 @@ int convert(const ConvertOptions& options) {
         return kExitUsage;
     }
     NameList* names = list ? &*list : nullptr;
+    ResultClaims claims;
+    if (dashes == 0) {
+        if (auto code = firstPass(options, names, shard, folder, claims)) return *code;
+    }
     // As the run asks: files first ("No files added."), then the folder. The
-    // folder is tested when the first file comes; if it is missing, nothing
-    // is touched and the remaining sources are passed over.
+    // folder is tested when the first file comes; if it is missing or cannot
+    // be written, nothing is touched and the remaining sources are passed over.
     bool any = false;
     bool folderMissing = false;
     auto firstSourceFindsFolder = [&] {
-        if (!any && toFolder && !app::IsFolder(folder)) {
-            printMessage(app::kFolderMissing);
-            folderMissing = true;
+        if (!any && toFolder) {
+            if (!app::IsFolder(folder)) {
+                // The window's text, and which folder it means.
+                printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
+                folderMissing = true;
+            } else if (auto why = unwritableFolder(options.outputDir)) {
+                printMessage(*why);
+                folderMissing = true;
+            }
         }
         any = true;
         return !folderMissing;
@@ -217,6 +300,22 @@ int convert(const ConvertOptions& options) {
     Terminal terminal(!options.quiet && !options.dryRun && dashes == 0 &&
                       Terminal::canShowProgress());
     FileLedger fileLedger(terminal, options.verbose, records ? &*records : nullptr);
+    // Sub-folders the walk passes over for the length of their path: each is
+    // told, or only their number with -q.
+    Listing listing;
+    std::int64_t passedOver = 0;
+    listing.passedOver = [&](const std::u16string& skipped) {
+        ++passedOver;
+        if (!options.quiet)
+            terminal.printLine("marrowvale-cli: " + escapeForTerminal(engine::toNative(skipped)) +
+                               ": folder passed over: its path has 260 characters or more");
+    };
+    auto tellPassedOver = [&] {
+        if (passedOver > 0 && options.quiet)
+            terminal.printLine("marrowvale-cli: " + std::to_string(passedOver) +
+                               (passedOver == 1 ? " folder" : " folders") +
+                               " passed over: paths of 260 characters or more");
+    };
     auto finish = [&](int code) -> int {
         if (records && !records->close()) {
             printMessage("cannot write the report " + options.reportPath + ": " +
@@ -227,9 +326,11 @@ int convert(const ConvertOptions& options) {
     };
     if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) {
-        int code =
-            dryRun(options, names, shard, toFolder, folder, fileLedger, firstSourceFindsFolder);
-        return finish(folderMissing ? kExitUsage : code);
+        int code = dryRun(options, names, shard, toFolder, folder, fileLedger,
+                          firstSourceFindsFolder, listing, claims);
+        tellPassedOver();
+        if (folderMissing) code = kExitUsage;
+        return finish(code == kExitOk && passedOver > 0 ? kExitReported : code);
     }
 
     removeTemporaryFilesOnSignals();
@@ -240,8 +341,12 @@ int convert(const ConvertOptions& options) {
     LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
     bool usageError = false;
     bool folderGone = false;  // missing only after results were written
-    std::int64_t listed = 0, taken = 0;
+    std::int64_t taken = 0;
     std::vector<std::u16string> batch, batchFolders;
+    // Rows of the batch whose result a later source replaces, and lines told
+    // with rows that replace earlier results.
+    std::vector<std::int64_t> batchReplaced;
+    std::vector<std::pair<std::int64_t, std::string>> batchNotes;
     std::u16string lastMade;
     auto runBatch = [&] {
         const bool first = taken <= static_cast<std::int64_t>(kBatch);
@@ -251,6 +356,10 @@ int convert(const ConvertOptions& options) {
         batch.clear();
         batchFolders.clear();
         fileLedger.startRun(host.rows());
+        for (auto row : batchReplaced) fileLedger.replacedLater(row);
+        for (auto& [row, line] : batchNotes) fileLedger.addNote(row, std::move(line));
+        batchReplaced.clear();
+        batchNotes.clear();
         app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &ledger);
         run.setChunkWorkers(chunkWorkers);
         run.PushButton7_Click();
@@ -262,11 +371,19 @@ int convert(const ConvertOptions& options) {
             if (message == app::kFolderMissing) (first ? usageError : folderGone) = true;
         }
     };
+    Unheard unheard;  // the run reports a result path that cannot be worked out
     bool listOk = listSources(
-        options, names, shard, fileLedger.immediate(), listed, [&](const Source& source) {
+        options, names, shard, fileLedger.immediate(), listing, [&](const Source& source) {
             if (!firstSourceFindsFolder() || folderGone) return;
             fileLedger.listed();
             batch.push_back(source.path);
+            const auto row = static_cast<std::int64_t>(batch.size());
+            const auto result = resultOf(options, folder, source, unheard);
+            auto claim = claims.take(result, source.path);
+            if (claim.replaced) batchReplaced.push_back(row);
+            for (const auto& earlier : claim.replaces)
+                batchNotes.emplace_back(
+                    row, escapeForTerminal(replacedLine(earlier, result, source.path)));
             if (toFolder) {
                 std::u16string into = resultFolder(folder, source);
                 if (into != folder && into != lastMade) {
@@ -282,16 +399,26 @@ int convert(const ConvertOptions& options) {
     fileLedger.listComplete();
     // The last files; with none at all, the run says "No files added." (a
     // shard that holds none of a list's files has simply nothing to do).
-    if (!folderMissing && !folderGone && (!batch.empty() || (listed == 0 && listOk))) runBatch();
+    if (!folderMissing && !folderGone && (!batch.empty() || (listing.listed == 0 && listOk)))
+        runBatch();
+    // A folder that vanished during the last run of files failed only its
+    // files there; it is the run's failure all the same.
+    if (toFolder && any && !usageError && !folderMissing && !folderGone && !app::IsFolder(folder)) {
+        printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
+        folderGone = true;
+    }
     // Every result written is on stable storage before the command returns.
     report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
     step(188, [&] { ledger.syncAll(); });
     terminal.clearProgress();
     if (usageError || folderMissing) return finish(kExitUsage);
+    tellPassedOver();
     std::string summary = fileLedger.summary();
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
-    bool failed = fileLedger.anyReport() || !summary.empty() || !listOk || folderGone;
+    // The run could not be completed: a retry may mend what the data cannot.
+    if (!listOk || folderGone) return finish(kExitRunFailed);
+    bool failed = fileLedger.anyReport() || !summary.empty() || passedOver > 0;
     return finish(failed ? kExitReported : kExitOk);
 }
 
@@ -301,15 +428,26 @@ int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
     app.require_subcommand(1);
-    app.footer("Exit status: 0 all files converted, 1 a failure was reported, 2 usage error.\n");
+    const std::string exitStatus =
+        "Exit status: 0 every file converted without a report; 1 a source had a report (its "
+        "record says which); 2 usage error, nothing touched; 3 the run could not be completed "
+        "(the report, standard output, a list or the final sync failed, or the output folder "
+        "vanished), which a retry may mend; 128+N ended by signal N.\n";
+    app.footer(exitStatus);
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");
+    convertCmd->footer(exitStatus);
     auto* out = convertCmd
                     ->add_option("-o,--output-dir", options.outputDir,
                                  "Write every result into DIR; a FOLDER's tree is mirrored there")
                     ->option_text("DIR")
                     ->each([&](const std::string&) { options.toFolder = true; });
+    convertCmd
+        ->add_flag("--parents", options.parents,
+                   "With -o, each result goes to DIR/ + its source's path as listed, without a "
+                   "leading / or ./ (a .. is refused)")
+        ->needs(out);
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
         ->excludes(out)

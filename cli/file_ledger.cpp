@@ -116,7 +116,9 @@ void FileLedger::endWork(std::int64_t index) {
                                  (!before.exists || after.device != before.device ||
                                   after.inode != before.inode ||
                                   after.modified != before.modified || after.size != before.size));
-    entry.record.status = written ? FileRecord::Status::Converted : FileRecord::Status::Failed;
+    entry.record.status = !written         ? FileRecord::Status::Failed
+                          : entry.replaced ? FileRecord::Status::Replaced
+                                           : FileRecord::Status::Converted;
     entry.record.bytesWritten = written ? after.size : 0;
 }
 
@@ -126,11 +128,21 @@ void FileLedger::fileDone(std::int64_t index) {
     flushLocked();
 }
 
+void FileLedger::replacedLater(std::int64_t index) {
+    std::lock_guard lock(m_mutex);
+    m_entries[index].replaced = true;
+}
+
+void FileLedger::addNote(std::int64_t index, std::string line) {
+    std::lock_guard lock(m_mutex);
+    m_entries[index].notes.push_back(std::move(line));
+}
+
 void FileLedger::flushLocked() {
     while (true) {
         auto it = m_entries.find(m_next);
         if (it == m_entries.end() || !it->second.done) break;
-        tellLocked(it->second.record);
+        tellLocked(it->second.record, it->second.notes);
         m_entries.erase(it);
         m_sinks.erase(m_next);
         ++m_next;
@@ -143,10 +155,14 @@ void FileLedger::endRun() {
     for (; m_next <= rows; ++m_next) {
         auto it = m_entries.find(m_next);
         FileRecord record;
-        if (it != m_entries.end()) record = std::move(it->second.record);
+        std::vector<std::string> notes;
+        if (it != m_entries.end()) {
+            record = std::move(it->second.record);
+            notes = std::move(it->second.notes);
+        }
         if (record.source.empty()) record.source = (*m_rows)[static_cast<std::size_t>(m_next - 1)];
         if (it == m_entries.end() || !it->second.done) record.status = FileRecord::Status::Skipped;
-        tellLocked(record);
+        tellLocked(record, notes);
     }
     m_entries.clear();
     m_sinks.clear();
@@ -159,10 +175,15 @@ std::string FileLedger::labelOf(const std::u16string& path) const {
     return engine::toNative(it == m_labels.end() ? path : it->second);
 }
 
-void FileLedger::tellLocked(const FileRecord& record) {
+void FileLedger::tellLocked(const FileRecord& record, const std::vector<std::string>& notes) {
     ++m_told;
     if (record.status == FileRecord::Status::Converted) ++m_converted;
+    if (record.status == FileRecord::Status::Replaced) {
+        ++m_replaced;
+        m_anyReport = true;
+    }
     m_bytes += record.bytesRead;
+    for (const auto& note : notes) m_terminal.printLine("marrowvale-cli: " + note);
     if (!record.reports.empty()) {
         ++m_withReports;
         std::string head = "marrowvale-cli: " + escapeForTerminal(labelOf(record.source)) + ": ";
@@ -220,8 +241,10 @@ bool FileLedger::anyReport() const {
 std::string FileLedger::summary() const {
     std::lock_guard lock(m_mutex);
     if (!m_anyReport && m_converted == m_told) return "";
-    return std::to_string(m_converted) + " of " + std::to_string(m_told) + " files converted, " +
-           std::to_string(m_withReports) + " with reports";
+    std::string text = std::to_string(m_converted) + " of " + std::to_string(m_told) +
+                       " files converted, " + std::to_string(m_withReports) + " with reports";
+    if (m_replaced > 0) text += ", " + std::to_string(m_replaced) + " replaced by a later file";
+    return text;
 }
 
 LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner)

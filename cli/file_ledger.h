@@ -37,6 +37,11 @@ public:
     report::ErrorReport& forFile(std::int64_t index);
     // The row's reports and record may go out once all earlier rows are done.
     void fileDone(std::int64_t index);
+    // A later source of the command replaces the row's result: once written,
+    // its record says so.
+    void replacedLater(std::int64_t index);
+    // A line told just before the row's own reports.
+    void addNote(std::int64_t index, std::string line);
 
     // A run over these rows begins; `rows` lives until endRun.
     void startRun(const std::vector<std::u16string>& rows);
@@ -56,7 +61,8 @@ public:
     void setLabel(std::u16string source, std::u16string label);
 
     bool anyReport() const;
-    // "N of M files converted, K with reports" when anything failed.
+    // "N of M files converted, K with reports" when anything failed, and how
+    // many results later sources replaced.
     std::string summary() const;
 
 private:
@@ -81,11 +87,13 @@ private:
         FileState before;
         bool working = false;
         bool done = false;
+        bool replaced = false;
+        std::vector<std::string> notes;
     };
     static FileState stateOf(const std::u16string& path);
     void add(std::int64_t index, FileRecord::Report report);
     void flushLocked();
-    void tellLocked(const FileRecord& record);
+    void tellLocked(const FileRecord& record, const std::vector<std::string>& notes = {});
     std::string labelOf(const std::u16string& path) const;
     void countsChangedLocked();
 
@@ -105,6 +113,7 @@ private:
     std::int64_t m_told = 0;
     std::int64_t m_converted = 0;
     std::int64_t m_withReports = 0;
+    std::int64_t m_replaced = 0;
     std::int64_t m_bytes = 0;
 };
 

@@ -1,5 +1,8 @@
 #include "cli/file_list_reader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +20,39 @@ bool readNames(std::FILE* stream, char delimiter,
         if (length < 0) break;
         name.assign(raw, static_cast<std::size_t>(length));
         if (!name.empty() && name.back() == delimiter) name.pop_back();
+        // A list written on Windows ends its lines with CR LF; a name that
+        // really ends in CR cannot travel in a line list, only with NUL.
+        if (delimiter == '\n' && !name.empty() && name.back() == '\r') name.pop_back();
         if (!name.empty()) take(name);
     }
     std::free(raw);
     return !std::ferror(stream);
 }
+
+namespace {
+
+// A file without a name in the temporary folder, gone when it is closed.
+std::FILE* unnamedFile() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = dir != nullptr && *dir != '\0' ? dir : "/tmp";
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // File systems without O_TMPFILE: a named file, unlinked at once.
+        std::string name = folder + "/.marrowvale-list-XXXXXX";
+        fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) unlink(name.c_str());
+    }
+    std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "w+");
+    if (file == nullptr) {
+        int error = errno;
+        if (fd >= 0) close(fd);
+        throw std::runtime_error("cannot keep a copy of the list in " + folder + ": " +
+                                 std::strerror(error));
+    }
+    return file;
+}
+
+}  // namespace
 
 NameList::NameList(const std::string& path) : m_path(path) {
     if (path == "-") {
@@ -35,11 +66,27 @@ NameList::NameList(const std::string& path) : m_path(path) {
 
 NameList::~NameList() {
     if (m_owned) std::fclose(m_file);
+    if (m_copy != nullptr) std::fclose(m_copy);
 }
 
 void NameList::forEach(char delimiter, const std::function<void(const std::string& name)>& take) {
-    if (!readNames(m_file, delimiter, take))
-        throw std::runtime_error(m_path + ": " + std::strerror(errno));
+    if (m_copy != nullptr) {
+        std::rewind(m_copy);
+        if (!readNames(m_copy, '\0', take))
+            throw std::runtime_error("cannot read the copy of the list " + m_path + ": " +
+                                     std::strerror(errno));
+        return;
+    }
+    m_copy = unnamedFile();
+    bool copied = true;
+    bool read = readNames(m_file, delimiter, [&](const std::string& name) {
+        copied = copied && std::fwrite(name.c_str(), 1, name.size() + 1, m_copy) == name.size() + 1;
+        take(name);
+    });
+    if (!read) throw std::runtime_error(m_path + ": " + std::strerror(errno));
+    if (!copied || std::fflush(m_copy) != 0)
+        throw std::runtime_error("cannot keep a copy of the list " + m_path + ": " +
+                                 std::strerror(errno));
 }
 
 }  // namespace mv::cli

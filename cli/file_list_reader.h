@@ -10,13 +10,15 @@
 namespace mv::cli {
 
 // Calls `take` with every name of the stream, ended by `delimiter` ('\n' or
-// '\0'; a CR before a '\n' is kept, as it may be part of a name). Empty names
-// are passed over. Returns false when reading failed.
+// '\0'; a CR before a '\n' belongs to the line end). Empty names are passed
+// over. Returns false when reading failed.
 bool readNames(std::FILE* stream, char delimiter,
                const std::function<void(const std::string& name)>& take);
 
 // The list of --files-from, opened before anything is converted, so that a
-// list that cannot be opened touches nothing.
+// list that cannot be opened touches nothing. The first pass over it keeps a
+// copy of its names in an unnamed temporary file (gone with the process,
+// however it ends), so that a list read from a pipe can be gone over again.
 class NameList {
 public:
     // "-" is standard input. Throws std::runtime_error when it cannot be opened.
@@ -25,13 +27,16 @@ public:
     NameList(const NameList&) = delete;
     NameList& operator=(const NameList&) = delete;
 
-    // As readNames; throws std::runtime_error when reading failed.
+    // As readNames; the first call reads the list, later ones the copy.
+    // Throws std::runtime_error when the list or its copy could not be read
+    // to its end.
     void forEach(char delimiter, const std::function<void(const std::string& name)>& take);
 
 private:
     std::string m_path;
     std::FILE* m_file = nullptr;
     bool m_owned = false;
+    std::FILE* m_copy = nullptr;
 };
 
 }  // namespace mv::cli

@@ -14,6 +14,8 @@ const char* statusName(FileRecord::Status status) {
             return "converted";
         case FileRecord::Status::Failed:
             return "failed";
+        case FileRecord::Status::Replaced:
+            return "replaced";
         case FileRecord::Status::Skipped:
             break;
     }

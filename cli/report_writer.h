@@ -5,6 +5,12 @@
       "bytes_read":120,"bytes_written":96,"chunks":1,
       "reports":[{"description":"...","procedure":"Main.ReplaceXML","step":108}]}
 
+   status: "converted" the run wrote the result (it may still carry reports),
+   "failed" it did not, "skipped" the file was never started, "replaced" the
+   run wrote the result and a later source of the same run replaced it. A
+   record that is not "converted", or holds reports, goes with an exit status
+   of 1 or more (convert_command.h).
+
    Texts are UTF-8. A byte of a name that is not part of valid UTF-8 is
    written as the escape "\udcHH" (HH the byte, a lone low surrogate), the
    rule Python calls surrogateescape: os.fsencode() gives the exact name
@@ -19,7 +25,7 @@
 namespace mv::cli {
 
 struct FileRecord {
-    enum class Status { Converted, Failed, Skipped };
+    enum class Status { Converted, Failed, Skipped, Replaced };
     struct Report {
         std::string description;
         std::string procedure;  // "Module.Procedure"

@@ -45,7 +45,8 @@ std::filesystem::path fullPath(const std::string& argument, std::error_code& err
 
 void forEachSource(const std::string& argument, bool allFiles,
                    const std::function<void(const Source& source)>& take,
-                   report::ErrorReport& report) {
+                   report::ErrorReport& report,
+                   const std::function<void(const std::u16string& folder)>& passedOver) {
     // Rows hold full paths, as the window's list does; a relative name
     // would otherwise put its result "beside" it in the root folder.
     std::error_code error;
@@ -83,7 +84,26 @@ void forEachSource(const std::string& argument, bool allFiles,
             source.name = listed + engine::toNative(below);
             take(source);
         },
-        {}, report, true);
+        {}, report, true, passedOver);
+}
+
+bool placeUnderParents(Source& source) {
+    std::string below;
+    std::size_t start = 0;
+    const std::string& name = source.name;
+    while (start < name.size()) {
+        std::size_t end = std::min(name.find('/', start), name.size());
+        std::string_view part(name.data() + start, end - start);
+        if (part == "..") return false;
+        // Empty and "." parts add nothing; the last part is the file's name.
+        if (end < name.size() && !part.empty() && part != ".") {
+            below.append(part);
+            below += '/';
+        }
+        start = end + 1;
+    }
+    source.subfolder = engine::fromNative(below);
+    return true;
 }
 
 }  // namespace mv::cli

@@ -20,9 +20,16 @@ struct Source {
 };
 
 // `allFiles` takes every file of a folder except its .json files, whose
-// results would replace them; otherwise only *.xml.
+// results would replace them; otherwise only *.xml. A sub-folder passed over
+// for the length of its path goes to `passedOver`.
 void forEachSource(const std::string& argument, bool allFiles,
                    const std::function<void(const Source& source)>& take,
-                   report::ErrorReport& report);
+                   report::ErrorReport& report,
+                   const std::function<void(const std::u16string& folder)>& passedOver = {});
+
+// --parents: the source's result keeps the path it was listed by below the
+// output folder, without a leading "/" or "./" ("/data/a/x.xml" gives
+// "data/a/"). False for a name with a ".." component, which would climb out.
+bool placeUnderParents(Source& source);
 
 }  // namespace mv::cli

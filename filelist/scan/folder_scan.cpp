@@ -127,6 +127,23 @@ void orderByName(FolderList& folders) {
     }
 }
 
+// Hands over each sub-folder of `folder` (which ends in the separator), in
+// name order.
+void forEachSubFolder(const std::u16string& folder, const Append& take) {
+    std::string native = engine::toNative(folder);
+    DIR* raw = opendir(native.c_str());
+    if (raw == nullptr) return;
+    DirHandle dir(raw);
+    std::vector<std::u16string> names;
+    while (const dirent* entry = readdir(dir.get())) {
+        std::string name = entry->d_name;
+        if (name != "." && name != ".." && entryType(native, *entry) == DT_DIR)
+            names.push_back(engine::fromNative(name));
+    }
+    std::sort(names.begin(), names.end(), NameLess);
+    for (const auto& name : names) take(folder + name + kSep);
+}
+
 }  // namespace
 
 bool IsOpenableFile(std::u16string_view path) {
@@ -171,7 +188,7 @@ std::vector<std::u16string> ListFolderFiles(std::u16string_view folder,
 }
 
 void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
-                           report::ErrorReport& report) {
+                           report::ErrorReport& report, const Append& passedOver) {
     report::StepRunner step(report, report::locations::kGetSubDirectories2016);
     FolderList N;
     // Once a folder has passed the attribute test, a failure while walking
@@ -195,7 +212,10 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
         };
         bool isFolder = false;
         if (!run(108, [&] { isFolder = app::IsFolder(v); }) || !isFolder) continue;
-        if (v.size() >= kLongPath) continue;  // (110)
+        if (v.size() >= kLongPath) {  // (110)
+            if (passedOver) forEachSubFolder(v, passedOver);
+            continue;
+        }
         std::string native;
         if (!run(112, [&] {
                 native = engine::toNative(v);
@@ -224,7 +244,8 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
             if (errno != 0) throw report::systemFailure(errno, native);
         });
     }
-    if (recursive && !N.empty()) step(150, [&] { GetSubDirectories2016(N, true, yield, report); });
+    if (recursive && !N.empty())
+        step(150, [&] { GetSubDirectories2016(N, true, yield, report, passedOver); });
     for (const std::u16string& w : N) {  // (152)
         if (!step.test(154, [&] { return app::IsFolder(w); })) continue;
         if (yield) yield();  // (156)
@@ -233,11 +254,12 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
 }
 
 void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, const Append& append,
-                    const Yield& yield, report::ErrorReport& report, bool byName) {
+                    const Yield& yield, report::ErrorReport& report, bool byName,
+                    const Append& passedOver) {
     report::StepRunner step(report, report::locations::kPushButton9Click);
     FolderList folders;
     step(114, [&] { folders = {std::u16string(folder) + kSep}; });
-    step(116, [&] { GetSubDirectories2016(folders, true, yield, report); });
+    step(116, [&] { GetSubDirectories2016(folders, true, yield, report, passedOver); });
     if (byName) orderByName(folders);
     for (const std::u16string& entry : folders) {  // (118)
         std::u16string dir;

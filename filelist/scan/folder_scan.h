@@ -36,15 +36,18 @@ bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);
 std::vector<std::u16string> ListFolderFiles(std::u16string_view folder,
                                             std::u16string_view pattern);
 // Appends the sub-folders of every folder in the list, breadth-first; a
-// folder whose sub-folders cannot be listed is dropped from the list.
+// folder whose sub-folders cannot be listed is dropped from the list. The
+// sub-folders of a folder whose path is too long are passed over; each is
+// handed to `passedOver`, when given.
 void GetSubDirectories2016(FolderList& folders, bool recursive, const Yield& yield,
-                           report::ErrorReport& report);
+                           report::ErrorReport& report, const Append& passedOver = {});
 // Appends every file of the tree under `folder` that matches the pattern.
 // Failures of the walk are reported under its own location, the others
 // under the folder button's. `byName` lists each folder's files and
 // sub-folders in name order (name_order.h) instead of the file system's, so
 // that every machine lists one tree alike.
 void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, const Append& append,
-                    const Yield& yield, report::ErrorReport& report, bool byName = false);
+                    const Yield& yield, report::ErrorReport& report, bool byName = false,
+                    const Append& passedOver = {});
 
 }  // namespace mv::filelist

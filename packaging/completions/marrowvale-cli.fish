@@ -10,6 +10,7 @@ complete -c marrowvale-cli -s h -l help -d 'Show the commands and options'
 
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -F
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s o -l output-dir -x -a '(__fish_complete_directories)' -d 'Write every result into DIR'
+complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -l parents -d 'With -o, keep each listed path below DIR'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -l beside -d 'Write each result beside its source'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s j -l jobs -x -d 'Files, or chunks of one file, converted at once'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s q -l quiet -d 'No progress, only failures'

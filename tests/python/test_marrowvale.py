@@ -55,7 +55,7 @@ class ConvertTest(unittest.TestCase):
 
     def test_names_travel_exactly_and_records_come_in_list_order(self):
         names = [b"plain.xml", b"with space.xml", b"line\nend.xml", b"latin-\xe9.xml",
-                 b"sub/plain.xml"]
+                 b"sub/deeper.xml"]
         paths = [self.write(name, i) for i, name in enumerate(names)]
         out = self.folder(b"out")
         records = list(marrowvale.convert(reversed(paths), out, cli=CLI))

@@ -32,6 +32,8 @@
 #include "cli/sources.h"
 #include "cli/standard_streams.h"
 #include "cli/terminal.h"
+#include "cli/up_to_date.h"
+#include "cli/usage_errors.h"
 #include "engine/durability.h"
 #include "engine/native_text.h"
 #include "report/locations.h"
@@ -50,12 +52,14 @@ struct ConvertOptions {
     bool toFolder = false;  // -o was given, even with an empty name
     bool beside = false;
     unsigned jobs = usableCpus();
+    std::string jobsText;  // -j as given; empty for the default
     bool quiet = false;
     bool verbose = false;
     bool dryRun = false;
     bool allFiles = false;
     bool nul = false;
     bool parents = false;
+    bool update = false;
     std::string filesFrom;
     std::string reportPath;
     std::string shard;
@@ -69,12 +73,6 @@ void printMessage(const std::string& text) {
 
 void printMessage(std::u16string_view text) {
     printMessage(engine::toNative(text));
-}
-
-// Standard output could not take everything: say so, as a failed command.
-int outputFailed(int error) {
-    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
-    return kExitReported;
 }
 
 // Where the first pass over the sources reports: it only looks, and the
@@ -95,12 +93,30 @@ std::u16string resultFolder(const std::u16string& folder, const Source& source) 
     return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
 }
 
+// Standard output could not take everything: say so, as a failed run. A
+// reader that went away ends the run as SIGPIPE would.
+int outputFailed(int error) {
+    if (error == EPIPE) leaveOnBrokenPipe();
+    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
+    return kExitRunFailed;
+}
+
 // What a pass over the sources met besides the sources it took.
 struct Listing {
     std::int64_t listed = 0;  // every source, shard or not
     std::string climbing;     // the first name --parents cannot place below DIR
     std::function<void(const std::u16string& folder)> passedOver;
 };
+
+// The report may replace neither a source of the run nor a result: said,
+// and true, for the first source that meets it.
+bool clashesWithReport(const ReportWriter* records, const Source& source,
+                       const std::u16string& result, const std::string& reportPath) {
+    if (records == nullptr || !records->replacesFile()) return false;
+    std::string clash = clashWithReport(*records, source.path, result);
+    if (!clash.empty()) printMessage("--report " + reportPath + " is refused: " + clash);
+    return !clash.empty();
+}
 
 // Every source of the command line and of the --files-from list, in order,
 // that falls into the shard. False, said, when the list could not be read to
@@ -159,6 +175,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
                 printMessage(replacedLine(earlier, output, source.path));
                 replaced = true;
             }
+            if (options.update && resultIsCurrent(source.path, output)) return;
             std::string a = engine::toNative(source.path), b = engine::toNative(output);
             if (options.nul) {
                 std::fwrite(a.c_str(), 1, a.size() + 1, stdout);
@@ -181,7 +198,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
         stream.emplace();
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
-        return kExitReported;
+        return kExitRunFailed;
     }
     const std::u16string source = engine::fromNative(stream->source());
     const std::u16string folder = engine::fromNative(stream->resultFolder());
@@ -202,7 +219,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
             engine::toNative(app::ConversionRun::outputPathFor(source, true, false, folder)));
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
-        return kExitReported;
+        return kExitRunFailed;
     }
     if (std::fflush(stdout) != 0) return outputFailed(errno);
     return fileLedger.anyReport() ? kExitReported : kExitOk;
@@ -216,18 +233,23 @@ std::u16string resultOf(const ConvertOptions& options, const std::u16string& fol
 }
 
 // The first pass over the sources, before anything is touched: a name that
-// --parents cannot place is a usage error, and every result path is noted,
+// --parents cannot place, or a report that would replace a source or a
+// result, is a usage error, and every result path is noted,
 // so that the second pass knows which results later sources replace. An
 // exit status, or nothing to go on.
 std::optional<int> firstPass(const ConvertOptions& options, NameList* list,
                              const std::optional<Shard>& shard, const std::u16string& folder,
-                             ResultClaims& claims) {
+                             ResultClaims& claims, const ReportWriter* records) {
     Unheard unheard;
     Listing listing;
+    bool clash = false;
     bool read = listSources(options, list, shard, unheard, listing, [&](const Source& source) {
-        claims.note(resultOf(options, folder, source, unheard), source.path);
+        const auto result = resultOf(options, folder, source, unheard);
+        claims.note(result, source.path);
+        if (!clash) clash = clashesWithReport(records, source, result, options.reportPath);
     });
     if (!read) return kExitRunFailed;
+    if (clash) return kExitUsage;
     if (!listing.climbing.empty()) {
         printMessage("--parents cannot place " + listing.climbing +
                      " below the output folder: a \"..\" would leave it");
@@ -246,6 +268,8 @@ std::optional<std::string> unwritableFolder(const std::string& folder) {
 }
 
 int convert(const ConvertOptions& options) {
+    // First of all, before any other thread starts.
+    removeTemporaryFilesOnSignals();
     const bool toFolder = options.toFolder;
     const std::u16string folder = engine::fromNative(options.outputDir);
     std::optional<Shard> shard;
@@ -268,7 +292,12 @@ int convert(const ConvertOptions& options) {
     std::optional<ReportWriter> records;
     try {
         if (!options.filesFrom.empty()) list.emplace(options.filesFrom);
-        if (!options.reportPath.empty()) records.emplace(options.reportPath);
+        if (!options.reportPath.empty()) {
+            records.emplace(options.reportPath);
+            records->setOrigin(hostName(), shard ? std::to_string(shard->index) + "/" +
+                                                       std::to_string(shard->count)
+                                                 : std::string());
+        }
     } catch (const std::runtime_error& e) {
         printMessage(e.what());  // nothing is touched
         return kExitUsage;
@@ -276,7 +305,9 @@ int convert(const ConvertOptions& options) {
     NameList* names = list ? &*list : nullptr;
     ResultClaims claims;
     if (dashes == 0) {
-        if (auto code = firstPass(options, names, shard, folder, claims)) return *code;
+        if (auto code =
+                firstPass(options, names, shard, folder, claims, records ? &*records : nullptr))
+            return *code;
     }
     // As the run asks: files first ("No files added."), then the folder. The
     // folder is tested when the first file comes; if it is missing or cannot
@@ -316,11 +347,27 @@ int convert(const ConvertOptions& options) {
                                (passedOver == 1 ? " folder" : " folders") +
                                " passed over: paths of 260 characters or more");
     };
+    // A signal puts the report in place with every record that is complete.
+    std::optional<LeaveAction> reportOnSignal;
+    if (records) {
+        reportOnSignal.emplace([&] {
+            fileLedger.recordWhatIsComplete();
+            records->close();
+        });
+    }
+    try {
+        // Beside FILE, which stays as it is until the report is complete.
+        if (records) records->open();
+    } catch (const std::runtime_error& e) {
+        printMessage(e.what());
+        return kExitRunFailed;
+    }
     auto finish = [&](int code) -> int {
+        if (records && code == kExitUsage) records->abandon();  // nothing is touched
         if (records && !records->close()) {
             printMessage("cannot write the report " + options.reportPath + ": " +
                          std::strerror(errno));
-            return kExitReported;
+            return kExitRunFailed;
         }
         return code;
     };
@@ -333,12 +380,11 @@ int convert(const ConvertOptions& options) {
         return finish(code == kExitOk && passedOver > 0 ? kExitReported : code);
     }
 
-    removeTemporaryFilesOnSignals();
     engine::SyncLedger ledger;
 
     std::optional<ParallelDispatcher> parallel;
     if (options.jobs > 1) parallel.emplace(options.jobs, fileLedger);
-    LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr);
+    LedgerDispatcher dispatcher(fileLedger, parallel ? &*parallel : nullptr, options.update);
     bool usageError = false;
     bool folderGone = false;  // missing only after results were written
     std::int64_t taken = 0;
@@ -426,38 +472,43 @@ int convert(const ConvertOptions& options) {
 
 int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
-    app.set_version_flag("--version", std::string("marrowvale-cli ") + MV_VERSION);
-    app.require_subcommand(1);
+    const std::string version = std::string("marrowvale-cli ") + MV_VERSION;
+    app.set_version_flag("--version", version);
+    app.require_subcommand(0, 1);
+    // Unknown options and arguments too many are told in our words below.
+    app.allow_extras();
     const std::string exitStatus =
         "Exit status: 0 every file converted without a report; 1 a source had a report (its "
         "record says which); 2 usage error, nothing touched; 3 the run could not be completed "
         "(the report, standard output, a list or the final sync failed, or the output folder "
         "vanished), which a retry may mend; 128+N ended by signal N.\n";
     app.footer(exitStatus);
+    // A single-value option given twice takes the last value, as GNU tools do.
+    auto once = [](CLI::Option* option) {
+        return option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
 
     ConvertOptions options;
     auto* convertCmd = app.add_subcommand("convert", "Convert XML files into .json files");
+    convertCmd->allow_extras();
     convertCmd->footer(exitStatus);
-    auto* out = convertCmd
-                    ->add_option("-o,--output-dir", options.outputDir,
-                                 "Write every result into DIR; a FOLDER's tree is mirrored there")
-                    ->option_text("DIR")
-                    ->each([&](const std::string&) { options.toFolder = true; });
-    convertCmd
-        ->add_flag("--parents", options.parents,
-                   "With -o, each result goes to DIR/ + its source's path as listed, without a "
-                   "leading / or ./ (a .. is refused)")
-        ->needs(out);
+    convertCmd->set_version_flag("--version", version);
+    once(convertCmd->add_option("-o,--output-dir", options.outputDir,
+                                "Write every result into DIR; a FOLDER's tree is mirrored there"))
+        ->option_text("DIR")
+        ->each([&](const std::string&) { options.toFolder = true; });
+    convertCmd->add_flag(
+        "--parents", options.parents,
+        "With -o, each result goes to DIR/ + its source's path as listed, without a "
+        "leading / or ./ (a .. is refused)");
     convertCmd
         ->add_flag("--beside", options.beside, "Write each result beside its source (the default)")
-        ->excludes(out)
         ->option_text(" ");
-    convertCmd
-        ->add_option("-j,--jobs", options.jobs,
-                     "Files converted at once, or chunks of a single file (default: the CPUs "
-                     "this process may use, here " +
-                         std::to_string(options.jobs) + ")")
-        ->check(CLI::Range(1u, 1024u))
+    once(convertCmd->add_option("-j,--jobs", options.jobsText,
+                                "Files converted at once, or chunks of a single file, from 1 to " +
+                                    std::to_string(kMaxJobs) +
+                                    " (default: the CPUs this process may use, here " +
+                                    std::to_string(options.jobs) + ")"))
         ->option_text("N");
     convertCmd->add_flag("-q,--quiet", options.quiet, "No progress, only failures");
     convertCmd->add_flag("-v,--verbose", options.verbose,
@@ -466,22 +517,22 @@ int runMain(int argc, char** argv) {
                          "Print each source and its result path; write nothing");
     convertCmd->add_flag("--all-files", options.allFiles,
                          "Take every file of a folder except .json files, not only *.xml");
-    convertCmd
-        ->add_option("--files-from", options.filesFrom,
-                     "Also convert the files and folders named in LIST, one per line (- reads "
-                     "standard input)")
+    convertCmd->add_flag("-u,--update", options.update,
+                         "Convert only sources whose result is missing or older than the source; "
+                         "the others are told as unchanged");
+    once(convertCmd->add_option("--files-from", options.filesFrom,
+                                "Also convert the files and folders named in LIST, one per line "
+                                "(- reads standard input)"))
         ->option_text("LIST");
     convertCmd->add_flag("-0,--null", options.nul,
                          "Names in LIST end with NUL, not a line end; --dry-run prints "
                          "NUL-separated names too");
-    convertCmd
-        ->add_option("--report", options.reportPath,
-                     "Write one JSON line per source to FILE (- is standard output)")
+    once(convertCmd->add_option("--report", options.reportPath,
+                                "Write one JSON line per source to FILE (- is standard output)"))
         ->option_text("FILE");
-    convertCmd
-        ->add_option("--shard", options.shard,
-                     "Convert only the sources that fall into shard K of N (by a hash of the "
-                     "name as listed)")
+    once(convertCmd->add_option("--shard", options.shard,
+                                "Convert only the sources that fall into shard K of N (by a hash "
+                                "of the name as listed)"))
         ->option_text("K/N");
     convertCmd
         ->add_option("FILE|FOLDER", options.files,
@@ -493,13 +544,22 @@ int runMain(int argc, char** argv) {
     std::string scriptFile;
     auto* scriptCmd =
         app.add_subcommand("script", "Run a script written as JSON; print its output");
-    scriptCmd->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
-        ->required()
-        ->option_text(" ");
+    scriptCmd->allow_extras();
+    scriptCmd->set_version_flag("--version", version);
+    auto* scriptArg =
+        scriptCmd
+            ->add_option("FILE", scriptFile, "The script, read as UTF-8; - reads standard input")
+            ->option_text(" ");
     scriptCmd->footer(
         "Exit status: 0 the script ran, 1 it could not be read, was not accepted or failed, "
         "2 usage error.\n");
 
+    // The error may quote an argument, which may be a hostile file name.
+    auto usageError = [](const std::string& text) {
+        printMessage(text);
+        std::fputs("Run with --help for more information.\n", stderr);
+        return kExitUsage;
+    };
     // A first word that is no option names a command.
     if (argc > 1 && argv[1][0] != '-' && std::string_view(argv[1]) != "convert" &&
         std::string_view(argv[1]) != "script") {
@@ -511,12 +571,36 @@ int runMain(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-        // The error may quote an argument, which may be a hostile file name.
-        printMessage(e.what());
-        std::fputs("Run with --help for more information.\n", stderr);
-        return kExitUsage;
+        return usageError(usageMessage(e, scriptCmd->parsed()    ? *scriptCmd
+                                          : convertCmd->parsed() ? *convertCmd
+                                                                 : app));
     }
-    if (scriptCmd->parsed()) return runScript(scriptFile);
+    if (auto extra = unexpectedArgument(app)) return usageError(*extra);
+    if (scriptCmd->parsed()) {
+        if (scriptArg->count() == 0)
+            return usageError("script needs a FILE (- reads standard input)");
+        return runScript(scriptFile);
+    }
+    if (!convertCmd->parsed()) {
+        return usageError("a command is needed (commands: convert, script)");
+    }
+    if (options.toFolder && options.beside) {
+        return usageError("--output-dir and --beside cannot go together");
+    }
+    if (options.parents && !options.toFolder) {
+        return usageError("--parents needs --output-dir");
+    }
+    if (options.quiet && options.verbose) {
+        return usageError("--quiet and --verbose cannot go together");
+    }
+    if (!options.jobsText.empty()) {
+        auto jobs = parseJobs(options.jobsText);
+        if (!jobs) {
+            return usageError("--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ": " +
+                              options.jobsText);
+        }
+        options.jobs = *jobs;
+    }
     return convert(options);
 }
 

@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include "cli/escape.h"
+#include "cli/sources.h"
+#include "cli/up_to_date.h"
+#include "engine/in_flight.h"
 #include "engine/native_text.h"
 
 namespace mv::cli {
@@ -10,10 +13,22 @@ namespace mv::cli {
 namespace {
 
 thread_local std::int64_t* t_chunks = nullptr;
+// The ledger and row of the file whose work runs on this thread.
+thread_local FileLedger* t_ledger = nullptr;
+thread_local std::int64_t t_index = 0;
 
 std::string reportLine(const std::string& description, const report::Location& where, int step) {
     // The location text ends in a blank, so "at line" follows it as in the window.
     return description + " [" + where.text() + "at line " + std::to_string(step) + "]";
+}
+
+// A result by its full path, as sources are named, so that a record says
+// where its result is wherever the report is read (-o may be relative).
+std::u16string fullName(const std::u16string& path) {
+    if (path.empty()) return path;
+    std::error_code gone;
+    auto full = fullPath(engine::toNative(path), gone);
+    return gone ? path : engine::fromNative(full.string());
 }
 
 }  // namespace
@@ -23,7 +38,17 @@ void countChunk() {
 }
 
 FileLedger::FileLedger(Terminal& terminal, bool verbose, ReportWriter* records)
-    : m_terminal(terminal), m_verbose(verbose), m_records(records) {}
+    : m_terminal(terminal), m_verbose(verbose), m_records(records) {
+    if (m_records) engine::inflight::setPublishObserver(&FileLedger::resultPublished);
+}
+
+// Runs under the lock of every publish, which a signal's clean-up holds
+// before it records what is complete.
+void FileLedger::resultPublished() {
+    if (t_ledger == nullptr) return;
+    std::lock_guard lock(t_ledger->m_mutex);
+    t_ledger->m_entries[t_index].published = true;
+}
 
 void FileLedger::Sink::show(const std::string& description, const report::Location& where,
                             int step) {
@@ -71,10 +96,11 @@ void FileLedger::startRun(const std::vector<std::u16string>& rows) {
 }
 
 void FileLedger::submitted(const app::FileTask& task) {
+    std::u16string result = fullName(task.output);
     std::lock_guard lock(m_mutex);
     auto& record = m_entries[task.index].record;
     record.source = task.source;
-    record.result = task.output;
+    record.result = std::move(result);
 }
 
 void FileLedger::beginWork(std::int64_t index) {
@@ -94,10 +120,13 @@ void FileLedger::beginWork(std::int64_t index) {
     auto& entry = m_entries[index];
     entry.record.bytesRead = size;
     t_chunks = &entry.record.chunks;
+    t_ledger = this;
+    t_index = index;
 }
 
 void FileLedger::endWork(std::int64_t index) {
     t_chunks = nullptr;
+    t_ledger = nullptr;
     std::u16string result;
     bool reported = false;
     {
@@ -120,6 +149,12 @@ void FileLedger::endWork(std::int64_t index) {
                           : entry.replaced ? FileRecord::Status::Replaced
                                            : FileRecord::Status::Converted;
     entry.record.bytesWritten = written ? after.size : 0;
+    entry.ended = true;
+}
+
+void FileLedger::unchanged(std::int64_t index) {
+    std::lock_guard lock(m_mutex);
+    m_entries[index].record.status = FileRecord::Status::Unchanged;
 }
 
 void FileLedger::fileDone(std::int64_t index) {
@@ -182,6 +217,7 @@ void FileLedger::tellLocked(const FileRecord& record, const std::vector<std::str
         ++m_replaced;
         m_anyReport = true;
     }
+    if (record.status == FileRecord::Status::Unchanged) ++m_unchanged;
     m_bytes += record.bytesRead;
     for (const auto& note : notes) m_terminal.printLine("marrowvale-cli: " + note);
     if (!record.reports.empty()) {
@@ -199,17 +235,35 @@ void FileLedger::tellLocked(const FileRecord& record, const std::vector<std::str
             m_terminal.printLine(line);
         }
     }
-    if (m_records) {
-        if (m_labels.count(record.source) == 0) {
-            m_records->write(record);
-        } else {
-            FileRecord shown = record;
-            shown.source = m_labels.at(record.source);
-            shown.result = shown.source;
-            m_records->write(shown);
-        }
-    }
+    recordLocked(record);
     countsChangedLocked();
+}
+
+void FileLedger::recordLocked(const FileRecord& record) {
+    if (!m_records) return;
+    if (m_labels.count(record.source) == 0) {
+        m_records->write(record);
+        return;
+    }
+    FileRecord shown = record;
+    shown.source = m_labels.at(record.source);
+    shown.result = shown.source;
+    m_records->write(shown);
+}
+
+void FileLedger::recordWhatIsComplete() {
+    std::lock_guard lock(m_mutex);
+    for (auto& [index, entry] : m_entries) {
+        if (index < m_next) continue;
+        if (!entry.done && !entry.ended && !entry.published) continue;
+        FileRecord record = entry.record;
+        if (!entry.ended) {
+            record.status = FileRecord::Status::Converted;
+            record.bytesWritten = stateOf(record.result).size;
+        }
+        recordLocked(record);
+    }
+    m_entries.clear();
 }
 
 void FileLedger::countsChangedLocked() {
@@ -240,19 +294,26 @@ bool FileLedger::anyReport() const {
 
 std::string FileLedger::summary() const {
     std::lock_guard lock(m_mutex);
-    if (!m_anyReport && m_converted == m_told) return "";
+    if (!m_anyReport && m_converted + m_unchanged == m_told) return "";
     std::string text = std::to_string(m_converted) + " of " + std::to_string(m_told) +
-                       " files converted, " + std::to_string(m_withReports) + " with reports";
+                       " files converted, " +
+                       (m_unchanged > 0 ? std::to_string(m_unchanged) + " unchanged, " : "") +
+                       std::to_string(m_withReports) + " with reports";
     if (m_replaced > 0) text += ", " + std::to_string(m_replaced) + " replaced by a later file";
     return text;
 }
 
-LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner)
-    : m_ledger(ledger), m_inner(inner) {}
+LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update)
+    : m_ledger(ledger), m_inner(inner), m_update(update) {}
 
 void LedgerDispatcher::submit(app::FileTask task, const Work& work) {
     m_ledger.submitted(task);
+    // Decided on the worker: an earlier task with the same result is done by then.
     Work measured = [this, work](const app::FileTask& t, report::ErrorReport& report) {
+        if (m_update && resultIsCurrent(t.source, t.output)) {
+            m_ledger.unchanged(t.index);
+            return;
+        }
         m_ledger.beginWork(t.index);
         work(t, report);
         m_ledger.endWork(t.index);

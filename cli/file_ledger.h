@@ -53,12 +53,19 @@ public:
     // Called on the worker around the conversion of the row.
     void beginWork(std::int64_t index);
     void endWork(std::int64_t index);
+    // The row's result is current (--update): it is left as it stands.
+    void unchanged(std::int64_t index);
 
     // One more source listed; the list is complete.
     void listed();
     void listComplete();
     // The name shown for a source (standard input is "-").
     void setLabel(std::u16string source, std::u16string label);
+
+    // For a process that leaves on a signal: writes the record of every file
+    // that is done or whose result is published, though earlier files are
+    // not done yet, so that no published result lacks its record.
+    void recordWhatIsComplete();
 
     bool anyReport() const;
     // "N of M files converted, K with reports" when anything failed, and how
@@ -86,6 +93,8 @@ private:
         FileRecord record;
         FileState before;
         bool working = false;
+        bool ended = false;      // its status is known
+        bool published = false;  // its result is in place
         bool done = false;
         bool replaced = false;
         std::vector<std::string> notes;
@@ -94,6 +103,8 @@ private:
     void add(std::int64_t index, FileRecord::Report report);
     void flushLocked();
     void tellLocked(const FileRecord& record, const std::vector<std::string>& notes = {});
+    void recordLocked(const FileRecord& record);
+    static void resultPublished();
     std::string labelOf(const std::u16string& path) const;
     void countsChangedLocked();
 
@@ -112,6 +123,7 @@ private:
     bool m_listComplete = false;
     std::int64_t m_told = 0;
     std::int64_t m_converted = 0;
+    std::int64_t m_unchanged = 0;
     std::int64_t m_withReports = 0;
     std::int64_t m_replaced = 0;
     std::int64_t m_bytes = 0;
@@ -120,7 +132,8 @@ private:
 class LedgerDispatcher : public app::Dispatcher {
 public:
     // `inner` runs the work; without one, each file is converted at once.
-    LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner);
+    // With `update`, a file whose result is current is not converted.
+    LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update = false);
     void submit(app::FileTask task, const Work& work) override;
     void finish() override;
     // Where the run's own steps for a file report, so that they come out in
@@ -130,6 +143,7 @@ public:
 private:
     FileLedger& m_ledger;
     app::Dispatcher* m_inner;
+    bool m_update;
 };
 
 }  // namespace mv::cli

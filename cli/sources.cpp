@@ -26,9 +26,10 @@ bool isJsonFile(std::u16string_view path) {
     return true;
 }
 
-// The full path of a source as given. The command never changes its current
-// folder, so one look at it serves every relative name of the run; a current
-// folder that is gone stays gone.
+}  // namespace
+
+// The command never changes its current folder, so one look at it serves
+// every relative name of the run; a current folder that is gone stays gone.
 std::filesystem::path fullPath(const std::string& argument, std::error_code& error) {
     std::filesystem::path given(argument);
     if (given.empty() || given.is_absolute()) return std::filesystem::absolute(given, error);
@@ -40,8 +41,6 @@ std::filesystem::path fullPath(const std::string& argument, std::error_code& err
     error = current.second;
     return error ? std::filesystem::path() : current.first / given;
 }
-
-}  // namespace
 
 void forEachSource(const std::string& argument, bool allFiles,
                    const std::function<void(const Source& source)>& take,

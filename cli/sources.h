@@ -5,9 +5,11 @@
 // lists one tree alike.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "report/error_report.h"
 
@@ -18,6 +20,10 @@ struct Source {
     std::u16string subfolder;  // below the folder it was found in, "a/b/"; empty for a file
     std::string name;  // as listed: the argument, or the folder argument and the path below it
 };
+
+// The full path of a name as given, relative to the current folder; an error
+// when the name is relative and the current folder is gone.
+std::filesystem::path fullPath(const std::string& argument, std::error_code& error);
 
 // `allFiles` takes every file of a folder except its .json files, whose
 // results would replace them; otherwise only *.xml. A sub-folder passed over

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "cli/signals.h"
+
 namespace mv::cli {
 
 namespace {
@@ -37,6 +39,7 @@ bool pump(int from, int to, const char* readWhat, const char* writeWhat) {
             ssize_t w = ::write(to, buffer + done, static_cast<std::size_t>(n - done));
             if (w < 0) {
                 if (errno == EINTR) continue;
+                if (errno == EPIPE) leaveOnBrokenPipe();  // the reader went away
                 fail(writeWhat);
             }
             done += w;
@@ -49,8 +52,22 @@ bool pump(int from, int to, const char* readWhat, const char* writeWhat) {
 StreamedSource::StreamedSource() {
     const std::string tmp = temporaryFolder();
     std::string folder = tmp + "/marrowvale-stdout-XXXXXX";
-    if (mkdtemp(folder.data()) == nullptr) fail("cannot create a temporary folder in " + tmp);
-    m_folder = folder;
+    m_removeOnSignal.emplace([this] { removeFolder(); },
+                             [&] {
+                                 if (mkdtemp(folder.data()) != nullptr) m_folder = folder;
+                             });
+    if (m_folder.empty()) fail("cannot create a temporary folder in " + tmp);
+    try {
+        spool(tmp);
+    } catch (...) {
+        m_removeOnSignal.reset();
+        removeFolder();
+        if (m_fd >= 0) ::close(m_fd);
+        throw;
+    }
+}
+
+void StreamedSource::spool(const std::string& tmp) {
     m_fd = ::open(tmp.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     m_source = "/proc/self/fd/" + std::to_string(m_fd);
     if (m_fd < 0 || ::access(m_source.c_str(), R_OK) != 0) {
@@ -65,13 +82,17 @@ StreamedSource::StreamedSource() {
 }
 
 StreamedSource::~StreamedSource() {
-    if (!m_folder.empty()) {
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(m_folder, ignored))
-            std::filesystem::remove(entry.path(), ignored);
-        std::filesystem::remove(m_folder, ignored);
-    }
+    m_removeOnSignal.reset();
+    removeFolder();
     if (m_fd >= 0) ::close(m_fd);
+}
+
+void StreamedSource::removeFolder() const noexcept {
+    if (m_folder.empty()) return;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder, ignored))
+        std::filesystem::remove(entry.path(), ignored);
+    std::filesystem::remove(m_folder, ignored);
 }
 
 void StreamedSource::copyOut(const std::string& path) const {

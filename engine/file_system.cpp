@@ -116,6 +116,11 @@ void forgetFacts() {
 
 }  // namespace
 
+std::string writableTarget(const std::string& path) {
+    std::optional<struct stat> found;
+    return resolvedTarget(path, found);
+}
+
 void forgetFolderFacts() {
     g_folderFactsEpoch.fetch_add(1, std::memory_order_relaxed);
 }
@@ -530,7 +535,7 @@ void TextWriter::Close() {
     if (m_namedTemp.empty()) {
         // A new result is linked in under its own name at once: it appears
         // complete, and the folder changes once instead of three times.
-        if (m_keepMode < 0 && linkTo(m_target)) {
+        if (m_keepMode < 0 && inflight::publish([&] { return linkTo(m_target); })) {
             // A file system that reports a failed write only at the close
             // (none that has unnamed files does) loses the new result again.
             if (int error = closeDescriptor()) {

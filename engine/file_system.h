@@ -156,6 +156,12 @@ public:
 // system); a new run forgets them, in every thread, and looks again.
 void forgetFolderFacts();
 
+// Where a file written at `path` lands, as a result does: its symbolic links
+// followed, except one that another user planted in a shared folder, which
+// throws the "permission denied" failure. Other files the run writes (the
+// report) keep the same rule.
+std::string writableTarget(const std::string& path);
+
 // The file of an optional, or the "object not set" failure.
 const File& required(const std::optional<File>& file);
 

@@ -24,6 +24,12 @@ std::unordered_set<std::string>& paths() {
     return recorded;
 }
 
+std::atomic<void (*)()> g_observer{nullptr};
+
+void published() {
+    if (auto observer = g_observer.load(std::memory_order_acquire)) observer();
+}
+
 }  // namespace
 
 std::string temporaryName(const std::string& folder) {
@@ -45,8 +51,22 @@ bool create(const std::string& path, const std::function<bool()>& createFile) {
 int renameOver(const std::string& path, const std::string& target) {
     std::lock_guard guard(lock());
     int error = ::rename(path.c_str(), target.c_str()) == 0 ? 0 : errno;
-    if (error == 0) paths().erase(path);
+    if (error == 0) {
+        paths().erase(path);
+        published();
+    }
     return error;
+}
+
+bool publish(const std::function<bool()>& publishFile) {
+    std::lock_guard guard(lock());
+    if (!publishFile()) return false;
+    published();
+    return true;
+}
+
+void setPublishObserver(void (*observer)()) {
+    g_observer.store(observer, std::memory_order_release);
 }
 
 void remove(const std::string& path) noexcept {

@@ -17,6 +17,14 @@ std::string temporaryName(const std::string& folder);
 bool create(const std::string& path, const std::function<bool()>& createFile);
 // Renames the temporary file over `target`; the errno value of a failure, or 0.
 int renameOver(const std::string& path, const std::string& target);
+// Runs `publishFile` (which links a finished unnamed file in under its
+// final name and says whether it did) under the same lock as the rest.
+bool publish(const std::function<bool()>& publishFile);
+// Called on the publishing thread, under the lock, after each result that
+// renameOver or publish put in place: a process leaving on a signal then
+// knows every result it published.
+void setPublishObserver(void (*observer)());
+
 // Removes the temporary file.
 void remove(const std::string& path) noexcept;
 

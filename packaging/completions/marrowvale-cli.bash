@@ -24,16 +24,16 @@ _marrowvale_cli() {
                 -j | --jobs) COMPREPLY=($(compgen -W "1 2 4 8 $(nproc 2>/dev/null)" -- "$cur")); return ;;
             esac
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '- -o --output-dir --parents --beside -j --jobs -q --quiet
-                    -v --verbose --dry-run --all-files --files-from -0 --null --report
-                    --shard -h --help' -- "$cur"))
+                COMPREPLY=($(compgen -W '- -o --output-dir --parents --beside -j --jobs -q
+                    --quiet -v --verbose --dry-run --all-files -u --update --files-from -0
+                    --null --report --shard -h --help --version' -- "$cur"))
             else
                 _filedir xml
             fi
             ;;
         script)
             if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '- -h --help' -- "$cur"))
+                COMPREPLY=($(compgen -W '- -h --help --version' -- "$cur"))
             else
                 _filedir json
             fi

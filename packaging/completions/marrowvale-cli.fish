@@ -5,7 +5,7 @@ set -l commands convert script
 complete -c marrowvale-cli -f
 complete -c marrowvale-cli -n "not __fish_seen_subcommand_from $commands" -a convert -d 'Convert XML files into .json files'
 complete -c marrowvale-cli -n "not __fish_seen_subcommand_from $commands" -a script -d 'Run a script written as JSON'
-complete -c marrowvale-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'Show the version'
+complete -c marrowvale-cli -l version -d 'Show the version'
 complete -c marrowvale-cli -s h -l help -d 'Show the commands and options'
 
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -F
@@ -17,6 +17,7 @@ complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s q -l quie
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s v -l verbose -d 'Print every report line of a file'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -l dry-run -d 'Print each source and its result path; write nothing'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -l all-files -d 'Take every file of a folder except .json files'
+complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s u -l update -d 'Convert only sources whose result is missing or older'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -l files-from -r -F -d 'Also convert the files and folders named in LIST'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -s 0 -l null -d 'Names in LIST end with NUL'
 complete -c marrowvale-cli -n "__fish_seen_subcommand_from convert" -l report -r -F -d 'Write one JSON line per source to FILE'

@@ -105,7 +105,8 @@ Result Unprivileged::run(const TempDir& dir, const std::vector<std::string>& arg
     return runCli(dir.path(), args, m_wrapper, m_cli.empty() ? cliPath() : m_cli);
 }
 
-pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& extra) {
+pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& extra,
+               const std::string& input) {
     std::vector<std::string> argv = {cliPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> arguments;
@@ -118,6 +119,7 @@ pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::stri
     environment.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!input.empty()) posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;

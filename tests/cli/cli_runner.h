@@ -35,8 +35,10 @@ Result runCli(const std::filesystem::path& cwd, const std::vector<std::string>& 
 Result runInTerminal(const std::filesystem::path& cwd, const std::vector<std::string>& args);
 
 // Starts the CLI in the background with its output to /dev/null and `extra`
-// words ("NAME=value") ahead of this environment; the pid, or -1.
-pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& extra = {});
+// words ("NAME=value") ahead of this environment, its standard input read
+// from `input` when one is named; the pid, or -1.
+pid_t spawnCli(const std::vector<std::string>& args, const std::vector<std::string>& extra = {},
+               const std::string& input = "");
 
 // Whether a command is on the PATH.
 bool haveTool(const std::string& name);

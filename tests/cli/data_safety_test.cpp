@@ -85,8 +85,8 @@ TEST(DataSafety, FailedWriteOrCloseNeverPublishesAResult) {
         writeBytes(dir / "small.xml", kNoteXml);
         fs::create_directory(dir / "results");
         if (row.withOld) writeBytes(dir / "results" / "big.json", kOld);
-        std::vector<std::string> args = {"convert", "-q", "-v",      "-j",
-                                         row.jobs,  "-o", "results", "big.xml"};
+        std::vector<std::string> args = {"convert", "-v",      "-j",     row.jobs,
+                                         "-o",      "results", "big.xml"};
         if (!row.alone) args.push_back("small.xml");
         auto run = runCli(dir.path(), args, faultWrapper(row.fault, row.noTmpfile));
         EXPECT_EQ(run.exitCode, 1) << run.err;
@@ -134,7 +134,7 @@ TEST(DataSafety, SourceReadOnlyInPartPublishesNothing) {
         SCOPED_TRACE(jobs + " jobs");
         const std::string results = "results" + jobs;
         fs::create_directory(dir / results);
-        auto run = runCli(dir.path(), {"convert", "-q", "-v", "-j", jobs, "-o", results, "big.xml"},
+        auto run = runCli(dir.path(), {"convert", "-v", "-j", jobs, "-o", results, "big.xml"},
                           faultWrapper("read:big.xml:2000000:5"));
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(contains(run.err, "Device I/O error")) << run.err;

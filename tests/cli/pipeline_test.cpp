@@ -241,7 +241,7 @@ TEST(CliPipeline, TerminalManners) {
     auto full = runShell(
         dir.path(),
         "sh -c " + quoted(commandLine(cliPath(), {"convert", "--dry-run", "."}) + " >/dev/full"));
-    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.exitCode, 3);
     EXPECT_NE(full.err.find("cannot write to standard output"), std::string::npos);
     auto unknown = runCli(dir.path(), {"frob"});
     EXPECT_EQ(unknown.exitCode, 2);

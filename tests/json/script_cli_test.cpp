@@ -116,7 +116,7 @@ TEST(ScriptCommand, RunsAScriptFromAFileOrStandardInput) {
          "the script failed: Invalid procedure call or argument: a script element is a number"},
         {"missing file", "", {"missing.json"}, "", 1, "", "File not found: missing.json"},
         {"a folder", "", {"."}, "", 1, "", "marrowvale-cli: "},
-        {"no file", "", {}, "", 2, "", "FILE is required"},
+        {"no file", "", {}, "", 2, "", "script needs a FILE"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

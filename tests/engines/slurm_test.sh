@@ -110,5 +110,10 @@ converted=$(cat "$reports"/*.jsonl | jq -r 'select(.status == "converted" and (.
 [ "$records" -eq 2000 ] || fail "$records records for 2000 sources"
 [ "$sources" -eq 2000 ] || fail "$sources distinct sources in $records records"
 [ "$converted" -eq 2000 ] || fail "$converted of 2000 converted without a report"
+# The README's jq check of the joined reports, as printed but for its folder.
+awk '/^```/ { if (block ~ /jq -se/) { printf "%s", block; exit } block = ""; inside = !inside; next }
+     inside { block = block $0 "\n" }' "$source_dir/README.md" | sed -e "s|/shared/reports|$reports|g" >"$tmp/check.sh"
+grep -q 'jq -se' "$tmp/check.sh" || fail "no jq check of the reports in README.md"
+sh "$tmp/check.sh" >/dev/null || fail "the README's jq check failed on the reports"
 diff -r "$reference" "$out" >"$tmp/diff.txt" || fail "results differ from the -j 1 run: $(head "$tmp/diff.txt")"
 echo "slurm: $shards shards, $records records, 2000 sources, results identical, ${milliseconds} ms in sbatch --wait"

@@ -8,10 +8,12 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 # Debian packages the build, the tests and the benchmarks need; the window
-# and its tests add Qt, fonts and a virtual display.
+# and its tests add Qt, fonts, a virtual display with a window manager, and a
+# second program to drag files from.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
             time dpkg-dev file python3 python3-yaml
-GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils
+GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils \
+                openbox xdotool python3-pyqt6 x11-utils
 ifeq ($(GUI),ON)
 PACKAGES += $(GUI_PACKAGES)
 endif
@@ -121,6 +123,7 @@ bench-deps:
 bench: build bench-deps
 	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
 	bench/whole_file.sh $(BUILD)/bin
+	bench/sync_cost.sh $(BUILD)/bin
 	[ ! -x $(BUILD)/bin/marrowvale-window-run ] || bench/window_vs_cli.sh $(BUILD)/bin
 
 clean:

@@ -4,12 +4,15 @@
 // During a run or a scan (a session) the box offers to stop showing further
 // reports; once the user ticks it, the rest of the session's reports are only
 // counted, and the session's end gives their number. A session begun inside
-// another (a scan started during a run) joins the outer one.
+// another (a scan started during a run) joins the outer one. The session also
+// keeps the files its reports were about, shown or counted.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "app/dialogs.h"
+#include "app/reported_files.h"
 #include "report/error_report.h"
 
 namespace mv::app {
@@ -19,10 +22,15 @@ public:
     DialogReport(Dialogs& dialogs, QWidget* owner) : m_dialogs(dialogs), m_owner(owner) {}
     void show(const std::string& description, const report::Location& where, int step) override;
 
-    void beginSession() { ++m_sessions; }
+    void beginSession();
     // The number of reports counted instead of shown, when the outermost
     // session ends; 0 otherwise.
     std::int64_t endSession();
+
+    // The file a report during a session is about (empty text: none).
+    void setSubject(std::function<QString()> subject) { m_subject = std::move(subject); }
+    // The files of the last session's reports, until the next session begins.
+    const ReportedFiles& reportedFiles() const { return m_files; }
 
 private:
     Dialogs& m_dialogs;
@@ -30,6 +38,8 @@ private:
     int m_sessions = 0;
     bool m_quiet = false;
     std::int64_t m_unshown = 0;
+    std::function<QString()> m_subject;
+    ReportedFiles m_files;
 };
 
 }  // namespace mv::app

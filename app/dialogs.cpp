@@ -43,6 +43,20 @@ std::unique_ptr<QMessageBox> errorReportBox(QWidget* owner, const QString& text,
     return box;
 }
 
+std::unique_ptr<QMessageBox> reportCountBox(QWidget* owner, const QString& text,
+                                            const QString& details) {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Application Error"),
+                                      shownLines(text), QMessageBox::Ok, owner);
+    box->setDetailedText(details);
+    box->addButton(QString::fromUtf16(kSaveList), QMessageBox::ActionRole);
+    // With two buttons the box finds no button for Escape by itself.
+    box->setEscapeButton(box->button(QMessageBox::Ok));
+    box->setDefaultButton(QMessageBox::Ok);
+    fitTitle(*box);
+    return box;
+}
+
 void QtDialogs::message(QWidget* owner, const QString& title, const QString& text, BoxIcon icon) {
     const QMessageBox::Icon shown = icon == BoxIcon::Information ? QMessageBox::Information
                                     : icon == BoxIcon::Warning   ? QMessageBox::Warning
@@ -86,6 +100,18 @@ QString QtDialogs::input(QWidget* owner, const QString& title, const QString& pr
     const QString answer =
         QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, preset, &ok);
     return ok ? answer : QString();
+}
+
+bool QtDialogs::reportCount(QWidget* owner, const QString& text, const QString& details) {
+    const std::unique_ptr<QMessageBox> box = reportCountBox(owner, text, details);
+    box->exec();
+    return box->clickedButton() != nullptr &&
+           box->buttonRole(box->clickedButton()) == QMessageBox::ActionRole;
+}
+
+QString QtDialogs::chooseSaveFile(QWidget* owner, const QString& title, const QString& start) {
+    return QFileDialog::getSaveFileName(owner, title, start,
+                                        QStringLiteral("Text files (*.txt);;All files (*)"));
 }
 
 }  // namespace mv::app

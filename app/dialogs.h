@@ -37,12 +37,24 @@ public:
     // text when cancelled.
     virtual QString input(QWidget* owner, const QString& title, const QString& prompt,
                           const QString& preset) = 0;
+    // The box that ends a session whose later reports were only counted:
+    // title "Application Error", warning icon, `text`, `details` as its
+    // detailed text, OK and kSaveList. True when the user chose kSaveList.
+    virtual bool reportCount(QWidget* owner, const QString& text, const QString& details) = 0;
+    // A save dialog preset to `start`; the chosen file, or empty text when
+    // cancelled.
+    virtual QString chooseSaveFile(QWidget* owner, const QString& title, const QString& start) = 0;
 };
 
 inline constexpr const char* kQuietReports = "Do not show further reports in this run";
+inline constexpr const char16_t* kSaveList = u"Save List\u2026";
 
 // The error report's box, as QtDialogs::errorReport shows it.
 std::unique_ptr<QMessageBox> errorReportBox(QWidget* owner, const QString& text, bool offerQuiet);
+// The count box, as QtDialogs::reportCount shows it; its kSaveList button
+// is the one named so.
+std::unique_ptr<QMessageBox> reportCountBox(QWidget* owner, const QString& text,
+                                            const QString& details);
 // A window manager draws the title above the box and cuts it short where the
 // box is narrower ("M…"); this makes the box wide enough for its title.
 void fitTitle(QMessageBox& box);
@@ -59,6 +71,8 @@ public:
     bool errorReport(QWidget* owner, const QString& text, bool offerQuiet = false) override;
     QString input(QWidget* owner, const QString& title, const QString& prompt,
                   const QString& preset) override;
+    bool reportCount(QWidget* owner, const QString& text, const QString& details) override;
+    QString chooseSaveFile(QWidget* owner, const QString& title, const QString& start) override;
 };
 
 }  // namespace mv::app

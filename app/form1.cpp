@@ -1,23 +1,28 @@
 #include "app/form1.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/focus_ring.h"
 #include "app/progress_bar.h"
 #include "app/qt_text.h"
 #include "app/run/paths.h"
 #include "app/startup.h"
 #include "filelist/file_list.h"
 #include "filelist/folder_browser.h"
+#include "filelist/list_drop.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -36,9 +41,29 @@ void endAtOnce() {
     std::_Exit(0);
 }
 
-QString unshownReportsMessage(std::int64_t count) {
-    return count == 1 ? QStringLiteral("1 further report of this run was not shown.")
-                      : QStringLiteral("%1 further reports of this run were not shown.").arg(count);
+QString unshownReportsMessage(std::int64_t count, qsizetype files) {
+    QString text =
+        count == 1 ? QStringLiteral("1 further report of this run was not shown.")
+                   : QStringLiteral("%1 further reports of this run were not shown.").arg(count);
+    if (files > 0) {
+        text += QStringLiteral(
+            "\n\nThe files that had reports are listed under Show Details; Save List writes "
+            "them to a text file.");
+    }
+    return text;
+}
+
+QString walkCaption(qint64 found) {
+    return QStringLiteral("Looking for files: %1 found")
+        .arg(QLocale(QLocale::English).toString(found));
+}
+
+QIcon applicationIcon() {
+    QIcon icon(QStringLiteral(":/marrowvale/marrowvale.png"));
+    for (int size : {16, 24, 32, 48, 64, 128}) {
+        icon.addFile(QStringLiteral(":/marrowvale/marrowvale-%1.png").arg(size));
+    }
+    return icon;
 }
 
 QString unwritableSettingsMessage(const QString& file) {
@@ -62,6 +87,8 @@ Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, 
       m_openFolder(openInFileManager) {
     setObjectName(QStringLiteral("Form1"));
     createControls();
+    setAccessibleTexts();
+    m_focusRing = new FocusRing(this);
     connectHandlers();
     Form_Load();
     m_settings.setWriteFailure([this] {
@@ -77,13 +104,48 @@ Form1::~Form1() {
 void Form1::runLongWork(const std::function<void()>& work) {
     ++m_longWork;
     m_report.beginSession();
+    if (m_longWork == 1) m_host.forgetFile();
     work();
+    if (m_longWork == 1) m_host.forgetFile();
     const std::int64_t unshown = m_report.endSession();
     --m_longWork;
     m_host.flush();
-    if (unshown > 0) {
-        m_dialogs.message(this, QStringLiteral("Application Error"), unshownReportsMessage(unshown),
+    if (unshown > 0) showUnshownReports(unshown);
+}
+
+void Form1::showUnshownReports(std::int64_t unshown) {
+    const ReportedFiles& files = m_report.reportedFiles();
+    const bool save =
+        m_dialogs.reportCount(this, unshownReportsMessage(unshown, files.files().size()),
+                              files.details(kListedReportFiles));
+    if (!save) return;
+    const QString path =
+        m_dialogs.chooseSaveFile(this, QString::fromUtf16(kSaveList).chopped(1),
+                                 QDir::home().filePath(QStringLiteral("reported-files.txt")));
+    if (path.isEmpty()) return;
+    const QString error = files.save(path);
+    if (!error.isEmpty()) {
+        m_dialogs.message(this, m_appTitle,
+                          QStringLiteral("The list could not be saved to %1:\n%2")
+                              .arg(filelist::VisibleName(path), error),
                           BoxIcon::Warning);
+    }
+}
+
+void Form1::addPaths(const QStringList& paths) {
+    if (!paths.isEmpty()) m_listView1->addDropped(paths);
+}
+
+void Form1::walkProgress(qint64 found) {
+    if (found == 0) m_captionBeforeWalk = m_progressBar1->text();
+    // Drawn when the walk next lets events run, between folders.
+    m_progressBar1->setCaption(walkCaption(found));
+}
+
+void Form1::walkEnded() {
+    // A run that began meanwhile has put a caption of its own.
+    if (m_progressBar1->text().startsWith(walkCaption(0).section(u':', 0, 0))) {
+        m_progressBar1->setCaption(m_captionBeforeWalk);
     }
 }
 
@@ -98,6 +160,9 @@ void Form1::connectHandlers() {
     connect(m_pushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
     connect(m_pushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
 
+    connect(m_listView1, &filelist::FileList::walkProgress, this, &Form1::walkProgress);
+    connect(m_listView1, &filelist::FileList::walkEnded, this, &Form1::walkEnded);
+    m_report.setSubject([this] { return toQString(m_host.currentFile()); });
     m_listView1->setBusyTest([this] { return isBusy(); });
     m_listView1->setDropReport(&m_report);
     m_listView1->setLongWork([this](const std::function<void()>& work) { runLongWork(work); });
@@ -116,6 +181,9 @@ void Form1::connectHandlers() {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
+    // Enter and Return press the focused option as well.
+    m_option1->installEventFilter(this);
+    m_option2->installEventFilter(this);
 }
 
 void Form1::setPointer(Pointer pointer) {
@@ -136,7 +204,16 @@ void Form1::setPointer(Pointer pointer) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove && !isBusy()) {
+    // Enter and Return press the focused button as the space bar does.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::MouseMove && !isBusy() && !qobject_cast<QRadioButton*>(watched)) {
         // A move that a button ignores travels on to the frame and window
         // beneath it, so look at what is under the pointer, not who is told.
         auto* surface = static_cast<QWidget*>(watched);
@@ -165,7 +242,7 @@ void Form1::Form_Load() {
     step(100, [&] { ApplySkin(); });
     step(102, [&] {
         setWindowTitle(toQString(kProductName));
-        setWindowIcon(QIcon(QStringLiteral(":/marrowvale/marrowvale.png")));
+        setWindowIcon(applicationIcon());
         SetAppTitle();
     });
     const QString hand = m_folder.file(kHandPointer);
@@ -191,11 +268,13 @@ void Form1::ApplySkin() {
     const QString skin = m_folder.file(kSkinFile);
     if (!QFileInfo::exists(skin)) return;
     const QColor face = palette().color(QPalette::Button);
-    QPalette p = centralWidget()->palette();
-    p.setColor(QPalette::Window, face);
-    centralWidget()->setPalette(p);
-    paintFrame(m_frame3, face);
-    paintFrame(m_frame4, face);
+    const QColor faceText = palette().color(QPalette::ButtonText);
+    for (QWidget* surface : std::initializer_list<QWidget*>{centralWidget(), m_frame3, m_frame4,
+                                                            m_option1, m_option2}) {
+        fixColours(surface, face, faceText);
+    }
+    paintFrame(m_frame3, face, faceText);
+    paintFrame(m_frame4, face, faceText);
     QFile file(skin);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         throw report::Failure(report::FailureKind::PathFileAccessError, skin.toStdString());

@@ -33,9 +33,17 @@ class FileList;
 
 namespace mv::app {
 
+class FocusRing;
 class ProgressBar;
 
-void paintFrame(QGroupBox* frame, const QColor& background);
+// A frame of one flat colour, its caption drawn in `text`.
+void paintFrame(QGroupBox* frame, const QColor& background, const QColor& text);
+// Fixes the text colours with a fixed background, in every role a control
+// paints with, so that a dark desktop palette does not put light text on it.
+void fixColours(QWidget* widget, const QColor& background, const QColor& text);
+// Makes the caption of a button, option or frame fit its fixed width: a
+// stand-in font wider than the one the layout was made for gets smaller.
+void fitCaption(QWidget* control);
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -61,6 +69,10 @@ public:
     void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
     // How the sample folder is shown in a file manager; by default the desktop's.
     void setFolderOpener(FolderOpener open) { m_openFolder = std::move(open); }
+    // Adds files, and the files of folders, as a drop of them would: the
+    // program's arguments.
+    void addPaths(const QStringList& paths);
+    const FocusRing* focusRing() const { return m_focusRing; }
 
     filelist::FileList* ListView1() const { return m_listView1; }
     QRadioButton* Option1() const { return m_option1; }
@@ -91,6 +103,10 @@ private:
     void ApplySkin();
     void SetAppTitle();
     void storeOptions();
+    void setAccessibleTexts();
+    void showUnshownReports(std::int64_t unshown);
+    void walkProgress(qint64 found);
+    void walkEnded();
 
     Dialogs& m_dialogs;
     Settings& m_settings;
@@ -105,6 +121,8 @@ private:
     Pointer m_pointer = Pointer::Default;
     QCursor m_customPointer{Qt::PointingHandCursor};  // until HAND-M.CUR loads
     QString m_appTitle;
+    QString m_captionBeforeWalk;
+    FocusRing* m_focusRing = nullptr;
 
     filelist::FileList* m_listView1 = nullptr;
     QPushButton* m_pushButton1 = nullptr;

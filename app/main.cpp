@@ -1,16 +1,36 @@
 // marrowvale: the composition root. Builds the real dialogs, the per-user
 // settings store and the main window, and runs the event loop.
 
+#include <unistd.h>
+
 #include <QApplication>
+#include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/dialogs.h"
 #include "app/form1.h"
 #include "app/program_folder.h"
 #include "app/settings.h"
+#include "app/signal_exit.h"
+#include "app/start_arguments.h"
 #include "app/startup.h"
+
+namespace {
+
+std::string currentFolder() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr && errno == ERANGE) {
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Answered without a display, so packagers and scripts can ask.
@@ -20,8 +40,10 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::printf(
-            "Usage: marrowvale\nOpens the window that converts XML files into JSON text "
-            "files; marrowvale-cli does the same from the command line.\n");
+            "%s\nOpens the window that converts XML files into JSON text files, with the "
+            "files given,\nand the files of the folders given, in its list. marrowvale-cli "
+            "does the same\nfrom the command line.\n",
+            mv::app::kWindowUsage);
         return 0;
     }
     // Without a display Qt aborts with a long message; say what to do instead.
@@ -32,7 +54,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QApplication application(argc, argv);
+    mv::app::endOnSignals();
+    QApplication application(argc, argv);  // takes its own options out of argv
+    const mv::app::StartArguments start = mv::app::parseStartArguments(
+        std::vector<std::string>(argv + 1, argv + argc), currentFolder());
+    if (!start.error.empty()) {
+        std::fprintf(stderr, "%s\n", start.error.c_str());
+        return 2;
+    }
     QApplication::setOrganizationName(QStringLiteral("Quillfen"));
     QApplication::setApplicationName(QStringLiteral("Marrowvale"));
     QApplication::setApplicationVersion(QStringLiteral(MV_VERSION));
@@ -43,5 +72,7 @@ int main(int argc, char** argv) {
     const mv::app::ProgramFolder folder(QCoreApplication::applicationDirPath());
     mv::app::Form1 window(dialogs, *settings, folder);
     window.show();
+    // Once the window shows, so that a long folder walk shows its progress.
+    QTimer::singleShot(0, &window, [&] { window.addPaths(start.paths); });
     return application.exec();
 }

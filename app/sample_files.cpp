@@ -5,18 +5,25 @@
 #include "app/qt_text.h"
 #include "app/run/paths.h"
 #include "filelist/file_list.h"
+#include "filelist/list_drop.h"
 #include "filelist/scan/folder_scan.h"
 
 namespace mv::app {
 
-void openInFileManager(const QUrl& folder) {
-    QDesktopServices::openUrl(folder);
+bool openInFileManager(const QUrl& folder) {
+    return QDesktopServices::openUrl(folder);
 }
 
 QString openSamplesQuestion() {
     return QStringLiteral(
         "Would you like this software to open the folder where these sample files are stored "
         "(so that you can view them before working with them)?");
+}
+
+QString samplesNotOpenedMessage(const QString& folder) {
+    return QStringLiteral(
+               "No file manager could open the folder of the sample files. You find them in:\n%1")
+        .arg(filelist::VisibleName(folder));
 }
 
 void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dialogs& dialogs,
@@ -27,8 +34,9 @@ void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dial
         const QString path = prefix + toQString(name);
         if (FileExists(toU16(path)) && !list.IsListed(path)) list.append(path);
     }
-    if (dialogs.question(owner, title, openSamplesQuestion()) && open) {
-        open(QUrl::fromLocalFile(prefix));
+    if (dialogs.question(owner, title, openSamplesQuestion()) && open &&
+        !open(QUrl::fromLocalFile(prefix))) {
+        dialogs.message(owner, title, samplesNotOpenedMessage(prefix));
     }
 }
 

@@ -14,16 +14,20 @@ class FileList;
 
 namespace mv::app {
 
-// Shows a folder in the desktop's file manager; tests give one that records.
-using FolderOpener = std::function<void(const QUrl& folder)>;
-// QDesktopServices::openUrl; whether the desktop managed is not examined.
-void openInFileManager(const QUrl& folder);
+// Shows a folder in the desktop's file manager and says whether one took the
+// request; tests give one that records.
+using FolderOpener = std::function<bool(const QUrl& folder)>;
+// QDesktopServices::openUrl.
+bool openInFileManager(const QUrl& folder);
 
 QString openSamplesQuestion();
+// Said when no file manager took the sample folder, naming the folder.
+QString samplesNotOpenedMessage(const QString& folder);
 
 // Appends every file of `sampleFolder` that is not yet listed (same text,
 // same letter case), in the order of the folder listing, then asks whether
-// to open the folder and opens it on Yes.
+// to open the folder and opens it on Yes; when nothing opens it, a box says
+// so and names the folder, instead of nothing happening at all.
 void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dialogs& dialogs,
                      QWidget* owner, const QString& title, const FolderOpener& open);
 

@@ -11,6 +11,7 @@
 #include "app/progress_bar.h"
 #include "app/qt_text.h"
 #include "filelist/file_list.h"
+#include "filelist/list_drop.h"
 #include "report/failure.h"
 
 namespace mv::app {
@@ -23,7 +24,8 @@ std::u16string WindowHost::rowText(std::int64_t row) const {
     if (row < 1 || row > std::numeric_limits<int>::max()) {
         throw report::Failure(report::FailureKind::SubscriptOutOfRange);
     }
-    return toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
+    m_currentFile = toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
+    return m_currentFile;
 }
 
 bool WindowHost::option1() const {
@@ -55,7 +57,7 @@ void WindowHost::setProgressText(const std::u16string& text) {
 
 void WindowHost::flush() {
     if (m_value) m_form.ProgressBar1()->setValue(*m_value);
-    if (m_caption) m_form.ProgressBar1()->setCaption(toQString(*m_caption));
+    if (m_caption) m_form.ProgressBar1()->setCaption(filelist::VisibleName(toQString(*m_caption)));
     m_value.reset();
     m_caption.reset();
     m_sinceShown.invalidate();

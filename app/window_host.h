@@ -33,12 +33,17 @@ public:
 
     // Shows the latest value and caption now.
     void flush();
+    // The row the run read last, the file its reports are about; empty
+    // after forgetFile.
+    const std::u16string& currentFile() const { return m_currentFile; }
+    void forgetFile() { m_currentFile.clear(); }
 
 private:
     Form1& m_form;
     std::optional<int> m_value;  // waiting to be shown
     std::optional<std::u16string> m_caption;
     QElapsedTimer m_sinceShown;  // invalid: show at the next yield
+    mutable std::u16string m_currentFile;
 };
 
 }  // namespace mv::app

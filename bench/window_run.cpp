@@ -44,6 +44,8 @@ public:
         return false;
     }
     QString input(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    bool reportCount(QWidget*, const QString&, const QString&) override { return false; }
+    QString chooseSaveFile(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 class PaintCounter : public QObject {

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,6 +34,7 @@
 #include "cli/up_to_date.h"
 #include "cli/usage_errors.h"
 #include "engine/durability.h"
+#include "engine/folder_walk.h"
 #include "engine/native_text.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -433,9 +433,15 @@ int convert(const ConvertOptions& options) {
             if (toFolder) {
                 std::u16string into = resultFolder(folder, source);
                 if (into != folder && into != lastMade) {
-                    // A folder that cannot be made fails at the result's own step.
-                    std::error_code ignored;
-                    std::filesystem::create_directories(engine::toNative(into), ignored);
+                    // A folder that cannot be made fails at the result's own
+                    // step; a link on the way is entered only as the result
+                    // would enter it.
+                    std::vector<std::string> made;
+                    report::failureOf([&] {
+                        engine::makeFolders(options.outputDir, engine::toNative(source.subfolder),
+                                            made);
+                    });
+                    ledger.noteMadeFolders(made);
                     lastMade = into;
                 }
                 batchFolders.push_back(std::move(into));
@@ -455,7 +461,12 @@ int convert(const ConvertOptions& options) {
     }
     // Every result written is on stable storage before the command returns.
     report::StepRunner step(fileLedger.immediate(), report::locations::kPushButton7Click);
-    step(188, [&] { ledger.syncAll(); });
+    const bool synced = step(188, [&] { ledger.syncAll(); });
+    // A result that may not be on disk is no converted result.
+    for (const auto& lost : ledger.takeLost()) {
+        fileLedger.notOnDisk(engine::fromNative(lost.source), engine::fromNative(lost.result),
+                             lost.failure.what());
+    }
     terminal.clearProgress();
     if (usageError || folderMissing) return finish(kExitUsage);
     tellPassedOver();
@@ -463,7 +474,7 @@ int convert(const ConvertOptions& options) {
     if (!summary.empty()) terminal.printLine("marrowvale-cli: " + summary);
     if (terminal.showsProgress()) terminal.printLine("Done.");
     // The run could not be completed: a retry may mend what the data cannot.
-    if (!listOk || folderGone) return finish(kExitRunFailed);
+    if (!listOk || folderGone || !synced) return finish(kExitRunFailed);
     bool failed = fileLedger.anyReport() || !summary.empty() || passedOver > 0;
     return finish(failed ? kExitReported : kExitOk);
 }

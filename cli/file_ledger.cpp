@@ -7,6 +7,7 @@
 #include "cli/up_to_date.h"
 #include "engine/in_flight.h"
 #include "engine/native_text.h"
+#include "report/locations.h"
 
 namespace mv::cli {
 
@@ -285,6 +286,24 @@ void FileLedger::listComplete() {
 void FileLedger::setLabel(std::u16string source, std::u16string label) {
     std::lock_guard lock(m_mutex);
     m_labels[std::move(source)] = std::move(label);
+}
+
+void FileLedger::notOnDisk(const std::u16string& source, const std::u16string& result,
+                           const std::string& description) {
+    const report::Location& where = report::locations::kPushButton7Click;
+    FileRecord record;
+    record.source = source;
+    record.result = result;
+    record.status = FileRecord::Status::Failed;
+    record.reports.push_back({description,
+                              std::string(where.module) + "." + std::string(where.procedure), 188,
+                              reportLine(description, where, 188)});
+    std::lock_guard lock(m_mutex);
+    m_anyReport = true;
+    // The source was told and counted as converted already.
+    --m_told;
+    --m_converted;
+    tellLocked(record);
 }
 
 bool FileLedger::anyReport() const {

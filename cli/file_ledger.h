@@ -66,6 +66,10 @@ public:
     // that is done or whose result is published, though earlier files are
     // not done yet, so that no published result lacks its record.
     void recordWhatIsComplete();
+    // A result told as converted may not be on disk: one more record for
+    // its source, status failed, with the report of the failed sync.
+    void notOnDisk(const std::u16string& source, const std::u16string& result,
+                   const std::string& description);
 
     bool anyReport() const;
     // "N of M files converted, K with reports" when anything failed, and how

@@ -14,7 +14,10 @@
    run wrote the result and a later source of the same run replaced it,
    "unchanged" (--update) the result was newer than the source and was kept.
    A record that is neither "converted" nor "unchanged", or holds reports,
-   goes with an exit status of 1 or more (convert_command.h).
+   goes with an exit status of 1 or more (convert_command.h). When the sync
+   at the end fails, each result that may not be on disk gets a second
+   record, "failed" with the sync's report, after every other: the last
+   record of a source is the one that holds.
 
    Texts are UTF-8. A byte of a name that is not part of valid UTF-8 is
    written as the escape "\udcHH" (HH the byte, a lone low surrogate), the

@@ -118,6 +118,9 @@ if(MV_BUILD_GUI)
         "Marrowvale converts many XML files into JSON text files at once: a Qt\n"
         "window to collect the files and follow the run, and marrowvale-cli\n"
         "for scripts and servers.\n" ${mv_description_tail})
+    # The window draws its captions in Liberation Sans (Arial's metrics);
+    # another sans is wider and cuts the longest caption's last word.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-liberation)
     set(CPACK_DEBIAN_PACKAGE_CONFLICTS marrowvale-cli)
     set(CPACK_DEBIAN_PACKAGE_REPLACES marrowvale-cli)
 else()

@@ -1,31 +1,64 @@
-// Results on stable storage: the file systems that received results during
-// a run, each synced once when the run ends instead of once per file.
+// Results on stable storage. A run that publishes few results syncs each of
+// them (fdatasync, through a descriptor kept from its writing) and the
+// folders that received them or were made for them (fsync), and so never
+// waits on other processes' data; a run of many results syncs each file
+// system once instead (syncfs), which costs far less than a sync per file
+// unless much of other processes' data waits to be written.
+// While a run goes on, its file systems are written out in the background.
+//
+// No failure of a sync is lost: the kernel tells a write-back error once per
+// open file description, so the first is kept, and every result that is not
+// known to be on disk when the run ends is named with it.
 #pragma once
 
 #include <sys/types.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "report/failure.h"
 
 namespace mv::engine {
 
 class SyncLedger {
 public:
+    // A published result whose text may not be on disk.
+    struct Lost {
+        std::string result;
+        std::string source;
+        report::Failure failure;
+    };
+
     SyncLedger();  // a ledger begins a run: folders are looked at afresh
     SyncLedger(const SyncLedger&) = delete;
     SyncLedger& operator=(const SyncLedger&) = delete;
     ~SyncLedger();
 
-    // A result was published in `folder`, which lies on `device`. The first
+    // A result was begun in `folder`, which lies on `device`. The first
     // folder of each file system is held open, so that a folder removed
     // before the end does not keep its file system from being synced.
     void note(dev_t device, const std::string& folder);
-    // Syncs each file system noted since the last call, once; throws the
-    // failure of the first that could not be synced, after trying them all.
+    // Whether the next published result should hand in a descriptor of its
+    // text: true while the run has published few enough for a sync per file.
+    bool wantsDescriptor() const;
+    // A result was published; `fd` (owned by the ledger from now, or -1) is
+    // a descriptor of its text, opened before it was written.
+    void published(dev_t device, const std::string& folder, const std::string& result,
+                   const std::string& source, int fd);
+    // Folders the run made: each one's parent is synced at the end.
+    void noteMadeFolders(const std::vector<std::string>& made);
+    // Syncs what the run published since the last call. Throws the first
+    // failure, after trying everything; takeLost() then names the results
+    // that may not be on disk.
     void syncAll();
+    std::vector<Lost> takeLost();
 
 private:
     struct Handle {
@@ -33,12 +66,32 @@ private:
         int openError = 0;
         std::string folder;
     };
+    struct Pending {
+        std::uint64_t serial = 0;
+        dev_t device = 0;
+        std::string folder;
+        std::string result;
+        std::string source;
+        int fd = -1;
+        bool own = false;  // synced by its descriptor, not with its file system
+        bool lost = false;
+        int backgroundError = 0;  // a sync of its file system failed after it came
+    };
     void writeBackLoop();
     void stopWriteBack();
+    // Results on `device` published up to `serial` are on disk, or not.
+    void settleLocked(dev_t device, std::uint64_t serial, int error);
+    void loseLocked(Pending& pending, int error);
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::map<dev_t, Handle> m_handles;
+    std::vector<Pending> m_pending;
+    std::set<std::string> m_madeParents;
+    std::vector<Lost> m_lost;
+    std::optional<report::Failure> m_firstFailure;
+    std::uint64_t m_serial = 0;
+    std::size_t m_descriptors = 0;
     std::thread m_writeBack;
     bool m_stopping = false;
 };

@@ -2,15 +2,19 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <utility>
 
 #include "engine/codepage.h"
+#include "engine/folder_walk.h"
 #include "engine/in_flight.h"
 #include "engine/native_text.h"
 #include "engine/scan.h"
@@ -34,6 +38,10 @@ constexpr off_t kWriteOutStep = off_t{8} << 20;
 
 [[noreturn]] void throwNotSet() {
     throw Failure(FailureKind::ObjectNotSet);
+}
+
+std::string nameOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
 }
 
 std::string folderOf(const std::string& path) {
@@ -90,22 +98,49 @@ struct FolderFacts {
     std::string folder;
     long nameMax = -1;
     dev_t device = 0;
+    bool ordersRenames = false;
+    std::shared_ptr<const FolderHandle> handle;
 };
+
+// Whether the file system writes a file's data before a rename over an
+// earlier file becomes durable. ext4 does (unless mounted noauto_da_alloc or
+// data=writeback), and so does btrfs; tmpfs keeps nothing over a crash. On
+// any other (XFS, NFS, ...) a crash could leave the name pointing at an empty
+// file, and the earlier result lost with it.
+bool ordersRenames(int folderFd, dev_t device) {
+    constexpr long kExt4 = 0xEF53, kBtrfs = 0x9123683E, kTmpfs = 0x01021994;
+    struct statfs fs {};
+    if (fstatfs(folderFd, &fs) != 0) return false;
+    if (fs.f_type == kBtrfs || fs.f_type == kTmpfs) return true;
+    if (fs.f_type != kExt4) return false;
+    std::ifstream mounts("/proc/self/mountinfo");
+    const std::string id = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    for (std::string line; std::getline(mounts, line);) {
+        std::size_t at = line.find(' ', line.find(' ') + 1);
+        if (at == std::string::npos || line.compare(at + 1, id.size() + 1, id + " ") != 0) continue;
+        return line.find("noauto_da_alloc") == std::string::npos &&
+               line.find("data=writeback") == std::string::npos;
+    }
+    return false;
+}
 
 thread_local FolderFacts t_lastFolder;
 thread_local unsigned t_lastFolderEpoch = 0;
 std::atomic<unsigned> g_folderFactsEpoch{0};
 
-const FolderFacts* factsOf(const std::string& folder) {
+const FolderFacts* factsOf(const std::string& folder, const std::string& shown) {
     const unsigned epoch = g_folderFactsEpoch.load(std::memory_order_relaxed);
     if (t_lastFolderEpoch == epoch && !t_lastFolder.folder.empty() &&
         t_lastFolder.folder == folder) {
         return &t_lastFolder;
     }
     t_lastFolder = {};
+    // Throws when a name on the way is missing or a link the rule refuses.
+    auto handle = openFolder(folder, shown);
     struct stat st {};
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
-    t_lastFolder = {folder, pathconf(folder.c_str(), _PC_NAME_MAX), st.st_dev};
+    if (fstat(handle->fd(), &st) != 0) throw systemFailure(errno, shown);
+    t_lastFolder = {folder, pathconf(folder.c_str(), _PC_NAME_MAX), st.st_dev,
+                    ordersRenames(handle->fd(), st.st_dev), std::move(handle)};
     t_lastFolderEpoch = epoch;
     return &t_lastFolder;
 }
@@ -386,7 +421,12 @@ TextWriter& TextWriter::operator=(TextWriter&& other) noexcept {
         m_fd = std::exchange(other.m_fd, -1);
         m_target = std::move(other.m_target);
         m_folder = std::move(other.m_folder);
+        m_folderHandle = std::move(other.m_folderHandle);
         m_device = other.m_device;
+        m_ordersRenames = other.m_ordersRenames;
+        m_keepForSync = other.m_keepForSync;
+        if (m_syncFd >= 0) ::close(m_syncFd);
+        m_syncFd = std::exchange(other.m_syncFd, -1);
         m_namedTemp = std::move(other.m_namedTemp);
         other.m_namedTemp.clear();
         m_buffer = std::move(other.m_buffer);
@@ -402,6 +442,11 @@ TextWriter& TextWriter::operator=(TextWriter&& other) noexcept {
 
 TextWriter::~TextWriter() {
     discard();
+    if (m_syncFd >= 0) ::close(m_syncFd);
+}
+
+int TextWriter::releaseSyncDescriptor() {
+    return std::exchange(m_syncFd, -1);
 }
 
 void TextWriter::discard() noexcept {
@@ -429,32 +474,38 @@ TextWriter TextWriter::create(const std::string& nativePath) {
         // A device or pipe at the result's place is never replaced by a file.
         if (!S_ISREG(st.st_mode)) throw Failure(FailureKind::NotARegularFile, nativePath);
         if (access(target.c_str(), W_OK) != 0) throw systemFailure(errno, nativePath);
-        writer.m_keepMode = static_cast<int>(st.st_mode & 07777);
+        // Only the permission bits carry over: a set-user-ID, set-group-ID or
+        // sticky bit on an earlier result must not arm the new text.
+        writer.m_keepMode = static_cast<int>(st.st_mode & 0777);
         writer.m_keepOwner = {st.st_uid, st.st_gid};
     }
     std::string folder = folderOf(target);
     writer.m_folder = folder;
     // The name is only used when the file is complete; refuse it now if the
     // folder could never hold it.
-    const FolderFacts* facts = factsOf(folder);
-    long nameMax = facts ? facts->nameMax : pathconf(folder.c_str(), _PC_NAME_MAX);
+    const FolderFacts* facts = factsOf(folder, nativePath);
+    writer.m_folderHandle = facts->handle;
+    writer.m_device = facts->device;
+    writer.m_ordersRenames = facts->ordersRenames;
+    const int dir = facts->handle->fd();
+    long nameMax = facts->nameMax;
     std::size_t nameLength = target.size() - target.find_last_of('/') - 1;
     auto tooLong = [&] { return nameMax > 0 && nameLength > static_cast<std::size_t>(nameMax); };
-    if (tooLong() && facts) {
+    if (tooLong()) {
         // A refusal rests on the folder as it is now, not as it was.
         forgetFacts();
-        facts = nullptr;
-        nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+        nameMax = fpathconf(dir, _PC_NAME_MAX);
     }
     if (tooLong()) throw systemFailure(ENAMETOOLONG, nativePath);
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == EISDIR)) {
         // No unnamed files here (NFS, most FUSE mounts): a named one, which a
         // signal's clean-up can find.
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
             std::string temp = inflight::temporaryName(folder);
             inflight::create(temp, [&] {
-                fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                fd = ::openat(dir, nameOf(temp).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              0666);
                 return fd >= 0;
             });
             if (fd >= 0) writer.m_namedTemp = temp;
@@ -467,12 +518,6 @@ TextWriter TextWriter::create(const std::string& nativePath) {
         throw systemFailure(error, nativePath);
     }
     writer.m_fd = fd;
-    if (facts) {
-        writer.m_device = facts->device;
-    } else {
-        struct stat opened {};
-        if (fstat(fd, &opened) == 0) writer.m_device = opened.st_dev;
-    }
     writer.m_buffer.reserve(kWriteBlock);
     return writer;
 }
@@ -525,6 +570,14 @@ void TextWriter::Close() {
         ~DiscardOnExit() { writer.discard(); }
     } guard{*this};
     flush();
+    // A descriptor of the same open file, for the sync at the end: it tells
+    // a failed write-back of this text, and only of it.
+    struct Kept {
+        int fd;
+        ~Kept() {
+            if (fd >= 0) ::close(fd);
+        }
+    } kept{m_keepForSync ? fcntl(m_fd, F_DUPFD_CLOEXEC, 0) : -1};
     if (m_keepMode >= 0) {
         // A replaced result keeps its mode and, where we may set it, its owner.
         fchmod(m_fd, static_cast<mode_t>(m_keepMode));
@@ -539,17 +592,26 @@ void TextWriter::Close() {
             // A file system that reports a failed write only at the close
             // (none that has unnamed files does) loses the new result again.
             if (int error = closeDescriptor()) {
-                ::unlink(m_target.c_str());
+                ::unlinkat(folderFd(), nameOf(m_target).c_str(), 0);
                 throw notWritten(error);
             }
+            m_syncFd = std::exchange(kept.fd, -1);
             return;
         }
         m_namedTemp = linkUnnamed();
     }
+    // The text is on disk before it takes an earlier result's name, where the
+    // file system does not see to that order itself.
+    if (m_keepMode >= 0 && !m_ordersRenames && ::fdatasync(m_fd) != 0 && errno != EINVAL) {
+        throw notWritten(errno);
+    }
     // The last word of the file system on the text comes before it is published.
     if (int error = closeDescriptor()) throw notWritten(error);
-    if (int error = inflight::renameOver(m_namedTemp, m_target)) throw notWritten(error);
+    if (int error = inflight::renameOver(folderFd(), m_namedTemp, m_target)) {
+        throw notWritten(error);
+    }
     m_namedTemp.clear();
+    m_syncFd = std::exchange(kept.fd, -1);
 }
 
 int TextWriter::closeDescriptor() {
@@ -565,10 +627,11 @@ Failure TextWriter::notWritten(int error) const {
 // Links the unnamed temporary file in under `name`; false when the name is
 // taken. Without the privilege for AT_EMPTY_PATH, the link goes through /proc.
 bool TextWriter::linkTo(const std::string& name) {
-    if (linkat(m_fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    const std::string own = nameOf(name);
+    if (linkat(m_fd, "", folderFd(), own.c_str(), AT_EMPTY_PATH) == 0) return true;
     if (errno == EEXIST) return false;
     std::string procPath = "/proc/self/fd/" + std::to_string(m_fd);
-    if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (linkat(AT_FDCWD, procPath.c_str(), folderFd(), own.c_str(), AT_SYMLINK_FOLLOW) == 0) {
         return true;
     }
     if (errno == EEXIST) return false;
@@ -586,7 +649,13 @@ std::string TextWriter::linkUnnamed() {
 
 bool TextWriter::targetExists() const {
     struct stat st {};
-    return !m_target.empty() && stat(m_target.c_str(), &st) == 0;
+    if (m_target.empty()) return false;
+    if (!m_folderHandle) return stat(m_target.c_str(), &st) == 0;
+    return fstatat(folderFd(), nameOf(m_target).c_str(), &st, 0) == 0;
+}
+
+int TextWriter::folderFd() const {
+    return m_folderHandle ? m_folderHandle->fd() : AT_FDCWD;
 }
 
 TextReader File::OpenAsTextStream(TextFormat format) const {

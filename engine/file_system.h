@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +27,8 @@
 #include "report/failure.h"
 
 namespace mv::engine {
+
+class FolderHandle;
 
 enum class TextFormat : int { Ansi = 0, Utf16 = -1 };
 
@@ -116,24 +119,34 @@ public:
     // The file system and folder of the result, for the sync at the end.
     dev_t device() const { return m_device; }
     const std::string& folder() const { return m_folder; }
+    const std::string& target() const { return m_target; }
+    // Close() then keeps a descriptor of the published text, which
+    // releaseSyncDescriptor() hands over (-1 when there is none).
+    void keepForSync() { m_keepForSync = true; }
+    int releaseSyncDescriptor();
 
 private:
     void flush();
     bool linkTo(const std::string& name);
     std::string linkUnnamed();
     int closeDescriptor();  // the errno value of a failed close, or 0
+    int folderFd() const;   // the result's folder, as checked when it was begun
     report::Failure notWritten(int error) const;
     void discard() noexcept;
 
     int m_fd = -1;
     std::string m_target;
     std::string m_folder;
+    std::shared_ptr<const FolderHandle> m_folderHandle;
     dev_t m_device = 0;
     std::string m_namedTemp;  // a temporary file with a name, while it exists
     std::string m_buffer;
-    off_t m_written = 0;     // bytes in the file so far
-    off_t m_writtenOut = 0;  // of those, the bytes whose write-out has begun
-    int m_keepMode = -1;     // the mode of the result being replaced
+    off_t m_written = 0;           // bytes in the file so far
+    off_t m_writtenOut = 0;        // of those, the bytes whose write-out has begun
+    int m_keepMode = -1;           // the permission bits of the result being replaced
+    bool m_ordersRenames = false;  // data goes to disk before a rename over a file
+    bool m_keepForSync = false;
+    int m_syncFd = -1;
     std::pair<uid_t, gid_t> m_keepOwner{};
     std::string m_abandonedBecause;
 };

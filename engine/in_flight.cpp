@@ -1,5 +1,7 @@
 #include "engine/in_flight.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -48,9 +50,12 @@ bool create(const std::string& path, const std::function<bool()>& createFile) {
     return true;
 }
 
-int renameOver(const std::string& path, const std::string& target) {
+int renameOver(int folderFd, const std::string& path, const std::string& target) {
+    auto nameOf = [](const std::string& p) { return p.substr(p.find_last_of('/') + 1); };
     std::lock_guard guard(lock());
-    int error = ::rename(path.c_str(), target.c_str()) == 0 ? 0 : errno;
+    int error = ::renameat(folderFd, nameOf(path).c_str(), folderFd, nameOf(target).c_str()) == 0
+                    ? 0
+                    : errno;
     if (error == 0) {
         paths().erase(path);
         published();

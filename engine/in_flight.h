@@ -15,8 +15,9 @@ std::string temporaryName(const std::string& folder);
 // Runs `create` (which makes the file and says whether it did) and records
 // the path while it exists.
 bool create(const std::string& path, const std::function<bool()>& createFile);
-// Renames the temporary file over `target`; the errno value of a failure, or 0.
-int renameOver(const std::string& path, const std::string& target);
+// Renames the temporary file over `target`, both in the folder open as
+// `folderFd`; the errno value of a failure, or 0.
+int renameOver(int folderFd, const std::string& path, const std::string& target);
 // Runs `publishFile` (which links a finished unnamed file in under its
 // final name and says whether it did) under the same lock as the rest.
 bool publish(const std::function<bool()>& publishFile);

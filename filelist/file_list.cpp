@@ -21,14 +21,41 @@ public:
     void show(const std::string&, const report::Location&, int) override {}
 };
 
-// A row whose tooltip is always its own text, through every swap of texts.
+// A row holds the exact path; it is shown, as text and tooltip, with bytes
+// that are not UTF-8 spelt out. text() is the shown form, so the list reads
+// and swaps rows by path().
 class PathRow : public QTreeWidgetItem {
 public:
     using QTreeWidgetItem::QTreeWidgetItem;
+    QString path() const { return QTreeWidgetItem::data(0, Qt::DisplayRole).toString(); }
     QVariant data(int column, int role) const override {
-        return QTreeWidgetItem::data(column, role == Qt::ToolTipRole ? Qt::DisplayRole : role);
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+            return VisibleName(QTreeWidgetItem::data(column, Qt::DisplayRole).toString());
+        }
+        return QTreeWidgetItem::data(column, role);
     }
 };
+
+QString pathOf(const QTreeWidgetItem* item) {
+    return static_cast<const PathRow*>(item)->path();
+}
+
+// Takes the drop as a copy where the source allows it, else as a link; a
+// source that offers only a move is refused, since it would then remove its
+// files. Returns whether the drop is taken.
+bool acceptAsCopy(QDropEvent* event) {
+    const Qt::DropActions offered = event->possibleActions();
+    if (offered & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+    } else if (offered & Qt::LinkAction) {
+        event->setDropAction(Qt::LinkAction);
+    } else {
+        event->ignore();
+        return false;
+    }
+    event->accept();
+    return true;
+}
 
 }  // namespace
 
@@ -62,12 +89,12 @@ QString FileList::rowText(int row) const {
     if (row < 1 || row > rowCount()) {
         throw report::Failure(report::FailureKind::SubscriptOutOfRange);
     }
-    return topLevelItem(row - 1)->text(0);
+    return pathOf(topLevelItem(row - 1));
 }
 
 bool FileList::IsListed(const QString& path) const {
     for (int i = 0; i < rowCount(); ++i) {
-        if (topLevelItem(i)->text(0) == path) return true;
+        if (pathOf(topLevelItem(i)) == path) return true;
     }
     return false;
 }
@@ -115,10 +142,10 @@ void FileList::mouseMoveEvent(QMouseEvent* event) {
 void FileList::dragOver(QTreeWidgetItem* under, int y) {
     if (!under || !m_dragged.isValid()) return;
     QTreeWidgetItem* dragged = topLevelItem(m_dragged.row());
-    if (!dragged || dragged->text(0) == under->text(0)) return;
+    if (!dragged || pathOf(dragged) == pathOf(under)) return;
     // The two rows swap texts; no row is taken out or inserted.
-    const QString kept = dragged->text(0);
-    dragged->setText(0, under->text(0));
+    const QString kept = pathOf(dragged);
+    dragged->setText(0, pathOf(under));
     under->setText(0, kept);
     setCurrentItem(under);
     m_dragged = QPersistentModelIndex(indexFromItem(under));
@@ -165,40 +192,53 @@ void FileList::keyPressEvent(QKeyEvent* event) {
 }
 
 // Anything but a list of local files is refused, which shows the user that
-// it cannot be dropped here.
+// it cannot be dropped here; so is a drop while another is still walked.
 void FileList::dragEnterEvent(QDragEnterEvent* event) {
-    if (CanDropOnList(event->mimeData())) {
-        event->acceptProposedAction();
+    if (!m_walking && CanDropOnList(event->mimeData())) {
+        acceptAsCopy(event);
     } else {
         event->ignore();
     }
 }
 
 void FileList::dragMoveEvent(QDragMoveEvent* event) {
-    if (CanDropOnList(event->mimeData())) {
-        event->acceptProposedAction();
+    if (!m_walking && CanDropOnList(event->mimeData())) {
+        acceptAsCopy(event);
     } else {
         event->ignore();
     }
 }
 
 void FileList::dropEvent(QDropEvent* event) {
-    if (!CanDropOnList(event->mimeData())) {
+    if (m_walking || !CanDropOnList(event->mimeData()) || !acceptAsCopy(event)) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    addDropped(DroppedPaths(event->mimeData()));
+}
+
+void FileList::addDropped(const QStringList& paths) {
+    if (m_walking) return;
+    m_walking = true;
     SilentReport silent;
-    const QMimeData& dropped = *event->mimeData();
+    qint64 found = 0;
+    emit walkProgress(found);
     const auto drop = [&] {
-        ListView1_OLEDragDrop(*this, dropped, m_dropReport ? *m_dropReport : silent,
-                              [] { QCoreApplication::processEvents(); });
+        ListView1_OLEDragDrop(
+            paths,
+            [&](const QString& path) {
+                append(path);
+                emit walkProgress(++found);
+            },
+            m_dropReport ? *m_dropReport : silent, [] { QCoreApplication::processEvents(); });
     };
     if (m_longWork) {
         m_longWork(drop);
     } else {
         drop();
     }
+    m_walking = false;
+    emit walkEnded();
 }
 
 }  // namespace mv::filelist

@@ -10,10 +10,15 @@
 
    Files and folders dropped from a file manager are appended (list_drop.h);
    anything else cannot be dropped. Drops neither test nor set the busy
-   pointer.
+   pointer. A drop is always taken as a copy: adding names to a list never
+   takes the files away from where they were dragged. While a drop's folders
+   are walked, the list reports the files found so far and refuses another
+   drop.
 
    Long paths are shortened in the middle, where a deep tree's paths differ
-   least, and each row's full path is its tooltip. */
+   least, and each row's full path is its tooltip. Bytes of a name that are
+   not UTF-8 are shown as "\xE9", each distinct, while the row keeps the
+   exact name for the run. */
 #pragma once
 
 #include <QCursor>
@@ -45,6 +50,10 @@ public:
     void removeSelected();
     // Removes every row, unless busy.
     void clearRows();
+    // Appends dropped files and walks dropped folders, as a drop does.
+    void addDropped(const QStringList& paths);
+    // Whether a drop's folders are being walked.
+    bool isWalking() const { return m_walking; }
 
     // Whether the window is busy: asked before removing or clearing.
     void setBusyTest(std::function<bool()> isBusy) { m_isBusy = std::move(isBusy); }
@@ -58,6 +67,12 @@ public:
     using LongWork = std::function<void(const std::function<void()>& work)>;
     void setLongWork(LongWork longWork) { m_longWork = std::move(longWork); }
 
+signals:
+    // During a drop: `found` rows added so far. walkEnded follows the last.
+    void walkProgress(qint64 found);
+    void walkEnded();
+
+public:
     // Whether a mouse button is held over the list.
     bool isPressed() const { return m_pressed; }
     // The height of the bands along the top and bottom edge where a drag
@@ -87,6 +102,7 @@ private:
     report::ErrorReport* m_dropReport = nullptr;
     LongWork m_longWork;
     bool m_pressed = false;
+    bool m_walking = false;
     // Follows its row through swaps of other rows and becomes invalid when
     // the row is removed, so a removed row is never written to.
     QPersistentModelIndex m_dragged;

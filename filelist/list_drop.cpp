@@ -6,7 +6,6 @@
 
 #include "app/run/paths.h"
 #include "engine/native_text.h"
-#include "filelist/file_list.h"
 #include "report/locations.h"
 
 namespace mv::filelist {
@@ -71,13 +70,14 @@ QStringList DroppedPaths(const QMimeData* data) {
     return paths;
 }
 
-void ListView1_OLEDragDrop(FileList& list, const QMimeData& data, report::ErrorReport& report,
-                           const Yield& yield) {
+void ListView1_OLEDragDrop(const QStringList& droppedPaths,
+                           const std::function<void(const QString&)>& appendRow,
+                           report::ErrorReport& report, const Yield& yield) {
     WalkOnlyReport walkReport(report);
-    const Append append = [&list](const std::u16string& path) {
-        list.append(QString::fromStdU16String(path));
+    const Append append = [&appendRow](const std::u16string& path) {
+        appendRow(QString::fromStdU16String(path));
     };
-    for (const QString& dropped : DroppedPaths(&data)) {
+    for (const QString& dropped : droppedPaths) {
         const std::u16string path = dropped.toStdU16String();
         switch (kindOf(path)) {
             case Dropped::Folder: {
@@ -89,12 +89,27 @@ void ListView1_OLEDragDrop(FileList& list, const QMimeData& data, report::ErrorR
                 break;
             }
             case Dropped::File:
-                list.append(dropped);
+                appendRow(dropped);
                 break;
             case Dropped::Gone:
                 break;
         }
     }
+}
+
+QString VisibleName(const QString& exact) {
+    QString shown;
+    shown.reserve(exact.size());
+    for (const QChar c : exact) {
+        const char16_t unit = c.unicode();
+        if (unit >= 0xDC80 && unit <= 0xDCFF) {
+            shown += QStringLiteral("\\x") +
+                     QString::number(unit - 0xDC00, 16).toUpper().rightJustified(2, u'0');
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
 }
 
 }  // namespace mv::filelist

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 
 #include "filelist/scan/folder_scan.h"
 #include "report/error_report.h"
@@ -15,16 +16,19 @@ class QMimeData;
 
 namespace mv::filelist {
 
-class FileList;
-
 // Whether the data is a non-empty list of local files and folders.
 bool CanDropOnList(const QMimeData* data);
 // The dropped paths in the order they were delivered.
 QStringList DroppedPaths(const QMimeData* data);
 
-// Appends what was dropped. Only the folder walk's own failures reach
-// `report`; the drop itself shows none.
-void ListView1_OLEDragDrop(FileList& list, const QMimeData& data, report::ErrorReport& report,
-                           const Yield& yield);
+// Appends what was dropped, through `append`. Only the folder walk's own
+// failures reach `report`; the drop itself shows none.
+void ListView1_OLEDragDrop(const QStringList& dropped,
+                           const std::function<void(const QString&)>& append,
+                           report::ErrorReport& report, const Yield& yield);
+
+// A name as shown to a person: every byte that is not part of valid UTF-8
+// (a lone surrogate U+DC80..U+DCFF in the exact name) is spelt "\xE9".
+QString VisibleName(const QString& exact);
 
 }  // namespace mv::filelist

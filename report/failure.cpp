@@ -48,6 +48,8 @@ const char* describe(FailureKind kind) {
             return "File changed while it was read";
         case FailureKind::NotWritten:
             return "Result not written";
+        case FailureKind::ReadOnlyFileSystem:
+            return "Read-only file system";
     }
     return "Unexpected failure";
 }
@@ -71,9 +73,12 @@ Failure systemFailure(int errnoValue, const std::string& path) {
             return Failure(FailureKind::PathNotFound, path);
         case EACCES:
         case EPERM:
-        case EROFS:
         case ETXTBSY:
             return Failure(FailureKind::PermissionDenied, path);
+        // Mounted read-only, or turned read-only after a fault (an aborted
+        // journal): the user must look at the disk, not at permissions.
+        case EROFS:
+            return Failure(FailureKind::ReadOnlyFileSystem, path);
         case ENOSPC:
         case EDQUOT:
         case EFBIG:

@@ -29,6 +29,7 @@ enum class FailureKind : int {
     Unexpected = 1002,
     FileChanged = 1003,
     NotWritten = 1004,
+    ReadOnlyFileSystem = 1005,
 };
 
 // The fixed description of a kind, e.g. "Subscript out of range".

@@ -194,8 +194,11 @@ if __name__ == "__main__":
         f.write(svg(ICON, 256))
     with open("marrowvale.png", "wb") as f:
         f.write(png(rasterize(ICON, 256, 1.0)))
-    with open("marrowvale-48.png", "wb") as f:
-        f.write(png(rasterize(ICON, 48, 48 / 256)))
+    # The sizes desktops look up in the icon theme, drawn at each size
+    # rather than scaled down from the largest.
+    for size in (16, 24, 32, 48, 64, 128):
+        with open(f"marrowvale-{size}.png", "wb") as f:
+            f.write(png(rasterize(ICON, size, size / 256)))
     with open("HAND-M.CUR", "wb") as f:
         f.write(icon_file(pixel_map(HAND), cursor_hotspot=(7, 0)))
     with open("drag.ico", "wb") as f:

@@ -13,6 +13,7 @@
 #include "engine/file_system.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
+#include "engine/native_text.h"
 #include "engine/prolog.h"
 #include "engine/source_probe.h"
 #include "engine/source_reader.h"
@@ -363,15 +364,13 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
             if (!report::StepRunner(report, report::locations::kReadFileToStringFSO)(
                     118, [&] { once->close(); })) {
                 output.Abandon("the source was not read whole");
-                report::StepRunner(report, report::locations::kPushButton7Click)(
-                    182, [&] { output.Close(); });
+                publish(output, task, report);
                 return;
             }
             if (!once->declaresUtf16() && !once->failed() && guessedRight) {
                 std::vector<HeldReports::Entry> entries = held.take();
                 held.release(entries);
-                report::StepRunner(report, report::locations::kPushButton7Click)(
-                    182, [&] { output.Close(); });
+                publish(output, task, report);
                 return;
             }
             output.Abandon();
@@ -407,7 +406,17 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         output.Abandon();
         return;
     }
-    step(182, [&] { output.Close(); });
+    publish(output, task, report);
+}
+
+void ConversionRun::publish(engine::TextWriter& output, const FileTask& task,
+                            report::ErrorReport& report) {
+    if (output.isOpen() && m_syncLedger->wantsDescriptor()) output.keepForSync();
+    report::StepRunner step(report, report::locations::kPushButton7Click);
+    if (step(182, [&] { output.Close(); })) {
+        m_syncLedger->published(output.device(), output.folder(), output.target(),
+                                engine::toNative(task.source), output.releaseSyncDescriptor());
+    }
 }
 
 }  // namespace mv::app

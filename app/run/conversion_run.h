@@ -98,6 +98,8 @@ public:
 
 private:
     void convertRows();
+    // Step 182: puts the result in place and tells the sync ledger.
+    void publish(engine::TextWriter& output, const FileTask& task, report::ErrorReport& report);
     // Reads the chunks of one file by `read`, converts them (on the chunk
     // workers, a ring of slots ahead) and writes them in order, with their
     // reports.

@@ -339,11 +339,18 @@ void AddFilesTest::samplesOpenFolderOnYes() {
     Tree folder({"Samples/a.xml"});
     m_window->setProgramFolder(folder.path());
     m_window->restart();
-    m_window->dialogs.questionAnswers = {true, false};
+    m_window->dialogs.questionAnswers = {true, false, true};
     clickButton("PushButton5");
     clickButton("PushButton5");
     QCOMPARE(m_window->openedFolders,
              QList<QUrl>{QUrl::fromLocalFile(folder.path("Samples") + u'/')});
+    QCOMPARE(m_window->dialogs.shown.size(), 2);  // the questions only
+
+    // Where no file manager takes the folder, a box names it instead.
+    m_window->folderOpens = false;
+    clickButton("PushButton5");
+    QCOMPARE(m_window->dialogs.shown.constLast().kind, QStringLiteral("message"));
+    QVERIFY(m_window->dialogs.shown.constLast().text.endsWith(folder.path("Samples") + u'/'));
 }
 
 QTEST_MAIN(AddFilesTest)

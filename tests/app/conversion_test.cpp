@@ -11,6 +11,8 @@
 #include <algorithm>
 
 #include "app/progress_bar.h"
+#include "app/reported_files.h"
+#include "engine/native_text.h"
 #include "window_fixture.h"
 
 using mv::app::Pointer;
@@ -61,6 +63,7 @@ private slots:
     void duringRun();
     void closingDuringRunEndsAtOnce();
     void furtherReportsCountedOnceTicked();
+    void reportedFilesListedAndSaved();
 
 private:
     void clickStart() {
@@ -269,21 +272,54 @@ void ConversionTest::furtherReportsCountedOnceTicked() {
     QCOMPARE(dialogs.quietOffers, all);
     QCOMPARE(dialogs.summary().constLast(), QStringLiteral("message:Done."));
 
-    // Ticked on the first box: the rest are counted and given after "Done.".
+    // Ticked on the first box: the rest are counted and given after "Done.",
+    // with the files that had reports, which "Save List…" writes out.
     dialogs.shown.clear();
     dialogs.quietAnswers = {true};
+    dialogs.saveListAnswers = {true};
+    const QString list = m_out.filePath(QStringLiteral("reported.txt"));
+    dialogs.saveFileAnswers = {list};
     clickStart();
     QStringList shown = dialogs.summary();
-    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.size(), 4);
     QVERIFY(shown[0].startsWith(u"error:"));
     QCOMPARE(shown[1], QStringLiteral("message:Done."));
-    QCOMPARE(shown[2],
-             QStringLiteral("warning:%1 further reports of this run were not shown.").arg(all - 1));
+    QVERIFY2(shown[2].startsWith(
+                 QStringLiteral("count:%1 further reports of this run were not shown.\n\n")
+                     .arg(all - 1)),
+             qPrintable(shown[2]));
+    QVERIFY(shown[3].startsWith(u"save:"));
+    QCOMPARE(dialogs.countDetails, QStringList{src(QStringLiteral("gone.xml"))});
+    QFile saved(list);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), src(QStringLiteral("gone.xml")).toUtf8() + '\n');
 
     // The next run shows its reports again.
     dialogs.shown.clear();
     clickStart();
     QCOMPARE(errors(), all);
+}
+
+// The count box names at most 1,000 files, each once; the saved list has
+// them all, with the exact bytes of names that are not UTF-8.
+void ConversionTest::reportedFilesListedAndSaved() {
+    mv::app::ReportedFiles files;
+    const QString odd = QString::fromStdU16String(mv::engine::fromNative("/s/caf\xE9.xml"));
+    files.note(odd);
+    for (int i = 0; i < 1002; ++i) files.note(QStringLiteral("/s/%1.xml").arg(i));
+    files.note(odd);
+    const QStringList lines = files.details(mv::app::kListedReportFiles).split(u'\n');
+    QCOMPARE(lines.size(), 1001);
+    QCOMPARE(lines.constFirst(), QStringLiteral("/s/caf\\xE9.xml"));
+    QCOMPARE(lines.constLast(), QStringLiteral("... and 3 more; Save List... writes them all."));
+    const QString path = m_out.filePath(QStringLiteral("list.txt"));
+    QCOMPARE(files.save(path), QString());
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> written = saved.readAll().split('\n');
+    QCOMPARE(written.size(), 1004);  // and the empty text after the last line break
+    QCOMPARE(written.constFirst(), QByteArray("/s/caf\xE9.xml"));
+    QVERIFY(!files.save(m_out.filePath(QStringLiteral("no/such/folder/list.txt"))).isEmpty());
 }
 
 QTEST_MAIN(ConversionTest)

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/progress_bar.h"
+#include "app/start_arguments.h"
 #include "engine/native_text.h"
 #include "filelist/list_drop.h"
 #include "window_fixture.h"
@@ -76,6 +78,12 @@ private slots:
     void namesThatAreNotUtf8();
     void closingDuringWalkEndsAtOnce_data();
     void closingDuringWalkEndsAtOnce();
+    void dropOfferingOnlyMoveIsRefused();
+    void walkShowsProgressAndRefusesAnotherDrop();
+    void undecodableBytesShownDistinctly();
+    void startArguments_data();
+    void startArguments();
+    void startPathsAddedAsDropped();
 
 private:
     std::unique_ptr<Window> m_window;
@@ -265,6 +273,96 @@ void DropTest::closingDuringWalkEndsAtOnce() {
     m_window->form().show();
     m_window->form().close();
     QCOMPARE(ended, 1);
+}
+
+// Taking such a drop would answer Move, and the source would then remove
+// the files it dragged.
+void DropTest::dropOfferingOnlyMoveIsRefused() {
+    Tree files({"a.xml"});
+    auto data = filesData(files, {"a.xml"});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window->list()->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QDragEnterEvent offersCopy(QPoint(5, 5), Qt::MoveAction | Qt::CopyAction, data.get(),
+                               Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window->list()->viewport(), &offersCopy);
+    QVERIFY(offersCopy.isAccepted());
+    QCOMPARE(offersCopy.dropAction(), Qt::CopyAction);
+}
+
+void DropTest::walkShowsProgressAndRefusesAnotherDrop() {
+    Tree files({"f/a.xml", "f/s/b.xml", "f/s/t/c.xml", "f/s/t/u/d.xml", "g.xml"});
+    auto* bar = m_window->form().ProgressBar1();
+    QStringList captions;
+    bool secondTaken = true;
+    auto second = filesData(files, {"g.xml"});
+    QTimer during;
+    connect(&during, &QTimer::timeout, this, [&] {
+        if (!m_window->list()->isWalking()) return;
+        captions.append(bar->text());
+        if (captions.size() == 1) secondTaken = dragOver(m_window->list(), second.get());
+    });
+    during.start(0);
+    auto data = filesData(files, {"f"});
+    QVERIFY(dropOn(m_window->list(), data.get()));
+    QVERIFY(!captions.isEmpty());
+    QVERIFY2(captions.constFirst().startsWith(u"Looking for files: "), qPrintable(captions[0]));
+    QVERIFY(captions.constFirst().endsWith(u" found"));
+    QVERIFY(!secondTaken);
+    QCOMPARE(m_window->list()->rowCount(), 4);
+    QCOMPARE(bar->text(), QStringLiteral("Progress Bar"));
+    QCOMPARE(m_window->form().pointer(), Pointer::Default);
+    QVERIFY(dropOn(m_window->list(), second.get()));  // taken once the walk is over
+}
+
+// Two names that differ in one byte that is not UTF-8 look different, in the
+// row and its tooltip, while the row keeps the exact name for the run.
+void DropTest::undecodableBytesShownDistinctly() {
+    auto* list = m_window->list();
+    for (const char* name : {"/x/caf\xE9.xml", "/x/caf\xE8.xml"}) {
+        list->append(QString::fromStdU16String(mv::engine::fromNative(name)));
+    }
+    const QStringList shown = {list->topLevelItem(0)->text(0), list->topLevelItem(1)->text(0)};
+    QCOMPARE(shown,
+             QStringList({QStringLiteral("/x/caf\\xE9.xml"), QStringLiteral("/x/caf\\xE8.xml")}));
+    QCOMPARE(list->topLevelItem(1)->data(0, Qt::ToolTipRole).toString(), shown[1]);
+    QCOMPARE(mv::engine::toNative(list->rowText(1).toStdU16String()), "/x/caf\xE9.xml");
+    // Swapping rows by the mouse moves the exact names.
+    mv::test::mouseOnList(list, QEvent::MouseButtonPress, 0, Qt::LeftButton, Qt::LeftButton);
+    mv::test::mouseOnList(list, QEvent::MouseMove, 1, Qt::LeftButton);
+    mv::test::mouseOnList(list, QEvent::MouseButtonRelease, 1, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(mv::engine::toNative(list->rowText(2).toStdU16String()), "/x/caf\xE9.xml");
+}
+
+void DropTest::startArguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<bool>("usageError");
+    QTest::newRow("absolute and relative") << QStringList{"/a/b.xml", "c.xml", "d/"}
+                                           << QStringList{"/a/b.xml", "/w/c.xml", "/w/d/"} << false;
+    QTest::newRow("a lone dash is a name") << QStringList{"-"} << QStringList{"/w/-"} << false;
+    QTest::newRow("after --, dashes are names")
+        << QStringList{"--", "-x.xml"} << QStringList{"/w/-x.xml"} << false;
+    QTest::newRow("unknown option")
+        << QStringList{"a.xml", "--frobnicate"} << QStringList{} << true;
+}
+
+void DropTest::startArguments() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, paths);
+    QFETCH(bool, usageError);
+    std::vector<std::string> argv;
+    for (const QString& a : arguments) argv.push_back(a.toStdString());
+    const mv::app::StartArguments start = mv::app::parseStartArguments(argv, "/w");
+    QCOMPARE(start.paths, paths);
+    QCOMPARE(!start.error.empty(), usageError);
+}
+
+void DropTest::startPathsAddedAsDropped() {
+    Tree files({"f/a.xml", "f/s/b.txt", "g.xml"});
+    m_window->form().addPaths({files.path("g.xml"), files.path("f"), files.path("gone.xml")});
+    QCOMPARE(files.relative(mv::test::rows(m_window->list())),
+             QStringList({"g.xml", "f/a.xml", "f/s/b.txt"}));
 }
 
 QTEST_MAIN(DropTest)

@@ -13,7 +13,7 @@ namespace mv::test {
 
 struct ShownBox {
     QString kind;  // "message", "information", "warning", "question", "folder", "files",
-                   // "error", "input"
+                   // "error", "input", "count", "save"
     QString title;
     QString text;
 };
@@ -24,11 +24,14 @@ public:
     QStringList folderAnswers;  // one per folder dialog; none left means cancel
     QList<bool> questionAnswers;
     QList<QStringList> fileAnswers;
-    QStringList inputAnswers;  // one per input box; none left means cancel
-    QStringList inputPresets;  // the preset each input box was given
-    QStringList folderStarts;  // the start folder each folder dialog was given
-    QList<bool> quietAnswers;  // ticks of the error box's check box, while it is offered
-    int quietOffers = 0;       // error boxes that offered the check box
+    QStringList inputAnswers;     // one per input box; none left means cancel
+    QStringList inputPresets;     // the preset each input box was given
+    QStringList folderStarts;     // the start folder each folder dialog was given
+    QList<bool> quietAnswers;     // ticks of the error box's check box, while it is offered
+    int quietOffers = 0;          // error boxes that offered the check box
+    QList<bool> saveListAnswers;  // one per count box: true chooses "Save List…"
+    QStringList saveFileAnswers;  // one per save dialog; none left means cancel
+    QStringList countDetails;     // the detailed text of each count box
     // Runs while a message box is open, as a person would act then.
     std::function<void(const QString&)> onMessage;
 
@@ -65,6 +68,16 @@ public:
         shown.append({QStringLiteral("input"), title, prompt});
         inputPresets.append(preset);
         return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
+    }
+
+    bool reportCount(QWidget*, const QString& text, const QString& details) override {
+        shown.append({QStringLiteral("count"), QStringLiteral("Application Error"), text});
+        countDetails.append(details);
+        return !saveListAnswers.isEmpty() && saveListAnswers.takeFirst();
+    }
+    QString chooseSaveFile(QWidget*, const QString& title, const QString& start) override {
+        shown.append({QStringLiteral("save"), title, start});
+        return saveFileAnswers.isEmpty() ? QString() : saveFileAnswers.takeFirst();
     }
 
     // "kind:text" of every box, in order, for one-line comparisons.

@@ -1,7 +1,11 @@
-// A picture of the main window with a few rows, saved under the build folder
-// (build/screenshots/form1.png). Under a real X server (QT_QPA_PLATFORM=xcb,
-// e.g. inside xvfb-run) the picture is taken from the screen itself.
+// Pictures of the main window with a few rows, in a light and a dark desktop
+// palette, saved under the build folder (build/screenshots/form1-light.png,
+// form1-dark.png; "@2x" before ".png" at scale factor 2). MV_SCREENSHOT_DIR
+// in the environment names another folder. Under a real X server
+// (QT_QPA_PLATFORM=xcb, e.g. inside xvfb-run) the picture is taken from the
+// screen itself.
 
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
@@ -14,10 +18,20 @@ class ScreenshotTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void window_data();
     void window();
 };
 
+void ScreenshotTest::window_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
 void ScreenshotTest::window() {
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    if (dark) QApplication::setPalette(mv::test::darkPalette());
     mv::test::Window window;
     window.form().Text1()->setText(QStringLiteral("/home/ana/Documents/json/"));
     for (const char* name :
@@ -39,10 +53,15 @@ void ScreenshotTest::window() {
     } else {
         picture = window.form().grab();
     }
-    QCOMPARE(picture.size(), QSize(536, 446));
-    QString target = qEnvironmentVariable("MV_SCREENSHOT");
-    if (target.isEmpty()) target = QStringLiteral(MV_SCREENSHOT_DIR "/form1.png");
-    QDir().mkpath(QFileInfo(target).absolutePath());
+    const qreal scale = window.form().devicePixelRatioF();
+    QCOMPARE(picture.size(), QSize(qRound(536 * scale), qRound(446 * scale)));
+    QApplication::setPalette(before);
+    QString folder = qEnvironmentVariable("MV_SCREENSHOT_DIR");
+    if (folder.isEmpty()) folder = QStringLiteral(MV_SCREENSHOT_DIR);
+    const QString target = QStringLiteral("%1/form1-%2%3.png")
+                               .arg(folder, dark ? QStringLiteral("dark") : QStringLiteral("light"),
+                                    scale > 1 ? QStringLiteral("@%1x").arg(scale) : QString());
+    QDir().mkpath(folder);
     QVERIFY(picture.save(target));
     QVERIFY(QFileInfo(target).size() > 1000);
 }

@@ -22,7 +22,10 @@ void Window::restart() {
     // A test must never end the test process.
     m_form->setEndProgram([] { QFAIL("the program was ended"); });
     // Nor open a file manager.
-    m_form->setFolderOpener([this](const QUrl& folder) { openedFolders.append(folder); });
+    m_form->setFolderOpener([this](const QUrl& folder) {
+        openedFolders.append(folder);
+        return folderOpens;
+    });
 }
 
 QString Window::stored(app::SettingKey key) const {
@@ -31,6 +34,27 @@ QString Window::stored(app::SettingKey key) const {
         .value(QStringLiteral("Marrowvale/") + app::Settings::keyText(key),
                QStringLiteral("<none>"))
         .toString();
+}
+
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor text(0xee, 0xee, 0xee);
+    for (const auto& [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, QColor(0x2d, 0x2d, 0x2d)},
+             {QPalette::WindowText, text},
+             {QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+             {QPalette::AlternateBase, QColor(0x26, 0x26, 0x26)},
+             {QPalette::Text, text},
+             {QPalette::Button, QColor(0x3c, 0x3c, 0x3c)},
+             {QPalette::ButtonText, text},
+             {QPalette::Highlight, QColor(0x3d, 0xae, 0xe9)},
+             {QPalette::HighlightedText, Qt::white}}) {
+        dark.setColor(role, colour);
+    }
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    return dark;
 }
 
 void mouseOnListAt(filelist::FileList* list, QEvent::Type type, QPoint at, Qt::MouseButtons held,

@@ -30,6 +30,7 @@ public:
     app::Form1& form() { return *m_form; }
     FakeDialogs dialogs;
     QList<QUrl> openedFolders;  // what the window asked the file manager to show
+    bool folderOpens = true;    // whether a file manager took the request
     std::unique_ptr<app::Settings> settings;
     QString iniPath() const { return m_store.filePath(QStringLiteral("store.ini")); }
 
@@ -58,6 +59,8 @@ void mouseOnListAt(filelist::FileList* list, QEvent::Type type, QPoint at, Qt::M
 // A move of the mouse over a widget with no button held.
 void hover(QWidget* widget);
 QStringList rows(const filelist::FileList* list);
+// A palette as a dark desktop scheme gives it: light text on dark surfaces.
+QPalette darkPalette();
 
 // Files and folders under a temporary folder, made from short descriptions:
 // "a/b.xml" is a file (its folders are made too), "a/" a folder, and a path

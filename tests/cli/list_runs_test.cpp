@@ -28,7 +28,7 @@ bool holds(const std::string& text, const std::string& part) {
 
 // broke: the second source silently replaced the first's result, exit 0,
 // both records said "converted".
-TEST(CliListRuns, issue_17_a_result_that_a_later_source_replaces_is_told) {
+TEST(CliListRuns, AResultThatALaterSourceReplacesIsTold) {
     TempDir dir;
     touch(dir / "data" / "a" / "x.xml", "<a>first</a>");
     touch(dir / "data" / "b" / "x.xml", "<a>second</a>");
@@ -93,7 +93,7 @@ TEST(CliListRuns, ParentsKeepTheListedPathBelowTheOutputFolder) {
 
 // broke: every name of a list written on Windows ended in CR, was "File not
 // found", and left an empty result beside the real file.
-TEST(CliListRuns, issue_17_crlf_lists_lose_their_crs_nul_lists_keep_them) {
+TEST(CliListRuns, CrlfListsLoseTheirCrsNulListsKeepThem) {
     TempDir dir;
     touch(dir / "a.xml", "<a>1</a>");
     touch(dir / "c.xml\r", "<a>3</a>");
@@ -111,7 +111,7 @@ TEST(CliListRuns, issue_17_crlf_lists_lose_their_crs_nul_lists_keep_them) {
 
 // broke: a list cut short by a read error, and an output folder gone
 // mid-run, ended with 1, as a fault of the data would.
-TEST(CliListRuns, issue_17_a_run_that_could_not_be_completed_exits_with_three) {
+TEST(CliListRuns, ARunThatCouldNotBeCompletedExitsWithThree) {
     TempDir dir;
     touch(dir / "many" / "f0.xml", "<a>0</a>");
     std::string big = "<r>";
@@ -139,7 +139,7 @@ TEST(CliListRuns, issue_17_a_run_that_could_not_be_completed_exits_with_three) {
 
 // broke: an output folder the user cannot write failed file by file, a
 // line for each of a million sources.
-TEST(CliListRuns, issue_17_an_unwritable_output_folder_is_found_before_the_first_file) {
+TEST(CliListRuns, AnUnwritableOutputFolderIsFoundBeforeTheFirstFile) {
     TempDir dir;
     Unprivileged user;
     std::string why = user.prepare(dir);
@@ -163,7 +163,7 @@ TEST(CliListRuns, issue_17_an_unwritable_output_folder_is_found_before_the_first
 
 // broke: sub-folders passed over for the length of their path went
 // unmentioned, exit 0.
-TEST(CliListRuns, issue_17_folders_passed_over_for_their_length_are_told) {
+TEST(CliListRuns, FoldersPassedOverForTheirLengthAreTold) {
     TempDir dir;
     fs::path deep = dir / "t" / std::string(100, 'd') / std::string(100, 'e');
     while (deep.string().size() + 1 < 260) deep /= std::string(20, 'f');

@@ -49,16 +49,22 @@ if [ "$kind" = gui ]; then
         "usr/share/metainfo/$id.metainfo.xml"
         "usr/share/icons/hicolor/scalable/apps/$id.svg"
         "usr/share/icons/hicolor/256x256/apps/$id.png"
-        "usr/share/icons/hicolor/48x48/apps/$id.png"
         usr/share/marrowvale/HAND-M.CUR
         usr/share/marrowvale/drag.ico
         usr/share/marrowvale/skin.qss
         usr/share/marrowvale/Splash/marrowvale-splash.png
     )
-    needs+=(libqt6widgets6)
+    for size in 16 24 32 48 64 128 256; do
+        expected+=("usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
+    done
+    needs+=(libqt6widgets6 fonts-liberation)
     grep -q "<id>$id</id>" "$root/usr/share/metainfo/$id.metainfo.xml" 2>/dev/null ||
         fail "the metainfo id is not the desktop file's name $id"
     grep -qx "Icon=$id" "$desktop" || fail "the desktop entry's icon is not $id"
+    for size in 16 24 32 48 64 128 256; do
+        file "$root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -qF "$size x $size" ||
+            fail "the ${size}x${size} icon is not $size px"
+    done
 else
     [ "$package" = marrowvale-cli ] || fail "package name $package, expected marrowvale-cli"
     [ ! -e "$root/usr/bin/marrowvale" ] || fail "the CLI-only package holds the window program"

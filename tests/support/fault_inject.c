@@ -5,9 +5,12 @@
    makes read(), write() or close() (CALL) on a descriptor whose path contains
    PATH fail with ERRNO (a number) once BYTES bytes have gone through such
    descriptors; with "once" only the first such call fails and later ones go
-   through, as after a transient fault. A close fails at once (BYTES is not
-   used). MV_NO_TMPFILE=1 makes open() refuse O_TMPFILE as NFS does, and
-   MV_SHORT_WRITES=N makes every write move at most N bytes. */
+   through, as after a transient fault. A close, syncfs, fsync or fdatasync
+   fails at once (BYTES is not used). MV_READ_DELAY_US=N makes every read
+   wait N microseconds first, so that a run lasts long enough for its
+   background syncs. MV_NO_TMPFILE=1 makes open() and openat() refuse
+   O_TMPFILE as NFS does, and MV_SHORT_WRITES=N makes every write move at
+   most N bytes. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -56,7 +59,8 @@ static int shouldFail(const char* call, int fd, size_t count) {
     if (!matches(call, fd)) return 0;
     if (g_once && __atomic_load_n(&g_failed, __ATOMIC_ACQUIRE)) return 0;
     long long before = __atomic_fetch_add(&g_bytes, (long long)count, __ATOMIC_ACQ_REL);
-    if (strcmp(call, "close") != 0 && before + (long long)count <= g_after) return 0;
+    const int atOnce = strcmp(call, "close") == 0 || strstr(call, "sync") != NULL;
+    if (!atOnce && before + (long long)count <= g_after) return 0;
     __atomic_store_n(&g_failed, 1, __ATOMIC_RELEASE);
     errno = g_errno;
     return 1;
@@ -83,6 +87,12 @@ ssize_t write(int fd, const void* buffer, size_t count) {
 ssize_t read(int fd, void* buffer, size_t count) {
     static ssize_t (*next)(int, void*, size_t);
     if (!next) next = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+    static long long delay = -1;
+    if (delay < 0) {
+        const char* setting = getenv("MV_READ_DELAY_US");
+        delay = setting ? atoll(setting) : 0;
+    }
+    if (delay > 0) usleep((useconds_t)delay);
     if (shouldFail("read", fd, count)) return -1;
     return next(fd, buffer, count);
 }
@@ -134,3 +144,44 @@ int open64(const char* path, int flags, ...) {
     va_end(args);
     return fd;
 }
+
+typedef int (*OpenAtCall)(int, const char*, int, ...);
+
+/* The same for files opened in a folder given by its descriptor. */
+static int openAtVia(const char* name, OpenAtCall* next, int folder, const char* path, int flags,
+                     va_list args) {
+    if (!*next) *next = (OpenAtCall)dlsym(RTLD_NEXT, name);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    if (refuseTmpfile(flags)) return -1;
+    return (*next)(folder, path, flags, mode);
+}
+
+int openat(int folder, const char* path, int flags, ...) {
+    static OpenAtCall next;
+    va_list args;
+    va_start(args, flags);
+    int fd = openAtVia("openat", &next, folder, path, flags, args);
+    va_end(args);
+    return fd;
+}
+
+int openat64(int folder, const char* path, int flags, ...) {
+    static OpenAtCall next;
+    va_list args;
+    va_start(args, flags);
+    int fd = openAtVia("openat64", &next, folder, path, flags, args);
+    va_end(args);
+    return fd;
+}
+
+/* The syncs fail as a write-back error is told: once per call that sees it. */
+#define SYNC_CALL(NAME)                                                      \
+    int NAME(int fd) {                                                       \
+        static int (*next)(int);                                             \
+        if (!next) next = (int (*)(int))dlsym(RTLD_NEXT, #NAME);             \
+        if (shouldFail(#NAME, fd, 0)) return -1;                             \
+        return next(fd);                                                     \
+    }
+SYNC_CALL(syncfs)
+SYNC_CALL(fsync)
+SYNC_CALL(fdatasync)

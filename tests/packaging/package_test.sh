@@ -78,9 +78,8 @@ for need in "${needs[@]}"; do
         fail "Depends lacks $need: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || fail "package version $(dpkg-deb -f "$deb" Version)"
-# An "Unreleased" section may stand above the entries of released versions.
-zcat "$root/usr/share/doc/$package/changelog.gz" | grep '^## ' | grep -v -m1 '^## Unreleased' |
-    grep -qF "$version" || fail "the changelog's first released entry is not $version"
+zcat "$root/usr/share/doc/$package/changelog.gz" | grep -m1 '^## ' | grep -qF "$version" ||
+    fail "the changelog's first entry is not $version"
 
 for program in "$root"/usr/bin/*; do
     readelf -S "$program" | grep -q '\.symtab' && fail "$(basename "$program") is not stripped"

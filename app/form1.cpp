@@ -17,15 +17,15 @@
 
 #include "app/focus_ring.h"
 #include "app/progress_bar.h"
-#include "app/qt_text.h"
-#include "app/run/paths.h"
 #include "app/startup.h"
 #include "filelist/file_list.h"
 #include "filelist/folder_browser.h"
 #include "filelist/list_drop.h"
+#include "paths/paths.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 

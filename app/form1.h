@@ -14,13 +14,13 @@
 #include <functional>
 
 #include "app/dialog_report.h"
-#include "app/dialogs.h"
-#include "app/program_folder.h"
-#include "app/run/conversion_run.h"
-#include "app/run/host.h"
 #include "app/sample_files.h"
-#include "app/settings.h"
 #include "app/window_host.h"
+#include "run/conversion_run.h"
+#include "run/host.h"
+#include "ui/dialogs.h"
+#include "ui/program_folder.h"
+#include "ui/settings.h"
 
 class QGroupBox;
 class QLineEdit;

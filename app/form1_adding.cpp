@@ -6,13 +6,13 @@
 
 #include "app/add_files.h"
 #include "app/form1.h"
-#include "app/qt_text.h"
-#include "app/run/paths.h"
 #include "filelist/file_list.h"
 #include "filelist/folder_browser.h"
-#include "filelist/scan/folder_scan.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "ui/qt_text.h"
+#include "walk/folder_scan.h"
 
 namespace mv::app {
 

@@ -2,11 +2,11 @@
 
 #include <QDesktopServices>
 
-#include "app/qt_text.h"
-#include "app/run/paths.h"
 #include "filelist/file_list.h"
 #include "filelist/list_drop.h"
-#include "filelist/scan/folder_scan.h"
+#include "paths/paths.h"
+#include "ui/qt_text.h"
+#include "walk/folder_scan.h"
 
 namespace mv::app {
 

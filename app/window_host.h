@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <optional>
 
-#include "app/run/host.h"
+#include "run/host.h"
 
 namespace mv::app {
 

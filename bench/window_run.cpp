@@ -20,12 +20,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/dialogs.h"
 #include "app/form1.h"
 #include "app/progress_bar.h"
-#include "app/settings.h"
 #include "filelist/file_list.h"
-#include "filelist/scan/folder_scan.h"
+#include "ui/dialogs.h"
+#include "ui/settings.h"
+#include "walk/folder_scan.h"
 
 namespace {
 

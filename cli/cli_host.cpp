@@ -1,10 +1,10 @@
 #include "cli/cli_host.h"
 
-#include "app/run/conversion_run.h"
 #include "cli/escape.h"
 #include "cli/file_ledger.h"
 #include "engine/native_text.h"
 #include "report/failure.h"
+#include "run/conversion_run.h"
 
 namespace mv::cli {
 

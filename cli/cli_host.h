@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run/host.h"
 #include "cli/terminal.h"
+#include "run/host.h"
 
 namespace mv::cli {
 

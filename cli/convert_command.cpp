@@ -15,8 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/run/conversion_run.h"
-#include "app/run/paths.h"
 #include "cli/cli_host.h"
 #include "cli/cpu_count.h"
 #include "cli/escape.h"
@@ -36,8 +34,10 @@
 #include "engine/durability.h"
 #include "engine/folder_walk.h"
 #include "engine/native_text.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "run/conversion_run.h"
 
 #ifndef MV_VERSION
 #define MV_VERSION "0.0.0"

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/run/conversion_run.h"
 #include "cli/report_writer.h"
 #include "cli/terminal.h"
 #include "report/error_report.h"
+#include "run/conversion_run.h"
 
 namespace mv::cli {
 

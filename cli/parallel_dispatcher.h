@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/run/conversion_run.h"
 #include "cli/file_ledger.h"
+#include "run/conversion_run.h"
 
 namespace mv::cli {
 

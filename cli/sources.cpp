@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/run/paths.h"
 #include "engine/native_text.h"
 #include "engine/text.h"
-#include "filelist/scan/folder_scan.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "walk/folder_scan.h"
 
 namespace mv::cli {
 

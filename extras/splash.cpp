@@ -9,9 +9,9 @@
 #include <QTime>
 #include <cmath>
 
-#include "app/qt_text.h"
-#include "app/run/paths.h"
+#include "paths/paths.h"
 #include "report/failure.h"
+#include "ui/qt_text.h"
 
 namespace mv::extras {
 

@@ -4,8 +4,8 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/run/paths.h"
 #include "engine/native_text.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 
 namespace mv::filelist {

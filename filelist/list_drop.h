@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <functional>
 
-#include "filelist/scan/folder_scan.h"
 #include "report/error_report.h"
+#include "walk/folder_scan.h"
 
 class QMimeData;
 

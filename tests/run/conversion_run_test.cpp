@@ -1,4 +1,4 @@
-#include "app/run/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run/host.h"
 #include "report/failure.h"
+#include "run/host.h"
 
 namespace mv::test {
 

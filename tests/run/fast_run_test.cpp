@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run/conversion_run.h"
 #include "report/error_report.h"
+#include "run/conversion_run.h"
 #include "tests/run/fake_host.h"
 #include "tests/support/test_support.h"
 

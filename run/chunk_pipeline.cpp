@@ -1,4 +1,4 @@
-#include "app/run/chunk_pipeline.h"
+#include "run/chunk_pipeline.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "filelist/scan/attributes.h"
+#include "walk/attributes.h"
 
 #include <sys/stat.h>
 

@@ -15,11 +15,11 @@
 #include <string_view>
 #include <thread>
 
-#include "app/run/host.h"
 #include "engine/durability.h"
 #include "engine/file_system.h"
 #include "engine/text.h"
 #include "report/error_report.h"
+#include "run/host.h"
 
 namespace mv::engine {
 struct SourceChunk;

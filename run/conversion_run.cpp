@@ -1,4 +1,4 @@
-#include "app/run/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <algorithm>
 #include <functional>
@@ -7,8 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/run/chunk_pipeline.h"
-#include "app/run/paths.h"
 #include "engine/fast/chunk_converter.h"
 #include "engine/file_system.h"
 #include "engine/flatten.h"
@@ -17,10 +15,12 @@
 #include "engine/prolog.h"
 #include "engine/source_probe.h"
 #include "engine/source_reader.h"
+#include "paths/paths.h"
 #include "report/failure.h"
 #include "report/held_reports.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "run/chunk_pipeline.h"
 
 namespace mv::app {
 

@@ -1,4 +1,4 @@
-#include "app/run/paths.h"
+#include "paths/paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "filelist/scan/folder_scan.h"
+#include "walk/folder_scan.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,15 +9,15 @@
 #include <map>
 #include <memory>
 
-#include "app/run/paths.h"
 #include "engine/codepage.h"
 #include "engine/native_text.h"
 #include "engine/text.h"
-#include "filelist/scan/attributes.h"
-#include "filelist/scan/name_order.h"
+#include "paths/paths.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "walk/attributes.h"
+#include "walk/name_order.h"
 
 namespace mv::filelist {
 

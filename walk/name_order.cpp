@@ -1,4 +1,4 @@
-#include "filelist/scan/name_order.h"
+#include "walk/name_order.h"
 
 #include "engine/text.h"
 

@@ -11,7 +11,7 @@ CMAKE_ARGS ?=
 # and its tests add Qt, fonts, a virtual display with a window manager, and a
 # second program to drag files from.
 PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
-            time dpkg-dev file
+            time dpkg-dev file python3 python3-yaml
 GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils \
                 openbox xdotool python3-pyqt6 x11-utils
 ifeq ($(GUI),ON)
@@ -21,13 +21,15 @@ endif
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Only `make package` checks its work with these.
 CHECK_PACKAGES := lintian appstream
+# Only `make cluster-test` runs a Slurm cluster and Dask workers on this machine.
+CLUSTER_PACKAGES := slurm-wlm munge python3-distributed
 # Only the benchmarks need these (system calls per file).
 BENCH_PACKAGES := strace
 FUZZ_SECONDS ?= 60
 
 PACKAGE_BUILD := $(BUILD)-deb
 
-.PHONY: all deps bench-deps configure build test run bench fuzz install package clean
+.PHONY: all deps bench-deps configure build test cluster-test run bench fuzz install package clean
 
 all: build
 
@@ -66,7 +68,14 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE cluster
+
+# The README's Slurm array script on a single-node Slurm cluster started for
+# the test, and a Dask LocalCluster through the Python module (root; a few
+# minutes on 2 cores).
+cluster-test: build
+	$(call install_missing,$(CLUSTER_PACKAGES))
+	cd $(BUILD) && MV_CLUSTER_REQUIRED=1 ctest --output-on-failure -L cluster
 
 # Starts the window where there is a display; otherwise (a server, an ssh
 # session, CI) converts the samples into $(BUILD)/out with the CLI.

@@ -68,6 +68,26 @@ install(CODE "
 install(FILES ${mv_completions}/marrowvale-cli.fish
         DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
+# The Python module for engine users, where the system's python3 looks:
+# Debian's dist-packages under /usr, the versioned site folder of /usr/local
+# (and of any other prefix, which then goes on PYTHONPATH).
+find_program(MV_SYSTEM_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+set(mv_python_version python3)
+if(MV_SYSTEM_PYTHON3)
+    execute_process(COMMAND ${MV_SYSTEM_PYTHON3} -c
+                        "import sys; print('python%d.%d' % sys.version_info[:2])"
+                    OUTPUT_VARIABLE mv_python_version OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+install(CODE "
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        set(mv_python_dir \"\${CMAKE_INSTALL_PREFIX}/lib/python3/dist-packages\")
+    else()
+        set(mv_python_dir \"\${CMAKE_INSTALL_PREFIX}/lib/${mv_python_version}/dist-packages\")
+    endif()
+    file(INSTALL DESTINATION \"\${mv_python_dir}\" TYPE DIRECTORY
+         FILES \"${CMAKE_SOURCE_DIR}/python/marrowvale\" FILES_MATCHING PATTERN \"*.py\")
+")
+
 # The Debian package: one for the whole program, or marrowvale-cli alone for
 # servers and containers; each replaces the other.
 set(CPACK_GENERATOR DEB)
@@ -85,6 +105,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python module needs the interpreter; the programs do not.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(mv_description_tail
     "The conversion is a fixed text transformation with a byte-exact output,\n"

@@ -35,6 +35,8 @@ expected=(
     "usr/share/doc/$package/changelog.gz"
     "usr/share/doc/$package/changelog.Debian.gz"
     usr/share/marrowvale/Samples/library.xml
+    usr/lib/python3/dist-packages/marrowvale/__init__.py
+    usr/lib/python3/dist-packages/marrowvale/dask.py
 )
 needs=(libc6 libstdc++6)
 if [ "$kind" = gui ]; then
@@ -97,6 +99,17 @@ for reference in "$tmp"/reference/*.json; do
 done
 [ "$count" -gt 0 ] && [ "$(ls "$tmp/out" | wc -l)" -eq "$count" ] ||
     fail "$(ls "$tmp/out" | wc -l) results for $count samples"
+
+# The packaged Python module drives the packaged CLI.
+if [ -x /usr/bin/python3 ]; then
+    mkdir -p "$tmp/python-out"
+    PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c '
+import sys, marrowvale
+records = list(marrowvale.convert([sys.argv[2]], sys.argv[3], cli=sys.argv[1]))
+sys.exit(0 if [r["status"] for r in records] == ["converted"] else 1)' \
+        "$root/usr/bin/marrowvale-cli" "$root/usr/share/marrowvale/Samples/library.xml" "$tmp/python-out" ||
+        fail "the packaged Python module could not convert a sample"
+fi
 
 # Every long option the CLI offers is in its manual page and its completions.
 cli="$root/usr/bin/marrowvale-cli"

@@ -246,7 +246,7 @@ void Form1::Form_Load() {
         SetAppTitle();
     });
     const QString hand = m_folder.file(kHandPointer);
-    if (step.test(104, [&] { return FileExists(toU16(hand)); })) {
+    if (step.test(104, [&] { return paths::FileExists(toU16(hand)); })) {
         step(106, [&] { m_customPointer = loadPointerFile(hand); });
     }
     step(132, [&] { m_listView1->setHeaderLabels({QStringLiteral("XML File(s)")}); });
@@ -319,10 +319,10 @@ void Form1::PushButton1_Click() {
     bool endsInSeparator = false;
     step(104, [&] {
         m_settings.setText(SettingKey::LastFolderDot, chosen);
-        endsInSeparator = chosen.endsWith(QChar(kNativeSeparator));
+        endsInSeparator = chosen.endsWith(QChar(paths::kNativeSeparator));
     });
     if (!endsInSeparator) {
-        step(106, [&] { m_text1->setText(chosen + QChar(kNativeSeparator)); });
+        step(106, [&] { m_text1->setText(chosen + QChar(paths::kNativeSeparator)); });
     } else {
         step(108, [&] { m_text1->setText(chosen); });  // the root keeps its one separator
     }

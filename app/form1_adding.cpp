@@ -46,10 +46,10 @@ void Form1::PushButton8_Click() {
         QString path;
         step(140, [&] {
             const QFileInfo info(pick);
-            path = info.path() + QChar(kNativeSeparator) + info.fileName();
+            path = info.path() + QChar(paths::kNativeSeparator) + info.fileName();
         });
         // (142) A pick in the root folder would otherwise begin with "//".
-        step(142, [&] { path = toQString(CollapseBackslashes(toU16(path))); });
+        step(142, [&] { path = toQString(paths::CollapseBackslashes(toU16(path))); });
         if (!step.test(144, [&] { return HasBadFileName(path); })) {
             step(146, [&] { m_listView1->append(path); });
         } else {
@@ -76,7 +76,7 @@ void Form1::PushButton9_Click() {
         step(112, [&] { setPointer(Pointer::Hourglass); });
         // (114 to 134) The walk and the listing of every folder it finds; the
         // scan reports its own steps under this handler's location.
-        filelist::ScanFolderTree(
+        walk::ScanFolderTree(
             toU16(folder), toU16(QStringLiteral("*.") + extension),
             [this](const std::u16string& path) { m_listView1->append(toQString(path)); },
             [] { QCoreApplication::processEvents(); }, m_report);

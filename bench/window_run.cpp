@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
             list->append(path);
             continue;
         }
-        mv::filelist::ScanFolderTree(
+        mv::walk::ScanFolderTree(
             path.toStdU16String(), u"*.xml",
             [list](const std::u16string& found) { list->append(QString::fromStdU16String(found)); },
             [] {}, scanReport);

@@ -90,7 +90,7 @@ constexpr std::size_t kBatch = 4096;
 // tree of a folder argument is mirrored there.
 std::u16string resultFolder(const std::u16string& folder, const Source& source) {
     if (source.subfolder.empty()) return folder;
-    return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
+    return paths::CollapseBackslashes(folder + paths::kNativeSeparator + source.subfolder);
 }
 
 // Standard output could not take everything: say so, as a failed run. A
@@ -316,7 +316,7 @@ int convert(const ConvertOptions& options) {
     bool folderMissing = false;
     auto firstSourceFindsFolder = [&] {
         if (!any && toFolder) {
-            if (!app::IsFolder(folder)) {
+            if (!paths::IsFolder(folder)) {
                 // The window's text, and which folder it means.
                 printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
                 folderMissing = true;
@@ -455,7 +455,8 @@ int convert(const ConvertOptions& options) {
         runBatch();
     // A folder that vanished during the last run of files failed only its
     // files there; it is the run's failure all the same.
-    if (toFolder && any && !usageError && !folderMissing && !folderGone && !app::IsFolder(folder)) {
+    if (toFolder && any && !usageError && !folderMissing && !folderGone &&
+        !paths::IsFolder(folder)) {
         printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
         folderGone = true;
     }

@@ -53,23 +53,23 @@ template <class Steps>
 std::u16string resultPath(Steps& step, std::u16string_view source, bool option1, bool option2,
                           std::u16string_view folderText) {
     std::u16string name;
-    bool complete = step(140, [&] { name = GetFileName(source); });
-    complete = step(142, [&] { name = RemoveExtension(name) + u".json"; }) && complete;
+    bool complete = step(140, [&] { name = paths::GetFileName(source); });
+    complete = step(142, [&] { name = paths::RemoveExtension(name) + u".json"; }) && complete;
     std::u16string output = name;
     if (step.test(144, [&] { return option1; })) {
         complete = step(146,
                         [&] {
-                            output = CollapseBackslashes(std::u16string(folderText) +
-                                                         kNativeSeparator + name);
+                            output = paths::CollapseBackslashes(std::u16string(folderText) +
+                                                                paths::kNativeSeparator + name);
                         }) &&
                    complete;
     } else if (step.test(148, [&] { return option2; })) {
-        complete =
-            step(150,
-                 [&] {
-                     output = CollapseBackslashes(GetFolderPath(source) + kNativeSeparator + name);
-                 }) &&
-            complete;
+        complete = step(150,
+                        [&] {
+                            output = paths::CollapseBackslashes(paths::GetFolderPath(source) +
+                                                                paths::kNativeSeparator + name);
+                        }) &&
+                   complete;
     }
     if (!complete) output.clear();
     return output;
@@ -119,7 +119,8 @@ void ConversionRun::PushButton7_Click() {
     step(104, [&] { m_isConverting = true; });
     if (step.test(106, [&] { return m_host.rowCount() == 0; })) {
         step(200, [&] { m_host.showMessage(std::u16string(kNoFilesAdded)); });
-    } else if (step.test(108, [&] { return IsFolder(m_host.folderText()) || m_host.option2(); })) {
+    } else if (step.test(
+                   108, [&] { return paths::IsFolder(m_host.folderText()) || m_host.option2(); })) {
         convertRows();
         step(190, [&] { m_host.setPointer(Pointer::Default); });
         step(192, [&] { m_host.setProgressValue(0); });
@@ -155,7 +156,7 @@ void ConversionRun::convertRows() {
         }
         fileStep(120, [&] { m_host.setProgressValue(percent(i, m_host.rowCount())); });
         fileStep(122, [&] {
-            m_host.setProgressText(std::u16string(kProcessing) + GetFileName(task.source));
+            m_host.setProgressText(std::u16string(kProcessing) + paths::GetFileName(task.source));
         });
         fileStep(124, [&] { m_host.yield(); });
         task.output = resultPath(fileStep, task.source, m_host.option1(), m_host.option2(),

@@ -13,7 +13,7 @@
 #include "walk/attributes.h"
 #include "walk/name_order.h"
 
-namespace mv::filelist {
+namespace mv::walk {
 namespace {
 
 namespace fs = std::filesystem;
@@ -189,4 +189,4 @@ TEST(NameOrder, SortsAsAFileManagerWithATotalOrder) {
 }
 
 }  // namespace
-}  // namespace mv::filelist
+}  // namespace mv::walk

@@ -16,6 +16,7 @@
 #include "app/signal_exit.h"
 #include "app/start_arguments.h"
 #include "app/startup.h"
+#include "engine/cpu/isa.h"
 #include "ui/dialogs.h"
 #include "ui/program_folder.h"
 #include "ui/settings.h"
@@ -45,6 +46,11 @@ int main(int argc, char** argv) {
             "does the same\nfrom the command line.\n",
             mv::app::kWindowUsage);
         return 0;
+    }
+    // A window started from a menu has no one to refuse to: it says so where
+    // a bug report would look and goes on with the widest variant.
+    if (const std::string isa = mv::engine::cpu::requestError(); !isa.empty()) {
+        std::fprintf(stderr, "marrowvale: %s; the widest variant runs instead\n", isa.c_str());
     }
     // Without a display Qt aborts with a long message; say what to do instead.
     const std::string noDisplay = mv::app::missingDisplayLine(

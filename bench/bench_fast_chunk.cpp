@@ -6,21 +6,21 @@
 
 #include "bench_data.h"
 #include "bench_reference.h"
-#include "engine/fast/byte_scan.h"
-#include "engine/fast/chunk_converter.h"
+#include "engine/cpu/isa.h"
+#include "engine/onepass/chunk_converter.h"
 
 namespace mv::bench {
 namespace {
 
 void convertFastChunk(benchmark::State& state, std::size_t index) {
     const std::string& source = chunkBytes(index);
-    const engine::fast::NarrowText text = engine::fast::narrow(std::string(source));
-    const engine::fast::ChunkJob job{&text, nullptr, engine::kNo, engine::kNo, false};
-    engine::fast::OutputBytes out;
+    const engine::onepass::NarrowText text = engine::onepass::narrow(std::string(source));
+    const engine::onepass::ChunkJob job{&text, nullptr, engine::kNo, engine::kNo, false};
+    engine::onepass::OutputBytes out;
     bool taken = true;
     auto convert = [&] {
         out.clear();
-        taken = engine::fast::convertChunk(job, out);
+        taken = engine::onepass::convertChunk(job, out);
     };
     if (!checkedOnce(state, [&] {
             convert();
@@ -35,13 +35,8 @@ void convertFastChunk(benchmark::State& state, std::size_t index) {
         benchmark::ClobberMemory();
     }
     setCharsProcessed(state, source.size());
-    const engine::fast::Isa isa = engine::fast::activeIsa();
     state.SetLabel(std::string(index == 0 ? "first chunk, " : "middle chunk, ") +
-                   (isa == engine::fast::Isa::Avx512Vbmi ? "AVX-512 VBMI"
-                    : isa == engine::fast::Isa::Avx512   ? "AVX-512"
-                    : isa == engine::fast::Isa::Avx2     ? "AVX2"
-                    : isa == engine::fast::Isa::Sse2     ? "SSE2"
-                                                         : "scalar"));
+                   std::string(engine::cpu::nameOf(engine::cpu::activeIsa())));
 }
 void BM_FastChunk(benchmark::State& state) {
     convertFastChunk(state, chunkIndex(state));
@@ -51,14 +46,14 @@ BENCHMARK(BM_FastChunk)->Apply(chunkArgs);
 // The middle chunk with a narrower vector width pinned (SSE2, AVX2, AVX-512
 // without VBMI), as processors without the widest one run it.
 void BM_FastChunkPinned(benchmark::State& state) {
-    engine::fast::useIsa(static_cast<engine::fast::Isa>(state.range(0)));
+    engine::cpu::useIsa(static_cast<engine::cpu::Isa>(state.range(0)));
     convertFastChunk(state, 1);
-    engine::fast::useIsa(engine::fast::bestIsa());
+    engine::cpu::useIsa(engine::cpu::bestIsa());
 }
 BENCHMARK(BM_FastChunkPinned)
     ->ArgName("isa")
-    ->DenseRange(static_cast<int>(engine::fast::Isa::Sse2),
-                 static_cast<int>(engine::fast::Isa::Avx512));
+    ->DenseRange(static_cast<int>(engine::cpu::Isa::Sse2),
+                 static_cast<int>(engine::cpu::Isa::Avx512bw));
 
 }  // namespace
 }  // namespace mv::bench

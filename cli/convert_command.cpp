@@ -31,6 +31,7 @@
 #include "cli/terminal.h"
 #include "cli/up_to_date.h"
 #include "cli/usage_errors.h"
+#include "engine/cpu/isa.h"
 #include "engine/durability.h"
 #include "engine/folder_walk.h"
 #include "engine/native_text.h"
@@ -484,7 +485,9 @@ int convert(const ConvertOptions& options) {
 
 int runMain(int argc, char** argv) {
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
-    const std::string version = std::string("marrowvale-cli ") + MV_VERSION;
+    // The second line names the vector variant the scans run on, for bug reports.
+    const std::string version = std::string("marrowvale-cli ") + MV_VERSION + "\nvector scans: " +
+                                std::string(engine::cpu::nameOf(engine::cpu::activeIsa()));
     app.set_version_flag("--version", version);
     app.require_subcommand(0, 1);
     // Unknown options and arguments too many are told in our words below.
@@ -572,6 +575,8 @@ int runMain(int argc, char** argv) {
         std::fputs("Run with --help for more information.\n", stderr);
         return kExitUsage;
     };
+    // A variant forced for a bug report must be the one that runs.
+    if (std::string isa = engine::cpu::requestError(); !isa.empty()) return usageError(isa);
     // A first word that is no option names a command.
     if (argc > 1 && argv[1][0] != '-' && std::string_view(argv[1]) != "convert" &&
         std::string_view(argv[1]) != "script") {

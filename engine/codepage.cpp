@@ -6,6 +6,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/cpu/isa.h"
+
 namespace mv::engine {
 
 namespace {
@@ -54,16 +56,18 @@ void decodeAnsi(const unsigned char* bytes, std::size_t count, std::u16string& o
     char16_t* dst = out.data() + at;
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Runs of ASCII widen sixteen bytes at a time; other bytes go through the table.
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= count; i += 16) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-        if (_mm_movemask_epi8(v) != 0) {
-            for (std::size_t k = i; k < i + 16; ++k) dst[k] = toChar[bytes[k]];
-            continue;
+    if (cpu::activeIsa() >= cpu::Isa::Sse2) {
+        // Runs of ASCII widen sixteen bytes at a time; other bytes go through the table.
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 16 <= count; i += 16) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            if (_mm_movemask_epi8(v) != 0) {
+                for (std::size_t k = i; k < i + 16; ++k) dst[k] = toChar[bytes[k]];
+                continue;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(v, zero));
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi8(v, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 8), _mm_unpackhi_epi8(v, zero));
     }
 #endif
     for (; i < count; ++i) dst[i] = toChar[bytes[i]];
@@ -78,20 +82,22 @@ void encodeAnsi(std::u16string_view text, std::string& out) {
     const std::size_t n = text.size();
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen ASCII characters at a time narrow to bytes as they are.
-    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-    for (; i + 16 <= n; i += 16) {
-        __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
-        __m128i nonAscii = _mm_or_si128(_mm_and_si128(lo, high), _mm_and_si128(hi, high));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(nonAscii, _mm_setzero_si128())) != 0xFFFF) {
-            for (std::size_t k = i; k < i + 16; ++k) {
-                char16_t c = src[k];
-                dst[k] = static_cast<char>(c < 0x80 ? static_cast<std::uint8_t>(c) : toCode[c]);
+    if (cpu::activeIsa() >= cpu::Isa::Sse2) {
+        // Sixteen ASCII characters at a time narrow to bytes as they are.
+        const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+        for (; i + 16 <= n; i += 16) {
+            __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+            __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
+            __m128i nonAscii = _mm_or_si128(_mm_and_si128(lo, high), _mm_and_si128(hi, high));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(nonAscii, _mm_setzero_si128())) != 0xFFFF) {
+                for (std::size_t k = i; k < i + 16; ++k) {
+                    char16_t c = src[k];
+                    dst[k] = static_cast<char>(c < 0x80 ? static_cast<std::uint8_t>(c) : toCode[c]);
+                }
+                continue;
             }
-            continue;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
     }
 #endif
     for (; i < n; ++i) {

@@ -12,6 +12,9 @@
    file_system    the file-system object: regular-file readers and writers that
                   replace their target only when complete.
    text, codepage 1-based searches over 16-bit text; the code page tables.
+   onepass/       the one-pass chunk converter beside the reference chain, its
+                  8-bit scans, and the source probe that reads a file once.
+   cpu/           the one vector dispatch every scan of both asks.
 
    Procedures that carry the error report take a report::ErrorReport and
    report their own failed steps; the others throw report::Failure. */

@@ -8,6 +8,7 @@
 #endif
 
 #include "engine/codepage.h"
+#include "engine/cpu/isa.h"
 #include "engine/scan.h"
 #include "engine/string_builder.h"
 #include "engine/text.h"
@@ -31,7 +32,7 @@ constexpr std::array<bool, 128> kPlain = [] {
 #if defined(__SSE2__)
 // How many characters from p[0] on are written as themselves, looking at
 // eight at a time: codes 32 to 127 except " ' \ { and }.
-std::size_t plainRun(const char16_t* p, std::size_t n) {
+std::size_t plainRunSse2(const char16_t* p, std::size_t n) {
     std::size_t i = 0;
     const __m128i below = _mm_set1_epi16(32);
     const __m128i above = _mm_set1_epi16(127);
@@ -56,13 +57,16 @@ std::size_t plainRun(const char16_t* p, std::size_t n) {
     while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
     return i;
 }
-#else
+#endif
+
 std::size_t plainRun(const char16_t* p, std::size_t n) {
+#if defined(__SSE2__)
+    if (cpu::activeIsa() >= cpu::Isa::Sse2) return plainRunSse2(p, n);
+#endif
     std::size_t i = 0;
     while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
     return i;
 }
-#endif
 
 // Appends the escaped form of `text` to `out`; EscapeJsonText's one body.
 template <class Out>

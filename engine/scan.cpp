@@ -1,5 +1,7 @@
 #include "engine/scan.h"
 
+#include "engine/cpu/isa.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define MV_X86 1
@@ -78,10 +80,16 @@ __attribute__((target("avx2"))) std::size_t asciiAvx2(const char16_t* p, std::si
     return kNone;
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-
 // Units scanned with SSE2 before a long scan moves on to AVX2.
 constexpr std::size_t kShort = 32;
+
+bool vectors(cpu::Isa isa) {
+    return isa >= cpu::Isa::Sse2;
+}
+
+bool wide(cpu::Isa isa) {
+    return isa >= cpu::Isa::Avx2;
+}
 
 #endif
 
@@ -90,15 +98,18 @@ constexpr std::size_t kShort = 32;
 std::size_t either(const char16_t* p, std::size_t start, std::size_t end, char16_t a, char16_t b) {
     std::size_t i = start;
 #if MV_X86
-    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-    auto match = [&](std::size_t k) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-        return _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
-    };
-    i = sse2Loop(i, end, kHasAvx2 ? start + kShort : end, match);
-    if (i < end && (p[i] == a || p[i] == b)) return i;
-    if (kHasAvx2 && i + 8 <= end) return eitherAvx2(p, i, end, a, b);
+    const cpu::Isa isa = cpu::activeIsa();
+    if (vectors(isa)) {
+        const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+        const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+        auto match = [&](std::size_t k) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            return _mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb));
+        };
+        i = sse2Loop(i, end, wide(isa) ? start + kShort : end, match);
+        if (i < end && (p[i] == a || p[i] == b)) return i;
+        if (wide(isa) && i + 8 <= end) return eitherAvx2(p, i, end, a, b);
+    }
 #endif
     for (; i < end; ++i) {
         if (p[i] == a || p[i] == b) return i;
@@ -113,20 +124,23 @@ std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, std::siz
         return (p[k] == a0 || p[k] == b0) && (p[k + gap] == a1 || p[k + gap] == b1);
     };
 #if MV_X86
-    const __m128i va0 = _mm_set1_epi16(static_cast<short>(a0));
-    const __m128i vb0 = _mm_set1_epi16(static_cast<short>(b0));
-    const __m128i va1 = _mm_set1_epi16(static_cast<short>(a1));
-    const __m128i vb1 = _mm_set1_epi16(static_cast<short>(b1));
-    auto match = [&](std::size_t k) {
-        __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-        __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + gap));
-        return _mm_and_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(first, va0), _mm_cmpeq_epi16(first, vb0)),
-            _mm_or_si128(_mm_cmpeq_epi16(second, va1), _mm_cmpeq_epi16(second, vb1)));
-    };
-    i = sse2Loop(i, end, kHasAvx2 ? start + kShort : end, match);
-    if (i < end && matches(i)) return i;
-    if (kHasAvx2 && i + 8 <= end) return pairAvx2(p, i, end, gap, a0, b0, a1, b1);
+    const cpu::Isa isa = cpu::activeIsa();
+    if (vectors(isa)) {
+        const __m128i va0 = _mm_set1_epi16(static_cast<short>(a0));
+        const __m128i vb0 = _mm_set1_epi16(static_cast<short>(b0));
+        const __m128i va1 = _mm_set1_epi16(static_cast<short>(a1));
+        const __m128i vb1 = _mm_set1_epi16(static_cast<short>(b1));
+        auto match = [&](std::size_t k) {
+            __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + gap));
+            return _mm_and_si128(
+                _mm_or_si128(_mm_cmpeq_epi16(first, va0), _mm_cmpeq_epi16(first, vb0)),
+                _mm_or_si128(_mm_cmpeq_epi16(second, va1), _mm_cmpeq_epi16(second, vb1)));
+        };
+        i = sse2Loop(i, end, wide(isa) ? start + kShort : end, match);
+        if (i < end && matches(i)) return i;
+        if (wide(isa) && i + 8 <= end) return pairAvx2(p, i, end, gap, a0, b0, a1, b1);
+    }
 #endif
     for (; i < end; ++i) {
         if (matches(i)) return i;
@@ -137,14 +151,17 @@ std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, std::siz
 std::size_t ascii(const char16_t* p, std::size_t start, std::size_t end) {
     std::size_t i = start;
 #if MV_X86
-    if (kHasAvx2) return asciiAvx2(p, i, end);
-    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-    auto match = [&](std::size_t k) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-        return _mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128());
-    };
-    i = sse2Loop(i, end, end, match);
-    if (i < end && p[i] < 0x80) return i;
+    const cpu::Isa isa = cpu::activeIsa();
+    if (wide(isa)) return asciiAvx2(p, i, end);
+    if (vectors(isa)) {
+        const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+        auto match = [&](std::size_t k) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            return _mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128());
+        };
+        i = sse2Loop(i, end, end, match);
+        if (i < end && p[i] < 0x80) return i;
+    }
 #endif
     for (; i < end; ++i) {
         if (p[i] < 0x80) return i;

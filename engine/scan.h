@@ -1,6 +1,6 @@
 // Vectorised scans over 16-bit text: the inner loops of every search. Short
-// distances are served inline with SSE2; longer scans continue with AVX2 where
-// the processor has it, chosen once at start.
+// distances are served with SSE2; longer scans continue with AVX2 where
+// cpu::activeIsa() allows it, and everything runs scalar where it says so.
 #pragma once
 
 #include <cstddef>

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/codepage.h"
-#include "engine/fast/byte_scan.h"
+#include "engine/cpu/isa.h"
 #include "tests/support/chunk_equality.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     c.chunk = decode(data, size);
     // Every vector width the processor has must agree.
-    const auto widest = static_cast<int>(mv::engine::fast::bestIsa());
-    mv::engine::fast::useIsa(static_cast<mv::engine::fast::Isa>((mode >> 5) % (widest + 1)));
+    const auto widest = static_cast<int>(mv::engine::cpu::bestIsa());
+    mv::engine::cpu::useIsa(static_cast<mv::engine::cpu::Isa>((mode >> 5) % (widest + 1)));
     std::string difference = mv::test::chunkDifference(c);
     if (!difference.empty()) {
         std::fprintf(stderr, "%s\n", difference.c_str());

@@ -7,13 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "engine/fast/chunk_converter.h"
 #include "engine/file_system.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
 #include "engine/native_text.h"
+#include "engine/onepass/chunk_converter.h"
+#include "engine/onepass/source_probe.h"
 #include "engine/prolog.h"
-#include "engine/source_probe.h"
 #include "engine/source_reader.h"
 #include "paths/paths.h"
 #include "report/failure.h"
@@ -176,9 +176,9 @@ using report::HeldReports;
 // converter took it.
 struct ChunkSlot {
     engine::SourceChunk chunk;
-    engine::fast::NarrowText narrow;
-    engine::fast::OutputBytes out;
-    engine::fast::FileRoot ownRoot;
+    engine::onepass::NarrowText narrow;
+    engine::onepass::OutputBytes out;
+    engine::onepass::FileRoot ownRoot;
     bool fast = false;
     std::vector<HeldReports::Entry> readReports;
 };
@@ -248,14 +248,14 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
         return more;
     };
 
-    engine::fast::FileRoot fileRoot;
+    engine::onepass::FileRoot fileRoot;
     std::u16string fileRootTag;
     std::u16string text;
     // Only the first chunk strips with its own root tag; the workers read
     // the file's root tag, which is set before any later chunk starts.
     auto convert = [&](ChunkSlot& slot, bool first) {
         if (slot.chunk.utf16) {
-            engine::fast::narrowInto(slot.chunk.wide, slot.narrow);
+            engine::onepass::narrowInto(slot.chunk.wide, slot.narrow);
         } else {
             slot.narrow.bytes.swap(slot.chunk.bytes);
             slot.narrow.foreign = slot.narrow.foreignAfterLt = false;
@@ -263,11 +263,11 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
         slot.out.clear();
         slot.fast = false;
         if (!m_fastPath) return;
-        const engine::fast::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
-                                         first ? kNo : kYes, kNo, declarationMissing.isYes()};
+        const engine::onepass::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
+                                            first ? kNo : kYes, kNo, declarationMissing.isYes()};
         // On a failure the reference procedures convert the chunk and report it.
         if (report::failureOf(
-                [&] { slot.fast = engine::fast::convertChunk(job, slot.out, &slot.ownRoot); })) {
+                [&] { slot.fast = engine::onepass::convertChunk(job, slot.out, &slot.ownRoot); })) {
             slot.out.clear();
         }
         // A burst of large results must not keep its memory for later chunks.
@@ -289,16 +289,16 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
                 fileRoot = slot.ownRoot;
                 fileRootTag = slot.chunk.utf16
                                   ? slot.chunk.wide.substr(fileRoot.offset, fileRoot.tag.size())
-                                  : engine::fast::widen(fileRoot.tag);
+                                  : engine::onepass::widen(fileRoot.tag);
             }
         } else {
-            text = slot.chunk.utf16 ? slot.chunk.wide : engine::fast::widen(slot.narrow.bytes);
+            text = slot.chunk.utf16 ? slot.chunk.wide : engine::onepass::widen(slot.narrow.bytes);
             std::u16string rootTag =
                 convertChunkByReference(step, text, j == 0 ? nullptr : &fileRootTag,
                                         declarationMissing, output, chunkReport, anyNull);
             if (j == 0) {
                 fileRootTag = rootTag;
-                fileRoot = engine::fast::fileRootOf(rootTag);
+                fileRoot = engine::onepass::fileRootOf(rootTag);
             }
         }
         ++j;
@@ -341,7 +341,8 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         // the end of the file) the file may yet have to be read as UTF-16, or
         // the declaration answer guessed for it may be wrong, so its report
         // lines wait; in those rare cases it is read again below.
-        std::optional<engine::OneReadSource> once = engine::OneReadSource::open(task.source);
+        std::optional<engine::onepass::OneReadSource> once =
+            engine::onepass::OneReadSource::open(task.source);
         if (once && !once->declaresUtf16()) {
             HeldReports held(report);
             held.hold();

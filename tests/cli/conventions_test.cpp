@@ -75,5 +75,24 @@ TEST(CliConventions, EveryCommandTellsTheVersion) {
     }
 }
 
+// MARROWVALE_ISA forces a vector variant for a bug report; --version's second
+// line names the one that runs, and a name that is none is a usage error.
+TEST(CliConventions, AForcedVectorVariantIsNamedOrRefused) {
+    TempDir dir;
+    struct Row {
+        const char* value;
+        int exitCode;
+        const char* told;
+    };
+    for (const Row& row :
+         {Row{"scalar", 0, "\nvector scans: scalar\n"}, Row{"sse2", 0, "\nvector scans: sse2\n"},
+          Row{"AVX2", 2, "MARROWVALE_ISA=AVX2 names no variant"}}) {
+        auto r =
+            runCli(dir.path(), {"--version"}, std::string("env MARROWVALE_ISA=") + row.value + " ");
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.value;
+        EXPECT_NE((r.out + r.err).find(row.told), std::string::npos) << r.out << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace mv::test

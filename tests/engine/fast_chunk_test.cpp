@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/codepage.h"
-#include "engine/fast/byte_scan.h"
+#include "engine/cpu/isa.h"
 #include "tests/support/chunk_equality.h"
 #include "tests/support/test_support.h"
 
@@ -103,9 +103,10 @@ private:
 // on, skipTail off), plus the other flag pairs; both decodings; every vector
 // width this processor has.
 TEST(FastChunk, SameBytesAsTheReferenceOverGeneratedChunks) {
-    for (int level = static_cast<int>(fast::Isa::Scalar);
-         level <= static_cast<int>(fast::bestIsa()); ++level) {
-        fast::useIsa(static_cast<fast::Isa>(level));
+    const cpu::Isa pinned = cpu::activeIsa();
+    for (int level = static_cast<int>(cpu::Isa::Scalar);
+         level <= static_cast<int>(cpu::bestIsa()); ++level) {
+        cpu::useIsa(static_cast<cpu::Isa>(level));
         Generator gen(1234);
         int taken = 0;
         int total = 0;
@@ -137,7 +138,7 @@ TEST(FastChunk, SameBytesAsTheReferenceOverGeneratedChunks) {
         // The one-pass converter must carry most chunks, or it proves little.
         EXPECT_GT(taken, total * 3 / 4) << "level " << level;
     }
-    fast::useIsa(fast::bestIsa());
+    cpu::useIsa(pinned);
 }
 
 // The vector variants work on blocks of 64 bytes and carry "<" followed by
@@ -153,9 +154,10 @@ TEST(FastChunk, SameBytesWhereMarkupMeetsTheEdgeOfABlock) {
         u"<" + longKey + u">" + longValue + u"</k>",
         u"<a>b<</a>/",
     };
-    for (int level = static_cast<int>(fast::Isa::Scalar);
-         level <= static_cast<int>(fast::bestIsa()); ++level) {
-        fast::useIsa(static_cast<fast::Isa>(level));
+    const cpu::Isa pinned = cpu::activeIsa();
+    for (int level = static_cast<int>(cpu::Isa::Scalar);
+         level <= static_cast<int>(cpu::bestIsa()); ++level) {
+        cpu::useIsa(static_cast<cpu::Isa>(level));
         for (const std::u16string& piece : pieces) {
             for (std::size_t pad = 0; pad < 140; ++pad) {
                 ChunkCase c;
@@ -167,7 +169,7 @@ TEST(FastChunk, SameBytesWhereMarkupMeetsTheEdgeOfABlock) {
             }
         }
     }
-    fast::useIsa(fast::bestIsa());
+    cpu::useIsa(pinned);
 }
 
 // A later chunk's closing root tag is sought in the same scan as the
@@ -195,9 +197,10 @@ TEST(FastChunk, SameBytesWhereTheClosingTagIsSoughtApart) {
          std::nullopt},
         {u"<a><k>v</k>" + far + u"<!DOCTYPE b><b><k>w</k></A><k>x</k></b><k>y</k>", std::nullopt},
     };
-    for (int level = static_cast<int>(fast::Isa::Scalar);
-         level <= static_cast<int>(fast::bestIsa()); ++level) {
-        fast::useIsa(static_cast<fast::Isa>(level));
+    const cpu::Isa pinned = cpu::activeIsa();
+    for (int level = static_cast<int>(cpu::Isa::Scalar);
+         level <= static_cast<int>(cpu::bestIsa()); ++level) {
+        cpu::useIsa(static_cast<cpu::Isa>(level));
         for (const Row& row : rows) {
             for (const Flag16 skipHead : {kNo, kYes}) {
                 ChunkCase c;
@@ -211,7 +214,7 @@ TEST(FastChunk, SameBytesWhereTheClosingTagIsSoughtApart) {
             }
         }
     }
-    fast::useIsa(fast::bestIsa());
+    cpu::useIsa(pinned);
 }
 
 TEST(FastChunk, DeclinesWhatTheReferenceReportsAndKeepsEdgeBytes) {

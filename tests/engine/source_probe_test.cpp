@@ -1,4 +1,4 @@
-#include "engine/source_probe.h"
+#include "engine/onepass/source_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "report/error_report.h"
 #include "tests/support/test_support.h"
 
-namespace mv::engine {
+namespace mv::engine::onepass {
 namespace {
 
 // Which of the marks the UTF-16 first line holds, the bytes fed in pieces of
@@ -141,4 +141,4 @@ TEST(OneReadSource, AnswersTheFirstLineQuestionsAsTheReferenceTests) {
 }
 
 }  // namespace
-}  // namespace mv::engine
+}  // namespace mv::engine::onepass

@@ -84,7 +84,7 @@ zcat "$root/usr/share/doc/$package/changelog.gz" | grep -m1 '^## ' | grep -qF "$
 for program in "$root"/usr/bin/*; do
     readelf -S "$program" | grep -q '\.symtab' && fail "$(basename "$program") is not stripped"
     name="$(basename "$program")"
-    [ "$("$program" --version)" = "$name $version" ] || fail "$name --version: $("$program" --version)"
+    [ "$("$program" --version | head -n 1)" = "$name $version" ] || fail "$name --version: $("$program" --version)"
 done
 
 # The packaged CLI converts the packaged samples as the build's CLI does.

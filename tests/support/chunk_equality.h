@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "engine/codepage.h"
-#include "engine/fast/chunk_converter.h"
+#include "engine/onepass/chunk_converter.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
 #include "engine/prolog.h"
@@ -56,22 +56,22 @@ inline ChunkOutcome referenceChunk(const ChunkCase& c) {
 // chunk that the reference reports on); otherwise what differs. Sets
 // *accepted to whether the one-pass converter took the chunk.
 inline std::string chunkDifference(const ChunkCase& c, bool* accepted = nullptr) {
-    engine::fast::NarrowText text;
+    engine::onepass::NarrowText text;
     if (c.utf16) {
-        text = engine::fast::narrow(c.chunk);
+        text = engine::onepass::narrow(c.chunk);
     } else {
         std::string bytes;
         engine::encodeAnsi(c.chunk, bytes);
-        text = engine::fast::narrow(std::move(bytes));
+        text = engine::onepass::narrow(std::move(bytes));
     }
-    std::optional<engine::fast::FileRoot> fileRoot;
-    if (c.fileRoot) fileRoot = engine::fast::fileRootOf(*c.fileRoot);
-    engine::fast::ChunkJob job{&text, fileRoot ? &*fileRoot : nullptr, c.skipHead, c.skipTail,
+    std::optional<engine::onepass::FileRoot> fileRoot;
+    if (c.fileRoot) fileRoot = engine::onepass::fileRootOf(*c.fileRoot);
+    engine::onepass::ChunkJob job{&text, fileRoot ? &*fileRoot : nullptr, c.skipHead, c.skipTail,
                                c.declarationMissing};
-    engine::fast::OutputBytes out;
+    engine::onepass::OutputBytes out;
     out.append("prefix");
-    engine::fast::FileRoot ownRoot;
-    const bool took = engine::fast::convertChunk(job, out, &ownRoot);
+    engine::onepass::FileRoot ownRoot;
+    const bool took = engine::onepass::convertChunk(job, out, &ownRoot);
     if (accepted) *accepted = took;
     const ChunkOutcome ref = referenceChunk(c);
     if (!took) {
@@ -83,7 +83,7 @@ inline std::string chunkDifference(const ChunkCase& c, bool* accepted = nullptr)
         return "bytes differ:\n fast: " + std::string(out.view().substr(6)) +
                "\n  ref: " + ref.bytes;
     }
-    if (ownRoot.tag != engine::fast::fileRootOf(ref.ownRoot).tag) return "root tags differ";
+    if (ownRoot.tag != engine::onepass::fileRootOf(ref.ownRoot).tag) return "root tags differ";
     return {};
 }
 

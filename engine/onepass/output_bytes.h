@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-namespace mv::engine::fast {
+namespace mv::engine::onepass {
 
 class OutputBytes {
 public:
@@ -50,4 +50,4 @@ private:
     std::size_t m_capacity = 0;
 };
 
-}  // namespace mv::engine::fast
+}  // namespace mv::engine::onepass

@@ -1,17 +1,18 @@
-#include "engine/fast/byte_scan.h"
+#include "engine/onepass/byte_scan.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstring>
 #include <initializer_list>
+
+#include "engine/cpu/isa.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define MV_X86 1
 #endif
 
-namespace mv::engine::fast {
+namespace mv::engine::onepass {
 
 namespace {
 
@@ -459,79 +460,48 @@ MV_AVX512 std::size_t headOrCloseAvx512(const std::uint8_t* p, std::size_t i, st
 #endif
 
 struct Variant {
-    Isa isa;
     std::size_t (*triple)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, std::uint8_t,
                           std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t);
     void (*blockMasks)(const std::uint8_t*, std::size_t, std::size_t, std::size_t, BlockMasks*);
     std::size_t (*headOrClose)(const std::uint8_t*, std::size_t, std::size_t, std::size_t);
 };
 
+// One row per cpu::Isa, in its order.
+#if MV_X86
 const Variant kVariants[] = {
-    {Isa::Scalar, tripleScalar, blockMasksScalar, headOrCloseScalar},
-#if MV_X86
-    {Isa::Sse2, tripleSse2, blockMasksSse2, headOrCloseSse2},
-    {Isa::Avx2, tripleAvx2, blockMasksAvx2, headOrCloseAvx2},
-    {Isa::Avx512, tripleAvx512, blockMasksAvx512, headOrCloseAvx512},
-    {Isa::Avx512Vbmi, tripleAvx512, blockMasksAvx512Vbmi, headOrCloseAvx512},
-#endif
+    {tripleScalar, blockMasksScalar, headOrCloseScalar},
+    {tripleSse2, blockMasksSse2, headOrCloseSse2},
+    {tripleAvx2, blockMasksAvx2, headOrCloseAvx2},
+    {tripleAvx512, blockMasksAvx512, headOrCloseAvx512},
+    {tripleAvx512, blockMasksAvx512Vbmi, headOrCloseAvx512},
 };
-
-Isa detect() {
-#if MV_X86
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw")) {
-        return __builtin_cpu_supports("avx512vbmi") ? Isa::Avx512Vbmi : Isa::Avx512;
-    }
-    if (__builtin_cpu_supports("avx2")) return Isa::Avx2;
-    return Isa::Sse2;
 #else
-    return Isa::Scalar;
+const Variant kScalar{tripleScalar, blockMasksScalar, headOrCloseScalar};
+const Variant kVariants[] = {kScalar, kScalar, kScalar, kScalar, kScalar};
 #endif
+
+const Variant& active() {
+    return kVariants[static_cast<std::size_t>(cpu::activeIsa())];
 }
-
-const Isa kBest = detect();
-
-const Variant& variantFor(Isa isa) {
-    const Variant* chosen = &kVariants[0];
-    for (const Variant& v : kVariants) {
-        if (v.isa <= isa && v.isa <= kBest) chosen = &v;
-    }
-    return *chosen;
-}
-
-std::atomic<const Variant*> gActive{&variantFor(kBest)};
 
 }  // namespace
 
-Isa bestIsa() {
-    return kBest;
-}
-
-Isa activeIsa() {
-    return gActive.load(std::memory_order_relaxed)->isa;
-}
-
-void useIsa(Isa isa) {
-    gActive.store(&variantFor(isa), std::memory_order_relaxed);
-}
-
 void blockMasks(const std::uint8_t* p, std::size_t n, std::size_t first, std::size_t count,
                 BlockMasks* out) {
-    gActive.load(std::memory_order_relaxed)->blockMasks(p, n, first, count, out);
+    active().blockMasks(p, n, first, count, out);
 }
 
 std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap,
                    std::uint8_t a0, std::uint8_t b0, std::uint8_t a1, std::uint8_t b1,
                    std::uint8_t a2, std::uint8_t b2) {
     if (start >= end) return kNone;
-    return gActive.load(std::memory_order_relaxed)
-        ->triple(p, start, end, gap, a0, b0, a1, b1, a2, b2);
+    return active().triple(p, start, end, gap, a0, b0, a1, b1, a2, b2);
 }
 
 std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end,
                         std::size_t gap) {
     if (start >= end) return kNone;
-    return gActive.load(std::memory_order_relaxed)->headOrClose(p, start, end, gap);
+    return active().headOrClose(p, start, end, gap);
 }
 
-}  // namespace mv::engine::fast
+}  // namespace mv::engine::onepass

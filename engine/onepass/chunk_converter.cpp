@@ -1,4 +1,4 @@
-#include "engine/fast/chunk_converter.h"
+#include "engine/onepass/chunk_converter.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engine/codepage.h"
-#include "engine/fast/byte_scan.h"
+#include "engine/onepass/byte_scan.h"
 
-namespace mv::engine::fast {
+namespace mv::engine::onepass {
 
 namespace {
 
@@ -557,4 +557,4 @@ bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     return true;
 }
 
-}  // namespace mv::engine::fast
+}  // namespace mv::engine::onepass

@@ -1,24 +1,15 @@
-// Vectorised scans over 8-bit text for the one-pass conversion. The widest
-// instruction set the processor has (SSE2, AVX2 or AVX-512) is chosen once at
-// start (with VBMI, AVX-512 looks bytes up in a table); tests may pin a narrower one to check that
-// every variant agrees.
+// Vectorised scans over 8-bit text for the one-pass conversion, one kernel per
+// instruction set (scalar, SSE2, AVX2, AVX-512; with VBMI, AVX-512 looks bytes
+// up in a table). Each call runs the variant cpu::activeIsa() names.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-namespace mv::engine::fast {
+namespace mv::engine::onepass {
 
 inline constexpr std::size_t kNone = std::string_view::npos;
-
-enum class Isa { Scalar, Sse2, Avx2, Avx512, Avx512Vbmi };
-
-// The widest variant this processor runs.
-Isa bestIsa();
-// The variant in use; pinning one the processor lacks pins the widest it has.
-Isa activeIsa();
-void useIsa(Isa isa);
 
 // What the one-pass writer needs to know of a block of 64 bytes: bit k of
 // each mask stands for byte k of the block, and no bit stands beyond the end
@@ -51,4 +42,4 @@ std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, st
 // p[end - 1 + gap] must be readable.
 std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap);
 
-}  // namespace mv::engine::fast
+}  // namespace mv::engine::onepass

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace mv::engine::fast {
+namespace mv::engine::onepass {
 
 // A chunk as code-page bytes. A UTF-16 chunk is narrowed to it; its
 // characters outside the code page become "?", and the two flags say where
@@ -24,4 +24,4 @@ NarrowText narrow(std::string bytes);
 // The characters of code-page bytes.
 std::u16string widen(std::string_view bytes);
 
-}  // namespace mv::engine::fast
+}  // namespace mv::engine::onepass

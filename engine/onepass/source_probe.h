@@ -13,7 +13,7 @@
 #include "engine/source_reader.h"
 #include "engine/text.h"
 
-namespace mv::engine {
+namespace mv::engine::onepass {
 
 // Follows the first line of a file read as UTF-16 over the file's bytes as
 // they come, and tells which marks (ASCII, letter case ignored) it holds. A
@@ -107,4 +107,4 @@ private:
     bool m_failed = false;
 };
 
-}  // namespace mv::engine
+}  // namespace mv::engine::onepass

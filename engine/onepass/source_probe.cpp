@@ -1,13 +1,13 @@
-#include "engine/source_probe.h"
+#include "engine/onepass/source_probe.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/fast/byte_scan.h"
 #include "engine/native_text.h"
+#include "engine/onepass/byte_scan.h"
 #include "report/step_runner.h"
 
-namespace mv::engine {
+namespace mv::engine::onepass {
 
 namespace {
 
@@ -53,7 +53,7 @@ void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t ba
         }
     }
     auto find = [&](Kind& kind, std::size_t from) {
-        kind.next = fast::triple(p, from, end, 1, kind.a, kind.b, 0, 0, 0, 0);
+        kind.next = onepass::triple(p, from, end, 1, kind.a, kind.b, 0, 0, 0, 0);
     };
     for (Kind& kind : kinds) find(kind, 0);
     while (true) {
@@ -62,7 +62,7 @@ void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t ba
             if (kind.next < first->next) first = &kind;
         }
         const std::size_t at = first->next;
-        if (at == fast::kNone) return;
+        if (at == onepass::kNone) return;
         find(*first, at + 1);
         if ((base + at) % 2 != 0) continue;  // a high byte, not a unit
         if (marksOnly && at >= marksBefore) return;
@@ -113,8 +113,8 @@ std::size_t findXmlVersion(const std::uint8_t* p, std::size_t n) {
     const std::size_t len = kXmlVersion.size();
     if (n < len) return std::string_view::npos;
     for (std::size_t i = 0; i + len <= n; ++i) {
-        i = fast::triple(p, i, n - len + 1, len - 1, 'x', 'X', 'm', 'M', 'n', 'N');
-        if (i == fast::kNone) break;
+        i = onepass::triple(p, i, n - len + 1, len - 1, 'x', 'X', 'm', 'M', 'n', 'N');
+        if (i == onepass::kNone) break;
         std::size_t k = 2;
         while (k < len && lowerAscii(p[i + k]) == kXmlVersion[k]) ++k;
         if (k == len) return i;
@@ -220,4 +220,4 @@ std::int64_t OneReadSource::expectedChunks() const {
     return (m_stream.totalChars() + size - 1) / size;
 }
 
-}  // namespace mv::engine
+}  // namespace mv::engine::onepass

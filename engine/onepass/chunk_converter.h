@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/fast/narrow_text.h"
-#include "engine/fast/output_bytes.h"
+#include "engine/onepass/narrow_text.h"
+#include "engine/onepass/output_bytes.h"
 #include "engine/text.h"
 
-namespace mv::engine::fast {
+namespace mv::engine::onepass {
 
 // The root tag to strip every chunk of a file with, once its first chunk has
 // given it.
@@ -44,4 +44,4 @@ bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot = nul
 // The root tag that SetMainXMLTag finds, or nothing when it would report.
 std::optional<FileRoot> rootTagOf(const NarrowText& text);
 
-}  // namespace mv::engine::fast
+}  // namespace mv::engine::onepass

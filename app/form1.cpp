@@ -167,7 +167,7 @@ void Form1::connectHandlers() {
     m_listView1->setDropReport(&m_report);
     m_listView1->setLongWork([this](const std::function<void()>& work) { runLongWork(work); });
     m_listView1->setPointerReset([this] {
-        if (!isBusy()) setPointer(Pointer::Default);
+        if (!isBusy()) setPointer(run::Pointer::Default);
     });
     m_listView1->setDragPointer([this] {
         QCursor cursor(Qt::SizeVerCursor);  // without drag.ico the row is dragged all the same
@@ -186,18 +186,18 @@ void Form1::connectHandlers() {
     m_option2->installEventFilter(this);
 }
 
-void Form1::setPointer(Pointer pointer) {
+void Form1::setPointer(run::Pointer pointer) {
     // A run sets the hourglass for every file; setting it again is not free.
-    if (pointer == m_pointer && pointer == Pointer::Hourglass) return;
+    if (pointer == m_pointer && pointer == run::Pointer::Hourglass) return;
     m_pointer = pointer;
     switch (pointer) {
-        case Pointer::Hourglass:
+        case run::Pointer::Hourglass:
             setCursor(Qt::WaitCursor);
             break;
-        case Pointer::Custom:
+        case run::Pointer::Custom:
             setCursor(m_customPointer);
             break;
-        case Pointer::Default:
+        case run::Pointer::Default:
             unsetCursor();
             break;
     }
@@ -224,7 +224,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 overButton = true;
             }
         }
-        setPointer(overButton ? Pointer::Custom : Pointer::Default);
+        setPointer(overButton ? run::Pointer::Custom : run::Pointer::Default);
     }
     return QMainWindow::eventFilter(watched, event);
 }

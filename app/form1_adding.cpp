@@ -73,14 +73,14 @@ void Form1::PushButton9_Click() {
     step(333, [&] { lastFolder = folder; });
     step(334, [&] { m_settings.setText(SettingKey::LastFolder, lastFolder); });
     runLongWork([&] {
-        step(112, [&] { setPointer(Pointer::Hourglass); });
+        step(112, [&] { setPointer(run::Pointer::Hourglass); });
         // (114 to 134) The walk and the listing of every folder it finds; the
         // scan reports its own steps under this handler's location.
         walk::ScanFolderTree(
             toU16(folder), toU16(QStringLiteral("*.") + extension),
             [this](const std::u16string& path) { m_listView1->append(toQString(path)); },
             [] { QCoreApplication::processEvents(); }, m_report);
-        step(136, [&] { setPointer(Pointer::Default); });
+        step(136, [&] { setPointer(run::Pointer::Default); });
     });
 }
 

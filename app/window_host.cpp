@@ -63,7 +63,7 @@ void WindowHost::flush() {
     m_sinceShown.invalidate();
 }
 
-void WindowHost::setPointer(Pointer pointer) {
+void WindowHost::setPointer(run::Pointer pointer) {
     m_form.setPointer(pointer);
 }
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace mv::app {
+namespace mv::run {
 
 ChunkPipeline::ChunkPipeline(unsigned helpers, std::size_t slots,
                              std::function<void(std::size_t)> convert)
@@ -75,4 +75,4 @@ void ChunkPipeline::helperLoop() {
     }
 }
 
-}  // namespace mv::app
+}  // namespace mv::run

@@ -22,7 +22,7 @@
 #include "report/step_runner.h"
 #include "run/chunk_pipeline.h"
 
-namespace mv::app {
+namespace mv::run {
 
 namespace {
 
@@ -421,4 +421,4 @@ void ConversionRun::publish(engine::TextWriter& output, const FileTask& task,
     }
 }
 
-}  // namespace mv::app
+}  // namespace mv::run

@@ -9,7 +9,7 @@
 #include "tests/run/fake_host.h"
 #include "tests/support/test_support.h"
 
-namespace mv::app {
+namespace mv::run {
 namespace {
 
 using test::readBytes;
@@ -151,4 +151,4 @@ TEST(FastRun, WholeFilesGiveTheSameResultsAndReportsAsTheReferenceOnAnyNumberOfW
 }
 
 }  // namespace
-}  // namespace mv::app
+}  // namespace mv::run

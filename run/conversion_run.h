@@ -15,11 +15,11 @@
 #include <string_view>
 #include <thread>
 
-#include "app/run/host.h"
 #include "engine/durability.h"
 #include "engine/file_system.h"
 #include "engine/text.h"
 #include "report/error_report.h"
+#include "run/host.h"
 
 namespace mv::engine {
 struct SourceChunk;
@@ -29,7 +29,7 @@ class HeldReports;
 class StepRunner;
 }  // namespace mv::report
 
-namespace mv::app {
+namespace mv::run {
 
 inline constexpr std::u16string_view kNoFilesAdded = u"No files added.";
 inline constexpr std::u16string_view kFolderMissing =
@@ -126,4 +126,4 @@ private:
     unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());
 };
 
-}  // namespace mv::app
+}  // namespace mv::run

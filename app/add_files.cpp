@@ -4,8 +4,8 @@
 
 #include <QFileInfo>
 
-#include "app/qt_text.h"
 #include "engine/native_text.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 

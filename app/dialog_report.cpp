@@ -1,8 +1,8 @@
 #include "app/dialog_report.h"
 
-#include "app/qt_text.h"
 #include "engine/native_text.h"
 #include "filelist/list_drop.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 

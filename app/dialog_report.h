@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/dialogs.h"
 #include "app/reported_files.h"
 #include "report/error_report.h"
+#include "ui/dialogs.h"
 
 namespace mv::app {
 

@@ -17,15 +17,15 @@
 
 #include "app/focus_ring.h"
 #include "app/progress_bar.h"
-#include "app/qt_text.h"
-#include "app/run/paths.h"
 #include "app/startup.h"
 #include "filelist/file_list.h"
 #include "filelist/folder_browser.h"
 #include "filelist/list_drop.h"
+#include "paths/paths.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 
@@ -167,7 +167,7 @@ void Form1::connectHandlers() {
     m_listView1->setDropReport(&m_report);
     m_listView1->setLongWork([this](const std::function<void()>& work) { runLongWork(work); });
     m_listView1->setPointerReset([this] {
-        if (!isBusy()) setPointer(Pointer::Default);
+        if (!isBusy()) setPointer(run::Pointer::Default);
     });
     m_listView1->setDragPointer([this] {
         QCursor cursor(Qt::SizeVerCursor);  // without drag.ico the row is dragged all the same
@@ -186,18 +186,18 @@ void Form1::connectHandlers() {
     m_option2->installEventFilter(this);
 }
 
-void Form1::setPointer(Pointer pointer) {
+void Form1::setPointer(run::Pointer pointer) {
     // A run sets the hourglass for every file; setting it again is not free.
-    if (pointer == m_pointer && pointer == Pointer::Hourglass) return;
+    if (pointer == m_pointer && pointer == run::Pointer::Hourglass) return;
     m_pointer = pointer;
     switch (pointer) {
-        case Pointer::Hourglass:
+        case run::Pointer::Hourglass:
             setCursor(Qt::WaitCursor);
             break;
-        case Pointer::Custom:
+        case run::Pointer::Custom:
             setCursor(m_customPointer);
             break;
-        case Pointer::Default:
+        case run::Pointer::Default:
             unsetCursor();
             break;
     }
@@ -224,7 +224,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 overButton = true;
             }
         }
-        setPointer(overButton ? Pointer::Custom : Pointer::Default);
+        setPointer(overButton ? run::Pointer::Custom : run::Pointer::Default);
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -246,7 +246,7 @@ void Form1::Form_Load() {
         SetAppTitle();
     });
     const QString hand = m_folder.file(kHandPointer);
-    if (step.test(104, [&] { return FileExists(toU16(hand)); })) {
+    if (step.test(104, [&] { return paths::FileExists(toU16(hand)); })) {
         step(106, [&] { m_customPointer = loadPointerFile(hand); });
     }
     step(132, [&] { m_listView1->setHeaderLabels({QStringLiteral("XML File(s)")}); });
@@ -319,10 +319,10 @@ void Form1::PushButton1_Click() {
     bool endsInSeparator = false;
     step(104, [&] {
         m_settings.setText(SettingKey::LastFolderDot, chosen);
-        endsInSeparator = chosen.endsWith(QChar(kNativeSeparator));
+        endsInSeparator = chosen.endsWith(QChar(paths::kNativeSeparator));
     });
     if (!endsInSeparator) {
-        step(106, [&] { m_text1->setText(chosen + QChar(kNativeSeparator)); });
+        step(106, [&] { m_text1->setText(chosen + QChar(paths::kNativeSeparator)); });
     } else {
         step(108, [&] { m_text1->setText(chosen); });  // the root keeps its one separator
     }

@@ -14,13 +14,13 @@
 #include <functional>
 
 #include "app/dialog_report.h"
-#include "app/dialogs.h"
-#include "app/program_folder.h"
-#include "app/run/conversion_run.h"
-#include "app/run/host.h"
 #include "app/sample_files.h"
-#include "app/settings.h"
 #include "app/window_host.h"
+#include "run/conversion_run.h"
+#include "run/host.h"
+#include "ui/dialogs.h"
+#include "ui/program_folder.h"
+#include "ui/settings.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -53,9 +53,9 @@ public:
     ~Form1() override;
 
     // The window-wide pointer: default, hourglass (busy) or the custom hand.
-    Pointer pointer() const { return m_pointer; }
-    void setPointer(Pointer pointer);
-    bool isBusy() const { return m_pointer == Pointer::Hourglass; }
+    run::Pointer pointer() const { return m_pointer; }
+    void setPointer(run::Pointer pointer);
+    bool isBusy() const { return m_pointer == run::Pointer::Hourglass; }
 
     const QString& appTitle() const { return m_appTitle; }
     bool isConverting() const { return m_run.IsConverting(); }
@@ -113,12 +113,12 @@ private:
     ProgramFolder m_folder;
     DialogReport m_report;
     WindowHost m_host;
-    ConversionRun m_run;
+    run::ConversionRun m_run;
     std::function<void()> m_endProgram;
     FolderOpener m_openFolder;
     int m_longWork = 0;  // nested runs, scans and drops under way
 
-    Pointer m_pointer = Pointer::Default;
+    run::Pointer m_pointer = run::Pointer::Default;
     QCursor m_customPointer{Qt::PointingHandCursor};  // until HAND-M.CUR loads
     QString m_appTitle;
     QString m_captionBeforeWalk;

@@ -6,13 +6,13 @@
 
 #include "app/add_files.h"
 #include "app/form1.h"
-#include "app/qt_text.h"
-#include "app/run/paths.h"
 #include "filelist/file_list.h"
 #include "filelist/folder_browser.h"
-#include "filelist/scan/folder_scan.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "ui/qt_text.h"
+#include "walk/folder_scan.h"
 
 namespace mv::app {
 
@@ -46,10 +46,10 @@ void Form1::PushButton8_Click() {
         QString path;
         step(140, [&] {
             const QFileInfo info(pick);
-            path = info.path() + QChar(kNativeSeparator) + info.fileName();
+            path = info.path() + QChar(paths::kNativeSeparator) + info.fileName();
         });
         // (142) A pick in the root folder would otherwise begin with "//".
-        step(142, [&] { path = toQString(CollapseBackslashes(toU16(path))); });
+        step(142, [&] { path = toQString(paths::CollapseBackslashes(toU16(path))); });
         if (!step.test(144, [&] { return HasBadFileName(path); })) {
             step(146, [&] { m_listView1->append(path); });
         } else {
@@ -73,14 +73,14 @@ void Form1::PushButton9_Click() {
     step(333, [&] { lastFolder = folder; });
     step(334, [&] { m_settings.setText(SettingKey::LastFolder, lastFolder); });
     runLongWork([&] {
-        step(112, [&] { setPointer(Pointer::Hourglass); });
+        step(112, [&] { setPointer(run::Pointer::Hourglass); });
         // (114 to 134) The walk and the listing of every folder it finds; the
         // scan reports its own steps under this handler's location.
-        filelist::ScanFolderTree(
+        walk::ScanFolderTree(
             toU16(folder), toU16(QStringLiteral("*.") + extension),
             [this](const std::u16string& path) { m_listView1->append(toQString(path)); },
             [] { QCoreApplication::processEvents(); }, m_report);
-        step(136, [&] { setPointer(Pointer::Default); });
+        step(136, [&] { setPointer(run::Pointer::Default); });
     });
 }
 

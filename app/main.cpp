@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "app/form1.h"
-#include "app/program_folder.h"
-#include "app/settings.h"
 #include "app/signal_exit.h"
 #include "app/start_arguments.h"
 #include "app/startup.h"
 #include "engine/cpu/isa.h"
+#include "ui/dialogs.h"
+#include "ui/program_folder.h"
+#include "ui/settings.h"
 
 namespace {
 

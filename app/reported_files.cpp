@@ -4,9 +4,9 @@
 #include <QSaveFile>
 #include <algorithm>
 
-#include "app/qt_text.h"
 #include "engine/native_text.h"
 #include "filelist/list_drop.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 

@@ -2,11 +2,11 @@
 
 #include <QDesktopServices>
 
-#include "app/qt_text.h"
-#include "app/run/paths.h"
 #include "filelist/file_list.h"
 #include "filelist/list_drop.h"
-#include "filelist/scan/folder_scan.h"
+#include "paths/paths.h"
+#include "ui/qt_text.h"
+#include "walk/folder_scan.h"
 
 namespace mv::app {
 
@@ -28,11 +28,11 @@ QString samplesNotOpenedMessage(const QString& folder) {
 
 void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dialogs& dialogs,
                      QWidget* owner, const QString& title, const FolderOpener& open) {
-    const QString prefix = sampleFolder + QChar(kNativeSeparator);
+    const QString prefix = sampleFolder + QChar(paths::kNativeSeparator);
     // A missing or empty folder lists nothing; the question is asked all the same.
-    for (const std::u16string& name : filelist::ListFolderFiles(toU16(sampleFolder), u"*.*")) {
+    for (const std::u16string& name : walk::ListFolderFiles(toU16(sampleFolder), u"*.*")) {
         const QString path = prefix + toQString(name);
-        if (FileExists(toU16(path)) && !list.IsListed(path)) list.append(path);
+        if (paths::FileExists(toU16(path)) && !list.IsListed(path)) list.append(path);
     }
     if (dialogs.question(owner, title, openSamplesQuestion()) && open &&
         !open(QUrl::fromLocalFile(prefix))) {

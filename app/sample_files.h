@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace mv::filelist {
 class FileList;

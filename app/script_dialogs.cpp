@@ -1,6 +1,6 @@
 #include "app/script_dialogs.h"
 
-#include "app/qt_text.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 

@@ -5,8 +5,8 @@
 
 #include <QString>
 
-#include "app/dialogs.h"
 #include "json/script_dialogs.h"
+#include "ui/dialogs.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 #include "app/start_arguments.h"
 
-#include "app/qt_text.h"
 #include "engine/native_text.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 

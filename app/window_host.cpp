@@ -9,10 +9,10 @@
 
 #include "app/form1.h"
 #include "app/progress_bar.h"
-#include "app/qt_text.h"
 #include "filelist/file_list.h"
 #include "filelist/list_drop.h"
 #include "report/failure.h"
+#include "ui/qt_text.h"
 
 namespace mv::app {
 
@@ -63,7 +63,7 @@ void WindowHost::flush() {
     m_sinceShown.invalidate();
 }
 
-void WindowHost::setPointer(Pointer pointer) {
+void WindowHost::setPointer(run::Pointer pointer) {
     m_form.setPointer(pointer);
 }
 

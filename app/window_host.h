@@ -10,13 +10,13 @@
 #include <QElapsedTimer>
 #include <optional>
 
-#include "app/run/host.h"
+#include "run/host.h"
 
 namespace mv::app {
 
 class Form1;
 
-class WindowHost : public Host {
+class WindowHost : public run::Host {
 public:
     explicit WindowHost(Form1& form) : m_form(form) {}
 
@@ -27,7 +27,7 @@ public:
     std::u16string folderText() const override;
     void setProgressValue(double percent) override;
     void setProgressText(const std::u16string& text) override;
-    void setPointer(Pointer pointer) override;
+    void setPointer(run::Pointer pointer) override;
     void yield() override;
     void showMessage(const std::u16string& text) override;
 

@@ -20,12 +20,12 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/dialogs.h"
 #include "app/form1.h"
 #include "app/progress_bar.h"
-#include "app/settings.h"
 #include "filelist/file_list.h"
-#include "filelist/scan/folder_scan.h"
+#include "ui/dialogs.h"
+#include "ui/settings.h"
+#include "walk/folder_scan.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
             list->append(path);
             continue;
         }
-        mv::filelist::ScanFolderTree(
+        mv::walk::ScanFolderTree(
             path.toStdU16String(), u"*.xml",
             [list](const std::u16string& found) { list->append(QString::fromStdU16String(found)); },
             [] {}, scanReport);

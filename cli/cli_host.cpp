@@ -1,10 +1,10 @@
 #include "cli/cli_host.h"
 
-#include "app/run/conversion_run.h"
 #include "cli/escape.h"
 #include "cli/file_ledger.h"
 #include "engine/native_text.h"
 #include "report/failure.h"
+#include "run/conversion_run.h"
 
 namespace mv::cli {
 
@@ -43,7 +43,7 @@ void CliHost::yield() {
 
 void CliHost::setProgressText(const std::u16string& text) {
     // The idle bar's caption means the run is over: the line goes away.
-    if (text == app::kProgressIdle) {
+    if (text == run::kProgressIdle) {
         m_terminal.clearProgress();
         return;
     }
@@ -54,9 +54,9 @@ void CliHost::showMessage(const std::u16string& text) {
     m_messages.push_back(text);
     // "Done." closes a run of files; the command says it once at its end.
     // The other messages say why nothing was converted.
-    if (text == app::kDone) return;
+    if (text == run::kDone) return;
     // The window shows its box beside the folder's box; here it names it.
-    std::u16string line = text == app::kFolderMissing ? text + u" (" + m_folder + u")" : text;
+    std::u16string line = text == run::kFolderMissing ? text + u" (" + m_folder + u")" : text;
     m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(engine::toNative(line)));
 }
 

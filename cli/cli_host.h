@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/run/host.h"
 #include "cli/terminal.h"
+#include "run/host.h"
 
 namespace mv::cli {
 
-class CliHost : public app::Host {
+class CliHost : public run::Host {
 public:
     CliHost(std::vector<std::u16string> rows, bool toFolder, std::u16string folder,
             Terminal& terminal, std::vector<std::u16string> rowFolders = {});
@@ -25,7 +25,7 @@ public:
     std::u16string folderText() const override;
     void setProgressValue(double percent) override;
     void setProgressText(const std::u16string& text) override;
-    void setPointer(app::Pointer) override {}
+    void setPointer(run::Pointer) override {}
     void yield() override;
     void showMessage(const std::u16string& text) override;
 

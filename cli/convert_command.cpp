@@ -15,8 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/run/conversion_run.h"
-#include "app/run/paths.h"
 #include "cli/cli_host.h"
 #include "cli/cpu_count.h"
 #include "cli/escape.h"
@@ -37,8 +35,10 @@
 #include "engine/durability.h"
 #include "engine/folder_walk.h"
 #include "engine/native_text.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "run/conversion_run.h"
 
 #ifndef MV_VERSION
 #define MV_VERSION "0.0.0"
@@ -91,7 +91,7 @@ constexpr std::size_t kBatch = 4096;
 // tree of a folder argument is mirrored there.
 std::u16string resultFolder(const std::u16string& folder, const Source& source) {
     if (source.subfolder.empty()) return folder;
-    return app::CollapseBackslashes(folder + app::kNativeSeparator + source.subfolder);
+    return paths::CollapseBackslashes(folder + paths::kNativeSeparator + source.subfolder);
 }
 
 // Standard output could not take everything: say so, as a failed run. A
@@ -168,7 +168,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
     bool ok = listSources(
         options, list, shard, fileLedger.immediate(), listing, [&](const Source& source) {
             if (!firstSourceFindsFolder()) return;
-            auto output = app::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
+            auto output = run::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
                                                             resultFolder(folder, source),
                                                             fileLedger.immediate());
             if (output.empty()) return;  // reported: no result could be written
@@ -186,7 +186,7 @@ int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Sh
             }
         });
     if (!ok) return kExitRunFailed;
-    if (listing.listed == 0) printMessage(app::kNoFilesAdded);
+    if (listing.listed == 0) printMessage(run::kNoFilesAdded);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return outputFailed(errno);
     if (listing.listed == 0) return kExitUsage;
     return fileLedger.anyReport() || replaced ? kExitReported : kExitOk;
@@ -210,14 +210,14 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
     CliHost host({source}, true, folder, terminal);
     fileLedger.startRun(host.rows());
     engine::SyncLedger unsynced;  // the result is copied out, never kept
-    app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &unsynced);
-    run.setChunkWorkers(jobs);  // one file: every worker on its chunks
-    run.PushButton7_Click();
+    run::ConversionRun conversion(host, fileLedger.immediate(), &dispatcher, &unsynced);
+    conversion.setChunkWorkers(jobs);  // one file: every worker on its chunks
+    conversion.PushButton7_Click();
     fileLedger.endRun();
     terminal.clearProgress();
     try {
         stream->copyOut(
-            engine::toNative(app::ConversionRun::outputPathFor(source, true, false, folder)));
+            engine::toNative(run::ConversionRun::outputPathFor(source, true, false, folder)));
     } catch (const std::runtime_error& e) {
         printMessage(e.what());
         return kExitRunFailed;
@@ -229,7 +229,7 @@ int convertStream(unsigned jobs, Terminal& terminal, FileLedger& fileLedger) {
 // The result path of a source, as the run will work it out.
 std::u16string resultOf(const ConvertOptions& options, const std::u16string& folder,
                         const Source& source, report::ErrorReport& report) {
-    return app::ConversionRun::outputPathFor(source.path, options.toFolder, !options.toFolder,
+    return run::ConversionRun::outputPathFor(source.path, options.toFolder, !options.toFolder,
                                              resultFolder(folder, source), report);
 }
 
@@ -317,9 +317,9 @@ int convert(const ConvertOptions& options) {
     bool folderMissing = false;
     auto firstSourceFindsFolder = [&] {
         if (!any && toFolder) {
-            if (!app::IsFolder(folder)) {
+            if (!paths::IsFolder(folder)) {
                 // The window's text, and which folder it means.
-                printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
+                printMessage(std::u16string(run::kFolderMissing) + u" (" + folder + u")");
                 folderMissing = true;
             } else if (auto why = unwritableFolder(options.outputDir)) {
                 printMessage(*why);
@@ -407,15 +407,15 @@ int convert(const ConvertOptions& options) {
         for (auto& [row, line] : batchNotes) fileLedger.addNote(row, std::move(line));
         batchReplaced.clear();
         batchNotes.clear();
-        app::ConversionRun run(host, fileLedger.immediate(), &dispatcher, &ledger);
-        run.setChunkWorkers(chunkWorkers);
-        run.PushButton7_Click();
+        run::ConversionRun conversion(host, fileLedger.immediate(), &dispatcher, &ledger);
+        conversion.setChunkWorkers(chunkWorkers);
+        conversion.PushButton7_Click();
         fileLedger.endRun();
         for (const auto& message : host.messages()) {
-            if (message == app::kNoFilesAdded) usageError = true;
+            if (message == run::kNoFilesAdded) usageError = true;
             // A folder that vanished after earlier runs wrote their results
             // is a failure of this run, not a usage error: work was done.
-            if (message == app::kFolderMissing) (first ? usageError : folderGone) = true;
+            if (message == run::kFolderMissing) (first ? usageError : folderGone) = true;
         }
     };
     Unheard unheard;  // the run reports a result path that cannot be worked out
@@ -456,8 +456,9 @@ int convert(const ConvertOptions& options) {
         runBatch();
     // A folder that vanished during the last run of files failed only its
     // files there; it is the run's failure all the same.
-    if (toFolder && any && !usageError && !folderMissing && !folderGone && !app::IsFolder(folder)) {
-        printMessage(std::u16string(app::kFolderMissing) + u" (" + folder + u")");
+    if (toFolder && any && !usageError && !folderMissing && !folderGone &&
+        !paths::IsFolder(folder)) {
+        printMessage(std::u16string(run::kFolderMissing) + u" (" + folder + u")");
         folderGone = true;
     }
     // Every result written is on stable storage before the command returns.

@@ -3,9 +3,9 @@
    convert_command parses the arguments (CLI11), lists the sources (sources.h,
    file_list_reader.h, shard.h) twice: first to note every result path
    before anything is touched (result_claims.h), then to drive
-   app::ConversionRun with a CliHost, a few thousand files per run; with -j
-   above 1 a ParallelDispatcher converts several files at once. The FileLedger tells each file's reports, --report
-   record and progress in file order (file_ledger.h). `convert -` goes through
+   run::ConversionRun with a CliHost, a few thousand files per run; with -j
+   above 1 a ParallelDispatcher converts several files at once. The FileLedger tells each file's
+   reports, --report record and progress in file order (file_ledger.h). `convert -` goes through
    standard_streams.h. */
 #pragma once
 

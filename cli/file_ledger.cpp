@@ -96,7 +96,7 @@ void FileLedger::startRun(const std::vector<std::u16string>& rows) {
     m_next = 1;
 }
 
-void FileLedger::submitted(const app::FileTask& task) {
+void FileLedger::submitted(const run::FileTask& task) {
     std::u16string result = fullName(task.output);
     std::lock_guard lock(m_mutex);
     auto& record = m_entries[task.index].record;
@@ -322,13 +322,13 @@ std::string FileLedger::summary() const {
     return text;
 }
 
-LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update)
+LedgerDispatcher::LedgerDispatcher(FileLedger& ledger, run::Dispatcher* inner, bool update)
     : m_ledger(ledger), m_inner(inner), m_update(update) {}
 
-void LedgerDispatcher::submit(app::FileTask task, const Work& work) {
+void LedgerDispatcher::submit(run::FileTask task, const Work& work) {
     m_ledger.submitted(task);
     // Decided on the worker: an earlier task with the same result is done by then.
-    Work measured = [this, work](const app::FileTask& t, report::ErrorReport& report) {
+    Work measured = [this, work](const run::FileTask& t, report::ErrorReport& report) {
         if (m_update && resultIsCurrent(t.source, t.output)) {
             m_ledger.unchanged(t.index);
             return;

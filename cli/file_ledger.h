@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/run/conversion_run.h"
 #include "cli/report_writer.h"
 #include "cli/terminal.h"
 #include "report/error_report.h"
+#include "run/conversion_run.h"
 
 namespace mv::cli {
 
@@ -49,7 +49,7 @@ public:
     // its rows from 1 again.
     void endRun();
     // The run hands row `task.index` to be converted.
-    void submitted(const app::FileTask& task);
+    void submitted(const run::FileTask& task);
     // Called on the worker around the conversion of the row.
     void beginWork(std::int64_t index);
     void endWork(std::int64_t index);
@@ -133,12 +133,12 @@ private:
     std::int64_t m_bytes = 0;
 };
 
-class LedgerDispatcher : public app::Dispatcher {
+class LedgerDispatcher : public run::Dispatcher {
 public:
     // `inner` runs the work; without one, each file is converted at once.
     // With `update`, a file whose result is current is not converted.
-    LedgerDispatcher(FileLedger& ledger, app::Dispatcher* inner, bool update = false);
-    void submit(app::FileTask task, const Work& work) override;
+    LedgerDispatcher(FileLedger& ledger, run::Dispatcher* inner, bool update = false);
+    void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     // Where the run's own steps for a file report, so that they come out in
     // file order with the file's other reports.
@@ -146,7 +146,7 @@ public:
 
 private:
     FileLedger& m_ledger;
-    app::Dispatcher* m_inner;
+    run::Dispatcher* m_inner;
     bool m_update;
 };
 

@@ -67,7 +67,7 @@ bool ParallelDispatcher::readyLocked(const Pending& pending) const {
                         [&](std::int64_t index) { return m_waitingOrQueued.count(index) != 0; });
 }
 
-void ParallelDispatcher::submit(app::FileTask task, const Work& work) {
+void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
     std::vector<std::string> keys = pathKeys(pending.task.source);
     for (auto& key : pathKeys(pending.task.output)) keys.push_back(std::move(key));

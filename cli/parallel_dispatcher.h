@@ -14,23 +14,23 @@
 #include <thread>
 #include <vector>
 
-#include "app/run/conversion_run.h"
 #include "cli/file_ledger.h"
+#include "run/conversion_run.h"
 
 namespace mv::cli {
 
-class ParallelDispatcher : public app::Dispatcher {
+class ParallelDispatcher : public run::Dispatcher {
 public:
     ParallelDispatcher(unsigned jobs, FileLedger& reports);
     ~ParallelDispatcher() override;
 
-    void submit(app::FileTask task, const Work& work) override;
+    void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     report::ErrorReport& reportFor(std::int64_t index) override;
 
 private:
     struct Pending {
-        app::FileTask task;
+        run::FileTask task;
         Work work;
         std::vector<std::int64_t> after;  // tasks that must be done first
     };

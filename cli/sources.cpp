@@ -3,18 +3,18 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/run/paths.h"
 #include "engine/native_text.h"
 #include "engine/text.h"
-#include "filelist/scan/folder_scan.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "walk/folder_scan.h"
 
 namespace mv::cli {
 
 namespace {
 
-constexpr char16_t kSep = app::kNativeSeparator;
+constexpr char16_t kSep = paths::kNativeSeparator;
 
 bool isJsonFile(std::u16string_view path) {
     constexpr std::u16string_view kJson = u".json";
@@ -61,17 +61,17 @@ void forEachSource(const std::string& argument, bool allFiles,
         return;
     }
     std::u16string path = engine::fromNative(full.string());
-    if (!app::IsFolder(path)) {
+    if (!paths::IsFolder(path)) {
         take(Source{path, {}, argument});
         return;
     }
     while (path.size() > 1 && path.back() == kSep) path.pop_back();
-    path = app::CollapseBackslashes(path);
+    path = paths::CollapseBackslashes(path);
     std::string listed = argument;
     while (listed.size() > 1 && listed.back() == '/') listed.pop_back();
     if (listed != "/") listed += '/';
     const std::size_t base = path.size() == 1 ? 1 : path.size() + 1;
-    filelist::ScanFolderTree(
+    walk::ScanFolderTree(
         path, allFiles ? u"*.*" : u"*.xml",
         [&](const std::u16string& file) {
             if (allFiles && isJsonFile(file)) return;

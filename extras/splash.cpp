@@ -9,9 +9,9 @@
 #include <QTime>
 #include <cmath>
 
-#include "app/qt_text.h"
-#include "app/run/paths.h"
+#include "paths/paths.h"
 #include "report/failure.h"
+#include "ui/qt_text.h"
 
 namespace mv::extras {
 
@@ -81,7 +81,7 @@ void Splash::SplashShow() {
     if (!isNumber) throw report::Failure(report::FailureKind::TypeMismatch, "ShowAgain");
     if (showAgain != 0) return;
     QString file = pictureFile();
-    if (file.isEmpty() || !app::FileExists(app::toU16(file))) return;
+    if (file.isEmpty() || !paths::FileExists(app::toU16(file))) return;
     setWindowTitle(QStringLiteral("Marrowvale"));
     QPixmap picture(file);
     if (picture.isNull()) {

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/program_folder.h"
-#include "app/settings.h"
+#include "ui/program_folder.h"
+#include "ui/settings.h"
 
 class QCheckBox;
 class QFrame;

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 class QWidget;
 

@@ -4,8 +4,8 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/run/paths.h"
 #include "engine/native_text.h"
+#include "paths/paths.h"
 #include "report/locations.h"
 
 namespace mv::filelist {
@@ -36,9 +36,9 @@ private:
 enum class Dropped { Folder, File, Gone };
 
 Dropped kindOf(const std::u16string& path) {
-    if (app::IsFolder(path)) return Dropped::Folder;
+    if (paths::IsFolder(path)) return Dropped::Folder;
     // A path that vanished between drag and drop is passed over.
-    return app::FileExists(path) ? Dropped::File : Dropped::Gone;
+    return paths::FileExists(path) ? Dropped::File : Dropped::Gone;
 }
 
 // The exact native name: a file manager percent-encodes the name's bytes,
@@ -72,9 +72,9 @@ QStringList DroppedPaths(const QMimeData* data) {
 
 void ListView1_OLEDragDrop(const QStringList& droppedPaths,
                            const std::function<void(const QString&)>& appendRow,
-                           report::ErrorReport& report, const Yield& yield) {
+                           report::ErrorReport& report, const walk::Yield& yield) {
     WalkOnlyReport walkReport(report);
-    const Append append = [&appendRow](const std::u16string& path) {
+    const walk::Append append = [&appendRow](const std::u16string& path) {
         appendRow(QString::fromStdU16String(path));
     };
     for (const QString& dropped : droppedPaths) {
@@ -82,10 +82,10 @@ void ListView1_OLEDragDrop(const QStringList& droppedPaths,
         switch (kindOf(path)) {
             case Dropped::Folder: {
                 std::u16string folder = path;  // the scan adds the separator itself
-                while (folder.size() > 1 && folder.back() == app::kNativeSeparator) {
+                while (folder.size() > 1 && folder.back() == paths::kNativeSeparator) {
                     folder.pop_back();
                 }
-                ScanFolderTree(folder, kEveryFile, append, yield, walkReport);
+                walk::ScanFolderTree(folder, kEveryFile, append, yield, walkReport);
                 break;
             }
             case Dropped::File:

@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <functional>
 
-#include "filelist/scan/folder_scan.h"
 #include "report/error_report.h"
+#include "walk/folder_scan.h"
 
 class QMimeData;
 
@@ -25,7 +25,7 @@ QStringList DroppedPaths(const QMimeData* data);
 // failures reach `report`; the drop itself shows none.
 void ListView1_OLEDragDrop(const QStringList& dropped,
                            const std::function<void(const QString&)>& append,
-                           report::ErrorReport& report, const Yield& yield);
+                           report::ErrorReport& report, const walk::Yield& yield);
 
 // A name as shown to a person: every byte that is not part of valid UTF-8
 // (a lone surrogate U+DC80..U+DCFF in the exact name) is spelt "\xE9".

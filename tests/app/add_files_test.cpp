@@ -8,8 +8,8 @@
 #include "app/sample_files.h"
 #include "window_fixture.h"
 
-using mv::app::Pointer;
 using mv::app::SettingKey;
+using mv::run::Pointer;
 using mv::test::Tree;
 using mv::test::WindowTest;
 

@@ -15,7 +15,7 @@
 #include "engine/native_text.h"
 #include "window_fixture.h"
 
-using mv::app::Pointer;
+using mv::run::Pointer;
 using mv::test::FakeDialogs;
 using mv::test::ShownBox;
 using mv::test::Window;

@@ -17,7 +17,7 @@
 #include "filelist/list_drop.h"
 #include "window_fixture.h"
 
-using mv::app::Pointer;
+using mv::run::Pointer;
 using mv::test::Tree;
 using mv::test::WindowTest;
 

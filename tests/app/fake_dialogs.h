@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace mv::test {
 

@@ -8,7 +8,7 @@
 #include "report/failure.h"
 #include "window_fixture.h"
 
-using mv::app::Pointer;
+using mv::run::Pointer;
 using mv::test::mouseOnList;
 using mv::test::rows;
 using mv::test::WindowTest;

@@ -16,8 +16,8 @@
 #include "report/locations.h"
 #include "window_fixture.h"
 
-using mv::app::Pointer;
 using mv::app::SettingKey;
+using mv::run::Pointer;
 using mv::test::Window;
 using mv::test::WindowTest;
 

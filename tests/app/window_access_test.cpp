@@ -10,9 +10,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/dialogs.h"
 #include "app/focus_ring.h"
 #include "app/progress_bar.h"
+#include "ui/dialogs.h"
 #include "window_fixture.h"
 
 using mv::test::Window;

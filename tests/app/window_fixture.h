@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/settings.h"
 #include "fake_dialogs.h"
 #include "filelist/file_list.h"
+#include "ui/settings.h"
 
 namespace mv::test {
 

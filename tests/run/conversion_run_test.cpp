@@ -1,4 +1,4 @@
-#include "app/run/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include "tests/run/fake_host.h"
 #include "tests/support/test_support.h"
 
-namespace mv::app {
+namespace mv::run {
 namespace {
 
 using test::FakeHost;
@@ -405,4 +405,4 @@ TEST_F(ConversionRunTest, FifoIsNotOpenedAndDoesNotHang) {
 }
 
 }  // namespace
-}  // namespace mv::app
+}  // namespace mv::run

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/run/host.h"
 #include "report/failure.h"
+#include "run/host.h"
 
 namespace mv::test {
 
-class FakeHost : public app::Host {
+class FakeHost : public run::Host {
 public:
     std::vector<std::u16string> rows;
     bool firstOption = false;
@@ -18,7 +18,7 @@ public:
     std::u16string folder;
     std::vector<double> progressValues;
     std::vector<std::u16string> progressTexts;
-    std::vector<app::Pointer> pointers;
+    std::vector<run::Pointer> pointers;
     std::vector<std::u16string> messages;
     // Runs at every yield, as the window's event handlers would.
     std::function<void()> onYield;
@@ -35,7 +35,7 @@ public:
     std::u16string folderText() const override { return folder; }
     void setProgressValue(double percent) override { progressValues.push_back(percent); }
     void setProgressText(const std::u16string& text) override { progressTexts.push_back(text); }
-    void setPointer(app::Pointer pointer) override { pointers.push_back(pointer); }
+    void setPointer(run::Pointer pointer) override { pointers.push_back(pointer); }
     void yield() override {
         if (onYield) onYield();
     }

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "app/run/conversion_run.h"
 #include "report/error_report.h"
+#include "run/conversion_run.h"
 #include "tests/run/fake_host.h"
 #include "tests/support/test_support.h"
 
-namespace mv::app {
+namespace mv::run {
 namespace {
 
 using test::readBytes;
@@ -151,4 +151,4 @@ TEST(FastRun, WholeFilesGiveTheSameResultsAndReportsAsTheReferenceOnAnyNumberOfW
 }
 
 }  // namespace
-}  // namespace mv::app
+}  // namespace mv::run

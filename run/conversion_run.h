@@ -15,12 +15,12 @@
 #include <string_view>
 #include <thread>
 
-#include "app/run/host.h"
 #include "engine/durability.h"
 #include "engine/file_system.h"
 #include "engine/result_note.h"
 #include "engine/text.h"
 #include "report/error_report.h"
+#include "run/host.h"
 
 namespace mv::engine {
 struct SourceChunk;
@@ -30,7 +30,7 @@ class HeldReports;
 class StepRunner;
 }  // namespace mv::report
 
-namespace mv::app {
+namespace mv::run {
 
 inline constexpr std::u16string_view kNoFilesAdded = u"No files added.";
 inline constexpr std::u16string_view kFolderMissing =
@@ -127,4 +127,4 @@ private:
     unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());
 };
 
-}  // namespace mv::app
+}  // namespace mv::run

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-namespace mv::filelist {
+namespace mv::walk {
 
 inline constexpr int kReadOnly = 1;
 inline constexpr int kHidden = 2;
@@ -18,4 +18,4 @@ inline constexpr int kAlias = 1024;
 // The attribute value of a path; throws report::Failure when it cannot be read.
 int FileAttributes(std::u16string_view path);
 
-}  // namespace mv::filelist
+}  // namespace mv::walk

@@ -1,11 +1,11 @@
-#include "app/run/paths.h"
+#include "paths/paths.h"
 
 #include <gtest/gtest.h>
 
 #include "report/failure.h"
 #include "tests/support/test_support.h"
 
-namespace mv::app {
+namespace mv::paths {
 namespace {
 
 struct PathRow {
@@ -80,4 +80,4 @@ TEST(PathHelpers, FileSystemQueriesNeverFail) {
 }
 
 }  // namespace
-}  // namespace mv::app
+}  // namespace mv::paths

@@ -1,4 +1,4 @@
-#include "app/run/conversion_run.h"
+#include "run/conversion_run.h"
 
 #include <algorithm>
 #include <functional>
@@ -7,22 +7,22 @@
 #include <utility>
 #include <vector>
 
-#include "app/run/chunk_pipeline.h"
-#include "app/run/paths.h"
-#include "engine/onepass/chunk_converter.h"
 #include "engine/file_system.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
 #include "engine/native_text.h"
-#include "engine/prolog.h"
+#include "engine/onepass/chunk_converter.h"
 #include "engine/onepass/source_probe.h"
+#include "engine/prolog.h"
 #include "engine/source_reader.h"
+#include "paths/paths.h"
 #include "report/failure.h"
 #include "report/held_reports.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "run/chunk_pipeline.h"
 
-namespace mv::app {
+namespace mv::run {
 
 namespace {
 
@@ -53,23 +53,23 @@ template <class Steps>
 std::u16string resultPath(Steps& step, std::u16string_view source, bool option1, bool option2,
                           std::u16string_view folderText) {
     std::u16string name;
-    bool complete = step(140, [&] { name = GetFileName(source); });
-    complete = step(142, [&] { name = RemoveExtension(name) + u".json"; }) && complete;
+    bool complete = step(140, [&] { name = paths::GetFileName(source); });
+    complete = step(142, [&] { name = paths::RemoveExtension(name) + u".json"; }) && complete;
     std::u16string output = name;
     if (step.test(144, [&] { return option1; })) {
         complete = step(146,
                         [&] {
-                            output = CollapseBackslashes(std::u16string(folderText) +
-                                                         kNativeSeparator + name);
+                            output = paths::CollapseBackslashes(std::u16string(folderText) +
+                                                                paths::kNativeSeparator + name);
                         }) &&
                    complete;
     } else if (step.test(148, [&] { return option2; })) {
-        complete =
-            step(150,
-                 [&] {
-                     output = CollapseBackslashes(GetFolderPath(source) + kNativeSeparator + name);
-                 }) &&
-            complete;
+        complete = step(150,
+                        [&] {
+                            output = paths::CollapseBackslashes(paths::GetFolderPath(source) +
+                                                                paths::kNativeSeparator + name);
+                        }) &&
+                   complete;
     }
     if (!complete) output.clear();
     return output;
@@ -119,7 +119,8 @@ void ConversionRun::PushButton7_Click() {
     step(104, [&] { m_isConverting = true; });
     if (step.test(106, [&] { return m_host.rowCount() == 0; })) {
         step(200, [&] { m_host.showMessage(std::u16string(kNoFilesAdded)); });
-    } else if (step.test(108, [&] { return IsFolder(m_host.folderText()) || m_host.option2(); })) {
+    } else if (step.test(
+                   108, [&] { return paths::IsFolder(m_host.folderText()) || m_host.option2(); })) {
         convertRows();
         step(190, [&] { m_host.setPointer(Pointer::Default); });
         step(192, [&] { m_host.setProgressValue(0); });
@@ -155,7 +156,7 @@ void ConversionRun::convertRows() {
         }
         fileStep(120, [&] { m_host.setProgressValue(percent(i, m_host.rowCount())); });
         fileStep(122, [&] {
-            m_host.setProgressText(std::u16string(kProcessing) + GetFileName(task.source));
+            m_host.setProgressText(std::u16string(kProcessing) + paths::GetFileName(task.source));
         });
         fileStep(124, [&] { m_host.yield(); });
         task.output = resultPath(fileStep, task.source, m_host.option1(), m_host.option2(),
@@ -263,7 +264,7 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
         slot.fast = false;
         if (!m_fastPath) return;
         const engine::onepass::ChunkJob job{&slot.narrow, first ? nullptr : &fileRoot,
-                                         first ? kNo : kYes, kNo, declarationMissing.isYes()};
+                                            first ? kNo : kYes, kNo, declarationMissing.isYes()};
         // On a failure the reference procedures convert the chunk and report it.
         if (report::failureOf(
                 [&] { slot.fast = engine::onepass::convertChunk(job, slot.out, &slot.ownRoot); })) {
@@ -340,7 +341,8 @@ void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& repor
         // the end of the file) the file may yet have to be read as UTF-16, or
         // the declaration answer guessed for it may be wrong, so its report
         // lines wait; in those rare cases it is read again below.
-        std::optional<engine::onepass::OneReadSource> once = engine::onepass::OneReadSource::open(task.source);
+        std::optional<engine::onepass::OneReadSource> once =
+            engine::onepass::OneReadSource::open(task.source);
         if (once && !once->declaresUtf16()) {
             HeldReports held(report);
             held.hold();
@@ -419,4 +421,4 @@ void ConversionRun::publish(engine::TextWriter& output, const FileTask& task,
     }
 }
 
-}  // namespace mv::app
+}  // namespace mv::run

@@ -1,4 +1,4 @@
-#include "filelist/scan/folder_scan.h"
+#include "walk/folder_scan.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,24 +9,24 @@
 #include <map>
 #include <memory>
 
-#include "app/run/paths.h"
 #include "engine/codepage.h"
 #include "engine/native_text.h"
 #include "engine/text.h"
-#include "filelist/scan/attributes.h"
-#include "filelist/scan/name_order.h"
+#include "paths/paths.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
+#include "walk/attributes.h"
+#include "walk/name_order.h"
 
-namespace mv::filelist {
+namespace mv::walk {
 
 namespace {
 
 using report::Failure;
 using report::FailureKind;
 
-constexpr char16_t kSep = app::kNativeSeparator;
+constexpr char16_t kSep = paths::kNativeSeparator;
 constexpr std::size_t kLongPath = 260;
 // Hidden, system and directory; the same as an alias.
 constexpr int kExcludedFolder = kHidden | kSystem | kDirectory;
@@ -211,7 +211,7 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
             return false;
         };
         bool isFolder = false;
-        if (!run(108, [&] { isFolder = app::IsFolder(v); }) || !isFolder) continue;
+        if (!run(108, [&] { isFolder = paths::IsFolder(v); }) || !isFolder) continue;
         if (v.size() >= kLongPath) {  // (110)
             if (passedOver) forEachSubFolder(v, passedOver);
             continue;
@@ -247,7 +247,7 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
     if (recursive && !N.empty())
         step(150, [&] { GetSubDirectories2016(N, true, yield, report, passedOver); });
     for (const std::u16string& w : N) {  // (152)
-        if (!step.test(154, [&] { return app::IsFolder(w); })) continue;
+        if (!step.test(154, [&] { return paths::IsFolder(w); })) continue;
         if (yield) yield();  // (156)
         if (step.test(158, [&] { return !excludedFolder(w); })) step(160, [&] { F.push_back(w); });
     }
@@ -274,10 +274,10 @@ void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, con
             if (step.test(132, [&] {
                     return IsOpenableFile(path) && FileAttributes(path) != kHiddenFile;
                 })) {
-                append(app::CollapseBackslashes(path));
+                append(paths::CollapseBackslashes(path));
             }
         }
     }
 }
 
-}  // namespace mv::filelist
+}  // namespace mv::walk

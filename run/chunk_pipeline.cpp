@@ -1,8 +1,8 @@
-#include "app/run/chunk_pipeline.h"
+#include "run/chunk_pipeline.h"
 
 #include <utility>
 
-namespace mv::app {
+namespace mv::run {
 
 ChunkPipeline::ChunkPipeline(unsigned helpers, std::size_t slots,
                              std::function<void(std::size_t)> convert)
@@ -75,4 +75,4 @@ void ChunkPipeline::helperLoop() {
     }
 }
 
-}  // namespace mv::app
+}  // namespace mv::run

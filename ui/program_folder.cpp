@@ -1,4 +1,4 @@
-#include "app/program_folder.h"
+#include "ui/program_folder.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "filelist/scan/attributes.h"
+#include "walk/attributes.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include "engine/native_text.h"
 #include "report/failure.h"
 
-namespace mv::filelist {
+namespace mv::walk {
 
 int FileAttributes(std::u16string_view path) {
     std::string native = engine::toNative(path);
@@ -32,4 +32,4 @@ int FileAttributes(std::u16string_view path) {
     return value;
 }
 
-}  // namespace mv::filelist
+}  // namespace mv::walk

@@ -1,4 +1,4 @@
-#include "filelist/scan/folder_scan.h"
+#include "walk/folder_scan.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "filelist/scan/attributes.h"
-#include "filelist/scan/name_order.h"
 #include "report/error_report.h"
 #include "tests/support/test_support.h"
+#include "walk/attributes.h"
+#include "walk/name_order.h"
 
-namespace mv::filelist {
+namespace mv::walk {
 namespace {
 
 namespace fs = std::filesystem;
@@ -189,4 +189,4 @@ TEST(NameOrder, SortsAsAFileManagerWithATotalOrder) {
 }
 
 }  // namespace
-}  // namespace mv::filelist
+}  // namespace mv::walk

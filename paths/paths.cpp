@@ -1,11 +1,11 @@
-#include "app/run/paths.h"
+#include "paths/paths.h"
 
 #include <sys/stat.h>
 
 #include "engine/native_text.h"
 #include "report/failure.h"
 
-namespace mv::app {
+namespace mv::paths {
 
 namespace {
 
@@ -70,4 +70,4 @@ bool FileExists(std::u16string_view path) {
     return !native.empty() && stat(native.c_str(), &st) == 0;
 }
 
-}  // namespace mv::app
+}  // namespace mv::paths

@@ -17,7 +17,7 @@
 
 #include "report/error_report.h"
 
-namespace mv::filelist {
+namespace mv::walk {
 
 // Folder paths, each ending in the separator.
 using FolderList = std::vector<std::u16string>;
@@ -50,4 +50,4 @@ void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, con
                     const Yield& yield, report::ErrorReport& report, bool byName = false,
                     const Append& passedOver = {});
 
-}  // namespace mv::filelist
+}  // namespace mv::walk

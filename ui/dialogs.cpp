@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "filelist/scan/name_order.h"
+#include "walk/name_order.h"
 
 #include "engine/text.h"
 
-namespace mv::filelist {
+namespace mv::walk {
 
 namespace {
 
@@ -43,4 +43,4 @@ bool NameLess(std::u16string_view a, std::u16string_view b) {
     return c != 0 ? c < 0 : a < b;
 }
 
-}  // namespace mv::filelist
+}  // namespace mv::walk

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace mv::app {
+namespace mv::run {
 
 enum class Pointer : int { Default = 0, Hourglass = 11, Custom = 99 };
 
@@ -33,4 +33,4 @@ public:
     virtual void showMessage(const std::u16string& text) = 0;
 };
 
-}  // namespace mv::app
+}  // namespace mv::run

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace mv::app {
+namespace mv::run {
 
 class ChunkPipeline {
 public:
@@ -63,4 +63,4 @@ private:
     std::vector<std::thread> m_threads;
 };
 
-}  // namespace mv::app
+}  // namespace mv::run

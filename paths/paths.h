@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace mv::app {
+namespace mv::paths {
 
 inline constexpr char16_t kNativeSeparator = u'/';
 
@@ -26,4 +26,4 @@ bool IsFolder(std::u16string_view path);
 // Whether the path's modification time can be read; never fails.
 bool FileExists(std::u16string_view path);
 
-}  // namespace mv::app
+}  // namespace mv::paths

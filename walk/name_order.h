@@ -6,8 +6,8 @@
 
 #include <string_view>
 
-namespace mv::filelist {
+namespace mv::walk {
 
 bool NameLess(std::u16string_view a, std::u16string_view b);
 
-}  // namespace mv::filelist
+}  // namespace mv::walk

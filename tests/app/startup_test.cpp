@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/program_folder.h"
 #include "app/startup.h"
+#include "ui/program_folder.h"
 
 class StartupTest : public QObject {
     Q_OBJECT

@@ -17,6 +17,7 @@
 
 #include "bench_data.h"
 #include "report/error_report.h"
+#include "tests/support/printable.h"
 
 namespace mv::bench {
 
@@ -26,30 +27,7 @@ inline void setCharsProcessed(benchmark::State& state, std::size_t charsPerItera
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(charsPerIteration));
 }
 
-// Text or bytes as printable ASCII for a failure message.
-inline std::string printable(std::u16string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char16_t c : text) {
-        if (c == u'\r') {
-            out += "\\r";
-        } else if (c == u'\n') {
-            out += "\\n";
-        } else if (c == u'\t') {
-            out += "\\t";
-        } else if (c >= 32 && c < 127) {
-            out += static_cast<char>(c);
-        } else {
-            out += "\\u";
-            for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 15];
-        }
-    }
-    return out;
-}
-
-inline std::string printable(std::string_view bytes) {
-    return printable(widen(bytes));
-}
+using test::printable;
 
 // Empty when `got` equals `expected`; otherwise where and how they part.
 template <class Text>

@@ -137,9 +137,8 @@ ReportWriter::ReportWriter(const std::string& path) {
         // A device or a pipe is written into; a file is replaced whole.
         m_direct = !S_ISREG(st.st_mode);
         m_keepMode = static_cast<int>(st.st_mode & 0777);
-    } else if (errno != ENOENT) {
-        refuse(path, std::strerror(errno));
-    } else if (access(folderOf(m_target).c_str(), W_OK | X_OK) != 0) {
+    } else if (errno != ENOENT || access(folderOf(m_target).c_str(), W_OK | X_OK) != 0) {
+        // What stands there cannot be looked at, or a new file could not be made.
         refuse(path, std::strerror(errno));
     }
     m_resolved = canonicalPlace(m_target);

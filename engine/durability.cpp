@@ -152,6 +152,7 @@ void SyncLedger::writeBackLoop() {
         const std::uint64_t serial = m_serial;
         lock.unlock();
         std::vector<int> errors;
+        errors.reserve(fds.size());
         for (const auto& [device, fd] : fds) errors.push_back(::syncfs(fd) == 0 ? 0 : errno);
         lock.lock();
         // The kernel tells an error once: it is kept here for the end.

@@ -9,8 +9,13 @@
    json_writer    StringToJSON writes one object per record, EscapeJsonText
                   escapes values by their ANSI code.
    string_builder cStringBuilder, the growable buffer the writer assembles in.
-   file_system    the file-system object: regular-file readers and writers that
-                  replace their target only when complete.
+   file_system    the file-system object, which opens readers and writers by name.
+   text_reader    readers of regular files only, which tell a file changed
+                  while it was read.
+   text_writer    writers that replace their target only when complete.
+   link_rules     where a written file lands: links followed, except one
+                  another user planted in a shared folder.
+   result_note    the note a result holds when its source is not XML.
    text, codepage 1-based searches over 16-bit text; the code page tables.
    onepass/       the one-pass chunk converter beside the reference chain, its
                   8-bit scans, and the source probe that reads a file once.

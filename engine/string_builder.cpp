@@ -93,7 +93,8 @@ void cStringBuilder::Insert(std::int32_t i, std::u16string_view s) {
     growTo(needed);
     char16_t* at = m_buffer.data() + i;
     std::memmove(at + piece.size(), at, static_cast<std::size_t>(Length() - i) * 2);
-    std::memcpy(at, piece.data(), piece.size() * 2);
+    // 16-bit text with its length beside it, never read as a C string.
+    std::memcpy(at, piece.data(), piece.size() * 2);  // NOLINT(bugprone-not-null-terminated-result)
     m_used = checked(needed);
 }
 

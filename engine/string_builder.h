@@ -35,6 +35,8 @@ public:
         for (std::size_t i = 0; i < s.size(); ++i) at[i] = s[i];
         m_used = static_cast<std::int32_t>(needed);
     }
+    // The by-value forms are part of the builder's interface and keep their copy.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
     void AppendByVal(std::u16string s) { Append(s); }
     void Append(char16_t c) {
         if (m_used + 2 <= m_capacity) {
@@ -46,6 +48,7 @@ public:
     }
     // Index i is a 0-based offset; an index beyond the content raises error 9.
     void Insert(std::int32_t i, std::u16string_view s);
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
     void InsertByVal(std::int32_t i, std::u16string s) { Insert(i, s); }
     void Remove(std::int32_t i, std::int32_t n);
     // 1-based position of s from `start` (mode 0 exact, 1 ignoring case),

@@ -101,6 +101,29 @@ private:
     std::int32_t& m_level;
 };
 
+// The tag `<%NAME(parameters)%>` that a later stage fills in.
+std::u16string placeholder(const std::u16string& name, const std::u16string* text,
+                           const Map* arguments) {
+    std::u16string parameters;
+    if (text != nullptr) {
+        append(parameters, *text);
+    } else if (arguments != nullptr) {
+        bool first = true;
+        for (const auto& member : arguments->members()) {
+            if (!first) append(parameters, u",");
+            append(parameters, plainText(member.value, name));
+            first = false;
+        }
+    }
+    std::u16string tag;
+    append(tag, u"<%");
+    append(tag, upperCase(name));
+    append(tag, u"(");
+    append(tag, parameters);
+    append(tag, u")%>");
+    return tag;
+}
+
 }  // namespace
 
 void TextMap::set(const std::u16string& name, std::u16string text) {
@@ -180,6 +203,25 @@ std::u16string cJSONScript::field(const Map* arguments, const std::u16string& na
     return value != nullptr ? ExecCommand(*value) : std::u16string();
 }
 
+std::u16string cJSONScript::execSwitch(const std::u16string& name, const Map* arguments) {
+    std::u16string fallback = field(arguments, u"default");
+    std::u16string chosen = lowerCase(field(arguments, u"case"));
+    const Value* items = arguments != nullptr ? arguments->find(u"items") : nullptr;
+    const List* itemList = items != nullptr ? items->asList() : nullptr;
+    if (itemList == nullptr) cannotRun(quotedName(name) + " needs \"items\": a list of maps");
+    for (const Value& item : *itemList) {
+        if (item.asMap() == nullptr) {
+            cannotRun("an item of " + quotedName(name) + " is " + kindName(item) + ", not a map");
+        }
+    }
+    for (const Value& item : *itemList) {
+        if (lowerCase(rawField(item.asMap(), u"case", name)) == chosen) {
+            return field(item.asMap(), u"return");
+        }
+    }
+    return fallback;
+}
+
 std::u16string cJSONScript::execMember(const std::u16string& name, const Value& value) {
     const std::u16string* text = value.asText();
     const Map* arguments = value.asMap();
@@ -224,49 +266,14 @@ std::u16string cJSONScript::execMember(const std::u16string& name, const Value& 
         std::u16string type = lowerCase(rawField(arguments, u"type", name));
         return field(arguments, holds(type, value1, value2) ? u"true" : u"false");
     }
-    if (command == u"switch") {
-        std::u16string fallback = field(arguments, u"default");
-        std::u16string chosen = lowerCase(field(arguments, u"case"));
-        const Value* items = arguments != nullptr ? arguments->find(u"items") : nullptr;
-        const List* itemList = items != nullptr ? items->asList() : nullptr;
-        if (itemList == nullptr) cannotRun(quotedName(name) + " needs \"items\": a list of maps");
-        for (const Value& item : *itemList) {
-            if (item.asMap() == nullptr) {
-                cannotRun("an item of " + quotedName(name) + " is " + kindName(item) +
-                          ", not a map");
-            }
-        }
-        for (const Value& item : *itemList) {
-            if (lowerCase(rawField(item.asMap(), u"case", name)) == chosen) {
-                return field(item.asMap(), u"return");
-            }
-        }
-        return fallback;
-    }
+    if (command == u"switch") return execSwitch(name, arguments);
     if (command == u"return") {
         if (text == nullptr) cannotRun(quotedName(name) + " takes a text, not " + kindName(value));
         return *text;
     }
 
     // Any other name is a placeholder for a later stage to fill in.
-    std::u16string parameters;
-    if (text != nullptr) {
-        append(parameters, *text);
-    } else if (arguments != nullptr) {
-        bool first = true;
-        for (const auto& member : arguments->members()) {
-            if (!first) append(parameters, u",");
-            append(parameters, plainText(member.value, name));
-            first = false;
-        }
-    }
-    std::u16string tag;
-    append(tag, u"<%");
-    append(tag, upperCase(name));
-    append(tag, u"(");
-    append(tag, parameters);
-    append(tag, u")%>");
-    return tag;
+    return placeholder(name, text, arguments);
 }
 
 }  // namespace mv::json

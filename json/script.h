@@ -74,6 +74,8 @@ public:
 private:
     std::u16string execMap(const Map& map);
     std::u16string execMember(const std::u16string& name, const Value& value);
+    // The "switch" command: the "return" of the item whose "case" is chosen.
+    std::u16string execSwitch(const std::u16string& name, const Map* arguments);
     // ExecCommand of a field of the argument map; empty when it is missing.
     std::u16string field(const Map* arguments, const std::u16string& name);
 

@@ -17,6 +17,7 @@
 
 #include "engine/durability.h"
 #include "engine/file_system.h"
+#include "engine/result_note.h"
 #include "engine/text.h"
 #include "report/error_report.h"
 #include "run/host.h"
@@ -35,7 +36,7 @@ inline constexpr std::u16string_view kNoFilesAdded = u"No files added.";
 inline constexpr std::u16string_view kFolderMissing =
     u"Folder does not exist. Please select another folder.";
 inline constexpr std::u16string_view kDone = u"Done.";
-inline constexpr std::u16string_view kNotValidXml = u"May be not a valid XML file.";
+inline constexpr std::u16string_view kNotValidXml = engine::kNotValidXml16;
 inline constexpr std::u16string_view kProcessing = u"Processing: ";
 inline constexpr std::u16string_view kProgressIdle = u"Progress Bar";
 

@@ -7,6 +7,7 @@
 
 #include "engine/codepage.h"
 #include "engine/onepass/byte_scan.h"
+#include "engine/result_note.h"
 
 namespace mv::engine::onepass {
 
@@ -486,7 +487,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
     out.setSize(static_cast<std::size_t>(w - base));
 
     if (!started) {
-        out.append(declarationMissing ? "May be not a valid XML file." : "null");
+        out.append(declarationMissing ? kNotValidXml : std::string_view("null"));
         return;
     }
     if (inKey) {

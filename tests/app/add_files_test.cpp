@@ -1,7 +1,6 @@
 // Filling the list by button: the open dialog ("Add XML File(s)"), the
 // folder scan ("Add All XML File(s) In Folder") and the sample files.
 
-#include <QStandardPaths>
 #include <QTest>
 #include <algorithm>
 
@@ -12,7 +11,7 @@
 using mv::app::SettingKey;
 using mv::run::Pointer;
 using mv::test::Tree;
-using mv::test::Window;
+using mv::test::WindowTest;
 
 namespace {
 
@@ -31,13 +30,9 @@ QStringList picksIn(const Tree& tree, const QStringList& names) {
 
 }  // namespace
 
-class AddFilesTest : public QObject {
+class AddFilesTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { m_window = std::make_unique<Window>(); }
-    void cleanup() { m_window.reset(); }
-
     void pickFiles_data();
     void pickFiles();
     void pickedTwiceIsListedTwice();
@@ -63,7 +58,6 @@ private:
     void clickButton(const char* name) {
         QTest::mouseClick(m_window->find<QPushButton>(name), Qt::LeftButton);
     }
-    std::unique_ptr<Window> m_window;
 };
 
 // ---- "Add XML File(s)" ----

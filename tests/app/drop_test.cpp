@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -20,7 +19,7 @@
 
 using mv::run::Pointer;
 using mv::test::Tree;
-using mv::test::Window;
+using mv::test::WindowTest;
 
 namespace {
 
@@ -59,13 +58,9 @@ bool dropOn(mv::filelist::FileList* list, QMimeData* data) {
 
 }  // namespace
 
-class DropTest : public QObject {
+class DropTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { m_window = std::make_unique<Window>(); }
-    void cleanup() { m_window.reset(); }
-
     void dropFiles_data();
     void dropFiles();
     void dropFolder_data();
@@ -84,9 +79,6 @@ private slots:
     void startArguments_data();
     void startArguments();
     void startPathsAddedAsDropped();
-
-private:
-    std::unique_ptr<Window> m_window;
 };
 
 void DropTest::dropFiles_data() {

@@ -3,7 +3,6 @@
 // move the current row, and long paths.
 
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTest>
 
 #include "report/failure.h"
@@ -12,7 +11,7 @@
 using mv::run::Pointer;
 using mv::test::mouseOnList;
 using mv::test::rows;
-using mv::test::Window;
+using mv::test::WindowTest;
 
 namespace {
 
@@ -22,13 +21,9 @@ void fill(mv::filelist::FileList* list, const QStringList& texts) {
 
 }  // namespace
 
-class FileListTest : public QObject {
+class FileListTest : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { m_window = std::make_unique<Window>(); }
-    void cleanup() { m_window.reset(); }
-
     void rowsInOrder();
     void isListed_data();
     void isListed();
@@ -45,9 +40,6 @@ private slots:
     void keysKeepCurrentRowInView_data();
     void keysKeepCurrentRowInView();
     void longPathsElideInTheMiddle();
-
-private:
-    std::unique_ptr<Window> m_window;
 };
 
 void FileListTest::rowsInOrder() {

@@ -1,4 +1,4 @@
-// The main window: its controls, start-up, the settings store, the output
+// The main window: its controls, the settings store, the output
 // options and folder box, browsing for the output folder, and the pointer.
 
 #include <QApplication>
@@ -6,8 +6,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +19,7 @@
 using mv::app::SettingKey;
 using mv::run::Pointer;
 using mv::test::Window;
+using mv::test::WindowTest;
 
 namespace {
 
@@ -43,13 +42,9 @@ QList<QColor> surfaceColours(mv::app::Form1& form) {
 
 }  // namespace
 
-class Form1Test : public QObject {
+class Form1Test : public WindowTest {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void init() { m_window = std::make_unique<Window>(); }
-    void cleanup() { m_window.reset(); }
-
     void controls_data();
     void controls();
     void clientAreaAndCaption();
@@ -75,14 +70,8 @@ private slots:
     void errorReportBox();
     void errorReportBoxWithQuietCheck();
     void unwritableSettingsSaidOnce();
-    void programFolder_data();
-    void programFolder();
-    void missingDisplay_data();
-    void missingDisplay();
-    void noDisplayProcess();
 
 private:
-    std::unique_ptr<Window> m_window;
     int m_boxWidth = 0;
 };
 
@@ -535,84 +524,6 @@ void Form1Test::unwritableSettingsSaidOnce() {
     QVERIFY(dialogs.shown[0].text.contains(tree.path(QStringLiteral("plain/store.ini"))));
     // Meanwhile the choices hold for this session.
     QCOMPARE(store.text(SettingKey::Text1), QStringLiteral("/tmp/"));
-}
-
-void Form1Test::programFolder_data() {
-    QTest::addColumn<QStringList>("present");  // files made under the tree
-    QTest::addColumn<QString>("found");        // relative to the tree
-    QTest::newRow("build tree: beside the program")
-        << QStringList{"bin/drag.ico"} << "bin/drag.ico";
-    QTest::newRow("installed: under share")
-        << QStringList{"share/marrowvale/drag.ico"} << "share/marrowvale/drag.ico";
-    QTest::newRow("both: beside wins")
-        << QStringList{"bin/drag.ico", "share/marrowvale/drag.ico"} << "bin/drag.ico";
-    QTest::newRow("neither: the path beside") << QStringList{} << "bin/drag.ico";
-}
-
-void Form1Test::programFolder() {
-    QFETCH(QStringList, present);
-    QFETCH(QString, found);
-    QTemporaryDir tree;
-    QDir(tree.path()).mkpath(QStringLiteral("bin"));
-    for (const QString& file : present) {
-        QDir(tree.path()).mkpath(QFileInfo(file).path());
-        QFile made(tree.filePath(file));
-        QVERIFY(made.open(QIODevice::WriteOnly));
-    }
-    const mv::app::ProgramFolder folder(tree.filePath(QStringLiteral("bin")));
-    QCOMPARE(QFileInfo(folder.file(QStringLiteral("drag.ico"))).absoluteFilePath(),
-             QFileInfo(tree.filePath(found)).absoluteFilePath());
-}
-
-void Form1Test::missingDisplay_data() {
-    QTest::addColumn<QString>("display");
-    QTest::addColumn<QString>("wayland");
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("nothing set") << QString() << QString() << QString() << true;
-    QTest::newRow("all empty") << ""
-                               << ""
-                               << "" << true;
-    QTest::newRow("X display") << ":0" << QString() << QString() << false;
-    QTest::newRow("wayland") << QString() << "wayland-0" << QString() << false;
-    QTest::newRow("platform chosen") << QString() << QString() << "offscreen" << false;
-}
-
-void Form1Test::missingDisplay() {
-    QFETCH(QString, display);
-    QFETCH(QString, wayland);
-    QFETCH(QString, platform);
-    QFETCH(bool, refused);
-    auto arg = [](const QString& s, QByteArray& keep) -> const char* {
-        keep = s.toUtf8();
-        return s.isNull() ? nullptr : keep.constData();
-    };
-    QByteArray a, b, c;
-    const std::string line =
-        mv::app::missingDisplayLine(arg(display, a), arg(wayland, b), arg(platform, c));
-    QCOMPARE(!line.empty(), refused);
-    if (refused) {
-        QVERIFY(line.find("xvfb-run") != std::string::npos);
-        QVERIFY(line.find("marrowvale-cli") != std::string::npos);
-        QVERIFY(line.find('\n') == std::string::npos);
-    }
-}
-
-void Form1Test::noDisplayProcess() {
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        env.remove(QString::fromLatin1(name));
-    }
-    program.setProcessEnvironment(env);
-    program.start(QStringLiteral(MV_MARROWVALE_EXE), {});
-    QVERIFY(program.waitForFinished(10000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 1);
-    const QByteArray err = program.readAllStandardError();
-    QCOMPARE(err.count('\n'), 1);
-    QVERIFY(err.contains("xvfb-run"));
-    QVERIFY(program.readAllStandardOutput().isEmpty());
 }
 
 QTEST_MAIN(Form1Test)

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QSettings>
+#include <QStandardPaths>
 #include <filesystem>
 #include <system_error>
 
@@ -34,6 +35,18 @@ QString Window::stored(app::SettingKey key) const {
         .value(QStringLiteral("Marrowvale/") + app::Settings::keyText(key),
                QStringLiteral("<none>"))
         .toString();
+}
+
+void WindowTest::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void WindowTest::init() {
+    m_window = std::make_unique<Window>();
+}
+
+void WindowTest::cleanup() {
+    m_window.reset();
 }
 
 QPalette darkPalette() {

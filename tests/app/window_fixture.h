@@ -1,8 +1,10 @@
 // A fresh main window over its own settings file and the recording dialogs,
-// plus the small helpers the widget tests share.
+// the fixture that gives every test case one, and the small helpers the
+// widget tests share.
 #pragma once
 
 #include <QLineEdit>
+#include <QObject>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -48,6 +50,18 @@ private:
     QTemporaryDir m_store;
     QString m_programFolder;
     std::unique_ptr<app::Form1> m_form;
+};
+
+// The fixture of the window's tests: a new window for every test case, with
+// the standard paths in test mode so that nothing touches the user's own.
+class WindowTest : public QObject {
+    Q_OBJECT
+protected:
+    std::unique_ptr<Window> m_window;
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
 };
 
 // Sends a mouse event to the list's viewport at the middle of row `row`

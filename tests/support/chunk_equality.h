@@ -12,6 +12,7 @@
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
 #include "engine/prolog.h"
+#include "engine/result_note.h"
 #include "report/error_report.h"
 
 namespace mv::test {
@@ -46,7 +47,7 @@ inline ChunkOutcome referenceChunk(const ChunkCase& c) {
         flattened = engine::ReplaceXML(c.chunk, report);
     }
     std::u16string json = engine::StringToJSON(flattened, report);
-    if (json == u"null" && c.declarationMissing) json = u"May be not a valid XML file.";
+    if (json == u"null" && c.declarationMissing) json = engine::kNotValidXml16;
     engine::encodeAnsi(json, out.bytes);
     out.reports += report.size();
     return out;

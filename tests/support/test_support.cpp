@@ -1,7 +1,6 @@
 #include "tests/support/test_support.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -9,34 +8,6 @@
 #include "engine/native_text.h"
 
 namespace mv::test {
-
-std::string printable(std::u16string_view text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c == u'\r') {
-            out += "\\r";
-        } else if (c == u'\n') {
-            out += "\\n";
-        } else if (c == u'\t') {
-            out += "\\t";
-        } else if (c == u'\\') {
-            out += "\\\\";
-        } else if (c >= 32 && c < 127) {
-            out += static_cast<char>(c);
-        } else {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
-            out += buffer;
-        }
-    }
-    return out;
-}
-
-std::string printable(std::string_view bytes) {
-    std::u16string widened;
-    for (unsigned char b : bytes) widened += static_cast<char16_t>(b);
-    return printable(widened);
-}
 
 ::testing::AssertionResult sameText(std::u16string_view expected, std::u16string_view actual) {
     if (expected == actual) return ::testing::AssertionSuccess();

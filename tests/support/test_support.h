@@ -11,12 +11,9 @@
 #include <vector>
 
 #include "report/failure.h"
+#include "tests/support/printable.h"
 
 namespace mv::test {
-
-// 16-bit text as printable ASCII: \r, \n, \t and \uXXXX for the rest.
-std::string printable(std::u16string_view text);
-std::string printable(std::string_view bytes);
 
 // Compares 16-bit texts and prints both sides escaped when they differ.
 ::testing::AssertionResult sameText(std::u16string_view expected, std::u16string_view actual);

@@ -76,13 +76,6 @@ void printMessage(std::u16string_view text) {
     printMessage(engine::toNative(text));
 }
 
-// Where the first pass over the sources reports: it only looks, and the
-// second pass reports what it meets.
-class Unheard : public report::ErrorReport {
-public:
-    void show(const std::string&, const report::Location&, int) override {}
-};
-
 // Files handed to one run of the conversion: a folder of any size streams
 // through runs of this many files, so memory stays flat.
 constexpr std::size_t kBatch = 4096;
@@ -241,7 +234,8 @@ std::u16string resultOf(const ConvertOptions& options, const std::u16string& fol
 std::optional<int> firstPass(const ConvertOptions& options, NameList* list,
                              const std::optional<Shard>& shard, const std::u16string& folder,
                              ResultClaims& claims, const ReportWriter* records) {
-    Unheard unheard;
+    // It only looks: the second pass reports what it meets.
+    report::SilentReport unheard;
     Listing listing;
     bool clash = false;
     bool read = listSources(options, list, shard, unheard, listing, [&](const Source& source) {
@@ -418,7 +412,7 @@ int convert(const ConvertOptions& options) {
             if (message == run::kFolderMissing) (first ? usageError : folderGone) = true;
         }
     };
-    Unheard unheard;  // the run reports a result path that cannot be worked out
+    report::SilentReport unheard;  // the run reports a result path that cannot be worked out
     bool listOk = listSources(
         options, names, shard, fileLedger.immediate(), listing, [&](const Source& source) {
             if (!firstSourceFindsFolder() || folderGone) return;

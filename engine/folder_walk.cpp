@@ -87,6 +87,16 @@ public:
         follow(next, name, st, rest);
     }
 
+    // Enters each name of the queue, and the names of the links met on the
+    // way, without making anything.
+    void enterAll(std::deque<std::string>& names) {
+        while (!names.empty()) {
+            std::string name = std::move(names.front());
+            names.pop_front();
+            enter(name, names, nullptr, {});
+        }
+    }
+
     std::shared_ptr<const FolderHandle> release() {
         return std::make_shared<const FolderHandle>(std::exchange(m_fd, -1));
     }
@@ -136,11 +146,7 @@ std::shared_ptr<const FolderHandle> openFolder(const std::string& path, const st
     walk.start(path);
     std::deque<std::string> names;
     pushNames(path, names, false);
-    while (!names.empty()) {
-        std::string name = std::move(names.front());
-        names.pop_front();
-        walk.enter(name, names, nullptr, {});
-    }
+    walk.enterAll(names);
     return walk.release();
 }
 
@@ -151,11 +157,7 @@ std::shared_ptr<const FolderHandle> makeFolders(const std::string& base,
     walk.start(base);
     std::deque<std::string> names;
     pushNames(base, names, false);
-    while (!names.empty()) {
-        std::string name = std::move(names.front());
-        names.pop_front();
-        walk.enter(name, names, nullptr, {});
-    }
+    walk.enterAll(names);
     // Below the base, each name is made where it is missing; a link's own
     // names are only entered.
     std::deque<std::string> own;
@@ -165,11 +167,7 @@ std::shared_ptr<const FolderHandle> makeFolders(const std::string& base,
         path += "/" + name;
         std::deque<std::string> viaLink;
         walk.enter(name, viaLink, &made, path);
-        while (!viaLink.empty()) {
-            std::string next = std::move(viaLink.front());
-            viaLink.pop_front();
-            walk.enter(next, viaLink, nullptr, {});
-        }
+        walk.enterAll(viaLink);
     }
     return walk.release();
 }

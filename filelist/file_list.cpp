@@ -16,11 +16,6 @@ namespace mv::filelist {
 
 namespace {
 
-class SilentReport : public report::ErrorReport {
-public:
-    void show(const std::string&, const report::Location&, int) override {}
-};
-
 // A row holds the exact path; it is shown, as text and tooltip, with bytes
 // that are not UTF-8 spelt out. text() is the shown form, so the list reads
 // and swaps rows by path().
@@ -220,7 +215,7 @@ void FileList::dropEvent(QDropEvent* event) {
 void FileList::addDropped(const QStringList& paths) {
     if (m_walking) return;
     m_walking = true;
-    SilentReport silent;
+    report::SilentReport silent;
     qint64 found = 0;
     emit walkProgress(found);
     const auto drop = [&] {

@@ -36,6 +36,13 @@ std::string_view supportEmail();
 // step, two bare CRs, and the request to mail a screenshot.
 std::string reportMessage(const std::string& description, const Location& where, int step);
 
+// Drops every report: for work that only looks, whose failures are told
+// elsewhere or not at all.
+class SilentReport : public ErrorReport {
+public:
+    void show(const std::string&, const Location&, int) override {}
+};
+
 // Keeps every report, in order, for tests. Safe to share between threads.
 class RecordingReport : public ErrorReport {
 public:

@@ -19,18 +19,19 @@ class KubernetesJobTest(unittest.TestCase):
     def setUp(self):
         with open(os.path.join(SOURCE, "packaging/kubernetes/marrowvale-job.yaml")) as manifest:
             self.job = yaml.safe_load(manifest)
-        self.pod = self.job["spec"]["template"]["spec"]
+        # Kubernetes names a Job's and a pod's settings by the key "spec".
+        self.job_settings = self.job["spec"]
+        self.pod = self.job_settings["template"]["spec"]
         (self.container,) = self.pod["containers"]
         self.script = self.container["args"][0]
 
     def test_an_indexed_job_whose_shards_match_its_completions(self):
-        spec = self.job["spec"]
         self.assertEqual((self.job["apiVersion"], self.job["kind"]), ("batch/v1", "Job"))
-        self.assertEqual(spec["completionMode"], "Indexed")
+        self.assertEqual(self.job_settings["completionMode"], "Indexed")
         self.assertEqual(self.pod["restartPolicy"], "Never")
         shards = re.search(r'--shard "\$shard/(\d+)"', self.script)
         self.assertIsNotNone(shards)
-        self.assertEqual(int(shards.group(1)), spec["completions"])
+        self.assertEqual(int(shards.group(1)), self.job_settings["completions"])
 
     def test_runs_as_the_images_user_on_a_mounted_volume(self):
         with open(os.path.join(SOURCE, "packaging/Containerfile")) as containerfile:
@@ -46,7 +47,7 @@ class KubernetesJobTest(unittest.TestCase):
     def test_the_pods_command_covers_the_tree_once(self):
         # The entry point is the CLI itself: the arithmetic needs a shell.
         self.assertEqual(self.container["command"][:2], ["/bin/sh", "-c"])
-        shards = self.job["spec"]["completions"]
+        shards = self.job_settings["completions"]
         with tempfile.TemporaryDirectory() as data:
             for i in range(40):
                 os.makedirs(os.path.join(data, "in", "d%d" % (i % 3)), exist_ok=True)

@@ -71,8 +71,9 @@ void PassedOver::tellCount() const {
 
 bool listSources(const ConvertOptions& options, SourceInputs& inputs, report::ErrorReport& report,
                  Listing& listing, const std::function<void(const Source&)>& take) {
+    inputs.spool.startPass();
     auto one = [&](const std::string& name) {
-        forEachSource(
+        inputs.spool.forEachSource(
             name, options.allFiles,
             [&](const Source& found) {
                 ++listing.listed;

@@ -25,6 +25,7 @@ struct SourceInputs {
     std::optional<Shard> shard;
     std::optional<NameList> list;         // --files-from
     std::optional<ReportWriter> records;  // --report
+    SourceSpool spool;                    // the second pass goes over what the first one listed
 
     NameList* names() { return list ? &*list : nullptr; }
     ReportWriter* report() { return records ? &*records : nullptr; }

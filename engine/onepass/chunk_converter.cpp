@@ -348,7 +348,8 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 // what a field costs is the work around it, and stores through the output
 // pointer must not make the compiler reload state from memory.
 // Kept out of line: inlined into convertChunk it is compiled into slower code.
-[[gnu::noinline]] void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
+// False when nothing was flattened: `out` then has the declaration answer's text.
+[[gnu::noinline]] bool flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
     const std::uint8_t* p = bytesOf(t);
     const std::size_t n = t.size();
     const std::uint8_t* limit = p + n;
@@ -488,7 +489,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 
     if (!started) {
         out.append(declarationMissing ? kNotValidXml : std::string_view("null"));
-        return;
+        return false;
     }
     if (inKey) {
         out.setSize(keyStart);
@@ -496,6 +497,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
         out.append("\"");
     }
     out.append("}\r\n } ");
+    return true;
 }
 
 }  // namespace
@@ -536,7 +538,7 @@ std::optional<FileRoot> rootTagOf(const NarrowText& text) {
     return rootTagOf(text, HeadMarks(text.bytes));
 }
 
-bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
+ChunkOutcome convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     const NarrowText& text = *job.text;
     // A later chunk's scan also looks for the closing tag of the file's root.
     // The first chunk's root tag is known only from its scan, so its closing
@@ -545,17 +547,19 @@ bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
                                 ? HeadMarks(text.bytes, closingOf(job.fileRoot->tag))
                                 : HeadMarks(text.bytes);
     std::optional<FileRoot> own = rootTagOf(text, marks);
-    if (!own) return false;
+    if (!own) return ChunkOutcome::Declined;
     const FileRoot& root = job.fileRoot ? *job.fileRoot : *own;
     // A "?" in the root tag could stand for, or meet, a character outside the
     // code page that the 16-bit search would tell apart.
-    if ((root.foreign || text.foreign) && root.tag.find('?') != std::string::npos) return false;
+    if ((root.foreign || text.foreign) && root.tag.find('?') != std::string::npos) {
+        return ChunkOutcome::Declined;
+    }
     std::optional<std::string_view> stripped =
         strip(text.bytes, marks, root.tag, job.skipHead, job.skipTail);
-    if (!stripped) return false;
-    flatten(*stripped, out, job.declarationMissing);
+    if (!stripped) return ChunkOutcome::Declined;
+    const bool records = flatten(*stripped, out, job.declarationMissing);
     if (ownRoot) *ownRoot = std::move(*own);
-    return true;
+    return records ? ChunkOutcome::Records : ChunkOutcome::Empty;
 }
 
 }  // namespace mv::engine::onepass

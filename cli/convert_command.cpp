@@ -116,10 +116,11 @@ bool clashesWithReport(const ReportWriter* records, const Source& source,
 // that falls into the shard. False, said, when the list could not be read to
 // its end.
 bool listSources(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
-                 report::ErrorReport& report, Listing& listing,
+                 report::ErrorReport& report, Listing& listing, SourceSpool& spool,
                  const std::function<void(const Source&)>& take) {
+    spool.startPass();
     auto one = [&](const std::string& name) {
-        forEachSource(
+        spool.forEachSource(
             name, options.allFiles,
             [&](const Source& found) {
                 ++listing.listed;
@@ -155,11 +156,11 @@ std::string replacedLine(const std::u16string& earlier, const std::u16string& re
 int dryRun(const ConvertOptions& options, NameList* list, const std::optional<Shard>& shard,
            bool toFolder, const std::u16string& folder, FileLedger& fileLedger,
            const std::function<bool()>& firstSourceFindsFolder, Listing& listing,
-           ResultClaims& claims) {
+           ResultClaims& claims, SourceSpool& spool) {
     // Each source and its result path, in conversion order; nothing is written.
     bool replaced = false;
     bool ok = listSources(
-        options, list, shard, fileLedger.immediate(), listing, [&](const Source& source) {
+        options, list, shard, fileLedger.immediate(), listing, spool, [&](const Source& source) {
             if (!firstSourceFindsFolder()) return;
             auto output = run::ConversionRun::outputPathFor(source.path, toFolder, !toFolder,
                                                             resultFolder(folder, source),
@@ -233,16 +234,18 @@ std::u16string resultOf(const ConvertOptions& options, const std::u16string& fol
 // exit status, or nothing to go on.
 std::optional<int> firstPass(const ConvertOptions& options, NameList* list,
                              const std::optional<Shard>& shard, const std::u16string& folder,
-                             ResultClaims& claims, const ReportWriter* records) {
+                             ResultClaims& claims, SourceSpool& spool,
+                             const ReportWriter* records) {
     // It only looks: the second pass reports what it meets.
     report::SilentReport unheard;
     Listing listing;
     bool clash = false;
-    bool read = listSources(options, list, shard, unheard, listing, [&](const Source& source) {
-        const auto result = resultOf(options, folder, source, unheard);
-        claims.note(result, source.path);
-        if (!clash) clash = clashesWithReport(records, source, result, options.reportPath);
-    });
+    bool read =
+        listSources(options, list, shard, unheard, listing, spool, [&](const Source& source) {
+            const auto result = resultOf(options, folder, source, unheard);
+            claims.note(result, source.path);
+            if (!clash) clash = clashesWithReport(records, source, result, options.reportPath);
+        });
     if (!read) return kExitRunFailed;
     if (clash) return kExitUsage;
     if (!listing.climbing.empty()) {
@@ -299,9 +302,10 @@ int convert(const ConvertOptions& options) {
     }
     NameList* names = list ? &*list : nullptr;
     ResultClaims claims;
+    SourceSpool spool;  // the second pass goes over what the first one listed
     if (dashes == 0) {
-        if (auto code =
-                firstPass(options, names, shard, folder, claims, records ? &*records : nullptr))
+        if (auto code = firstPass(options, names, shard, folder, claims, spool,
+                                  records ? &*records : nullptr))
             return *code;
     }
     // As the run asks: files first ("No files added."), then the folder. The
@@ -369,7 +373,7 @@ int convert(const ConvertOptions& options) {
     if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) {
         int code = dryRun(options, names, shard, toFolder, folder, fileLedger,
-                          firstSourceFindsFolder, listing, claims);
+                          firstSourceFindsFolder, listing, claims, spool);
         tellPassedOver();
         if (folderMissing) code = kExitUsage;
         return finish(code == kExitOk && passedOver > 0 ? kExitReported : code);
@@ -414,7 +418,7 @@ int convert(const ConvertOptions& options) {
     };
     report::SilentReport unheard;  // the run reports a result path that cannot be worked out
     bool listOk = listSources(
-        options, names, shard, fileLedger.immediate(), listing, [&](const Source& source) {
+        options, names, shard, fileLedger.immediate(), listing, spool, [&](const Source& source) {
             if (!firstSourceFindsFolder() || folderGone) return;
             fileLedger.listed();
             batch.push_back(source.path);

@@ -1,4 +1,4 @@
-#include "engine/onepass/byte_scan.h"
+#include "engine/cpu/scan.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +12,7 @@
 #define MV_X86 1
 #endif
 
-namespace mv::engine::onepass {
+namespace mv::engine::cpu {
 
 namespace {
 
@@ -466,7 +466,7 @@ struct Variant {
     std::size_t (*headOrClose)(const std::uint8_t*, std::size_t, std::size_t, std::size_t);
 };
 
-// One row per cpu::Isa, in its order.
+// One row per Isa, in its order.
 #if MV_X86
 const Variant kVariants[] = {
     {tripleScalar, blockMasksScalar, headOrCloseScalar},
@@ -481,7 +481,7 @@ const Variant kVariants[] = {kScalar, kScalar, kScalar, kScalar, kScalar};
 #endif
 
 const Variant& active() {
-    return kVariants[static_cast<std::size_t>(cpu::activeIsa())];
+    return kVariants[static_cast<std::size_t>(activeIsa())];
 }
 
 }  // namespace
@@ -504,4 +504,4 @@ std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t en
     return active().headOrClose(p, start, end, gap);
 }
 
-}  // namespace mv::engine::onepass
+}  // namespace mv::engine::cpu

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -27,7 +29,8 @@ using report::systemFailure;
 
 namespace {
 
-constexpr std::size_t kWriteBlock = 1 << 18;  // bytes gathered per write
+constexpr std::size_t kWriteBlock = 1 << 18;   // bytes gathered per write
+constexpr std::size_t kWriteDirect = 1 << 14;  // a piece written without gathering
 // A large result starts going to the disk every this many bytes while it is
 // still being written, so the sync at the end of the run finds little left.
 constexpr off_t kWriteOutStep = off_t{8} << 20;
@@ -207,10 +210,28 @@ TextWriter TextWriter::create(const std::string& nativePath) {
     return writer;
 }
 
-void TextWriter::flush() {
-    std::size_t done = 0;
-    while (done < m_buffer.size()) {
-        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+void TextWriter::flush(std::string_view more) {
+    iovec pieces[2] = {{m_buffer.data(), m_buffer.size()},
+                       {const_cast<char*>(more.data()), more.size()}};
+    const std::size_t total = m_buffer.size() + more.size();
+    iovec* first = pieces;
+    int count = 2;
+    // Passes over n bytes that reached the file, and over empty pieces.
+    auto advance = [&](std::size_t n) {
+        while (count > 0 && (n > 0 || first->iov_len == 0)) {
+            const std::size_t step = std::min(n, first->iov_len);
+            first->iov_base = static_cast<char*>(first->iov_base) + step;
+            first->iov_len -= step;
+            n -= step;
+            if (first->iov_len == 0) {
+                ++first;
+                --count;
+            }
+        }
+    };
+    advance(0);
+    while (count > 0) {
+        ssize_t n = ::writev(m_fd, first, count);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             // Text that did not reach the file leaves a hole in it: the
@@ -219,9 +240,9 @@ void TextWriter::flush() {
             Abandon("a write failed");
             throw systemFailure(error, m_target + " (the result is not written)");
         }
-        done += static_cast<std::size_t>(n);
+        advance(static_cast<std::size_t>(n));
     }
-    m_written += static_cast<off_t>(m_buffer.size());
+    m_written += static_cast<off_t>(total);
     m_buffer.clear();
     if (m_written - m_writtenOut >= kWriteOutStep) {
         // Only starts the write-out and does not wait for it; a failure
@@ -239,6 +260,12 @@ void TextWriter::Write(std::u16string_view text) {
 
 void TextWriter::WriteBytes(std::string_view bytes) {
     if (m_fd < 0) throw Failure(FailureKind::ObjectNotSet);
+    // A large piece goes to the file as it is, after what is gathered, rather
+    // than being copied into the buffer first.
+    if (bytes.size() >= kWriteDirect) {
+        flush(bytes);
+        return;
+    }
     m_buffer.append(bytes);
     if (m_buffer.size() >= kWriteBlock) flush();
 }

@@ -136,11 +136,10 @@ package: deps
 bench-deps:
 	$(call install_missing,$(BENCH_PACKAGES))
 
+# MV_BENCH_REPEAT, MV_BENCH_CASES and MV_BENCH_RECORD choose what runs and
+# how often (docs/benchmarks.md).
 bench: build bench-deps
-	$(BUILD)/bin/marrowvale-bench --benchmark_counters_tabular=true
-	bench/whole_file.sh $(BUILD)/bin
-	bench/sync_cost.sh $(BUILD)/bin
-	[ ! -x $(BUILD)/bin/marrowvale-window-run ] || bench/window_vs_cli.sh $(BUILD)/bin
+	bench/run.sh $(BUILD)/bin
 
 clean:
 	rm -rf $(BUILD) $(PACKAGE_BUILD)

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The window's conversion run beside marrowvale-cli -j 1, on the same files in
-# the same run, so that the ratio holds on a busy machine even when the
-# absolute figures drift.
+# The window's conversion run beside marrowvale-cli -j 1 on the same files,
+# in pairs (see common.sh).
 #
 #   bench/window_vs_cli.sh BIN_DIR
 #
@@ -14,8 +13,10 @@
 # drawn during the run. The CLI is timed as a whole process.
 #
 # Environment:
-#   MV_BENCH_REPEAT=N  rounds over the cases; each case's fastest counts (default 3)
-#   MV_BENCH_BIG_MB=N  the large file's size in MB (default 1000)
+#   MV_BENCH_REPEAT=N   paired runs per case (default 5)
+#   MV_BENCH_CASES=A,B  runs only when this holds "window" (default: all)
+#   MV_BENCH_BIG_MB=N   the large file's size in MB (default 1000)
+#   MV_BENCH_RECORD=1   also writes the table to bench/runs/<date>-<host>/window_vs_cli.md
 set -euo pipefail
 
 readonly MB=1000000
@@ -25,76 +26,58 @@ readonly BIG_FREE_KIB=$((4 * 1024 * 1024))
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=bench/common.sh
 . "$here/common.sh"
-bench_start $# "$@" marrowvale-cli marrowvale-window-run marrowvale-gen
+bench_start $# "window" "$@" marrowvale-cli marrowvale-window-run marrowvale-gen
 cli=$bin/marrowvale-cli
 window=$bin/marrowvale-window-run
 gen=$bin/marrowvale-gen
+out=$disk_scratch/out
 
-# Sets last_ns to the wall time of the command, run with an empty $scratch/out;
-# the window's own figures for its run go to last_run_ns and last_paints.
-# Old results are set
-# aside rather than deleted: removing thousands of files slows the next case.
-last_ns=0 last_run_ns=0 last_paints=0
-run_once() {
-    if [ -e "$scratch/out" ]; then
-        mkdir -p "$scratch/set-aside"
-        mv "$scratch/out" "$(mktemp -d "$scratch/set-aside/XXXXXX")"
-    fi
-    mkdir "$scratch/out"
-    local start end said seconds
-    start=$(date +%s%N)
-    said=$("$@" 2>"$scratch/err") || {
-        note "failed: $*"
-        cat "$scratch/err" >&2
-        exit 1
-    }
-    end=$(date +%s%N)
-    last_ns=$((end - start))
-    read -r seconds last_paints <<<"${said:-0 0}"
-    last_run_ns=$(awk -v s="$seconds" 'BEGIN { printf "%.0f", s * 1e9 }')
-}
-
-require_output() {
-    local count
-    count=$(find "$scratch/out" -type f -name '*.json' | wc -l)
-    ((count == $1)) || die "expected $1 results, found $count"
-}
-
-secs() { awk -v n="$1" 'BEGIN { printf "%.3f", n / 1e9 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-
-# compare LABEL RESULTS SOURCE...: the fastest of $repeat rounds of each.
+# compare LABEL RESULTS SOURCE...
 compare() {
-    local label=$1 results=$2 round cli_best=0 run_best=0 proc_best=0 paints=0
+    local label=$1 results=$2 round
     shift 2
+    local -a by_cli=() runs=() processes=() paints=()
+    with_cli() {
+        fresh_dir "$out"
+        measure "$cli" convert -q -j 1 -o "$out" "$@"
+        require_results "$out" "$results"
+        by_cli+=("$wall")
+    }
+    with_window() {
+        fresh_dir "$out"
+        measure -s "$window" "$out" "$@"
+        require_results "$out" "$results"
+        local seconds count
+        read -r seconds count <"$disk_scratch/.stdout"
+        processes+=("$wall") runs+=("$seconds") paints+=("$count")
+    }
     for ((round = 0; round < repeat; round++)); do
-        run_once "$cli" convert -q -j 1 -o "$scratch/out" "$@"
-        require_output "$results"
-        if ((round == 0 || last_ns < cli_best)); then cli_best=$last_ns; fi
-        run_once "$window" "$scratch/out" "$@"
-        require_output "$results"
-        if ((round == 0 || last_run_ns < run_best)); then
-            run_best=$last_run_ns paints=$last_paints
+        if ((round % 2 == 0)); then
+            with_cli "$@"
+            with_window "$@"
+        else
+            with_window "$@"
+            with_cli "$@"
         fi
-        if ((round == 0 || last_ns < proc_best)); then proc_best=$last_ns; fi
     done
-    printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$label" "$(secs "$cli_best")" \
-        "$(secs "$run_best")" "$(secs "$proc_best")" "$(ratio "$run_best" "$cli_best")" \
-        "$(ratio "$proc_best" "$cli_best")" "$paints"
+    conv=("${runs[@]}") ref=("${by_cli[@]}")
+    row "window: $label, window run" "$disk_where" "cli -j 1" s ""
+    conv=("${processes[@]}")
+    row "window: $label, window process" "$disk_where" "cli -j 1" s ""
+    value "window: $label, bar paints" "$disk_where" paints "" "${paints[@]}"
 }
 
 note "generating $SMALL_FILES small files"
-"$gen" tree "$SMALL_FILES" "$scratch/small" >/dev/null
+"$gen" tree "$SMALL_FILES" "$disk_scratch/small" >/dev/null
 big_mb=${MV_BENCH_BIG_MB:-1000}
 [[ $big_mb =~ ^[1-9][0-9]*$ ]] || die "MV_BENCH_BIG_MB must be a positive number"
-free_kib=$(df -Pk "$scratch" | awk 'NR == 2 { print $4 }')
-if ((free_kib < BIG_FREE_KIB && big_mb > 200)); then big_mb=200; fi
-big=$((big_mb * MB)) big_label="$big_mb MB"
+if (($(free_kib "$disk_scratch") < BIG_FREE_KIB && big_mb > 200)); then big_mb=200; fi
+big_label="$big_mb MB"
 ((big_mb != 1000)) || big_label="1 GB"
 note "generating the $big_label records file"
-"$gen" records "$big" "$scratch/records.xml" >/dev/null
+"$gen" records $((big_mb * MB)) "$disk_scratch/records.xml" >/dev/null
 
-echo "| case | cli -j 1 s | window run s | window process s | run / cli | process / cli | bar paints |"
-echo "|---|---|---|---|---|---|---|"
-compare "$SMALL_FILES small files" "$SMALL_FILES" "$scratch/small"
-compare "$big_label file" 1 "$scratch/records.xml"
+compare "$SMALL_FILES small files" "$SMALL_FILES" "$disk_scratch/small"
+compare "$big_label file" 1 "$disk_scratch/records.xml"
+
+finish "The window beside the CLI"

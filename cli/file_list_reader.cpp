@@ -30,10 +30,7 @@ bool readNames(std::FILE* stream, char delimiter,
     return !std::ferror(stream);
 }
 
-namespace {
-
-// A file without a name in the temporary folder, gone when it is closed.
-std::FILE* unnamedFile() {
+std::FILE* unnamedTemporaryFile(const std::string& what) {
     const char* dir = std::getenv("TMPDIR");
     std::string folder = dir != nullptr && *dir != '\0' ? dir : "/tmp";
     int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -47,13 +44,11 @@ std::FILE* unnamedFile() {
     if (file == nullptr) {
         int error = errno;
         if (fd >= 0) close(fd);
-        throw std::runtime_error("cannot keep a copy of the list in " + folder + ": " +
+        throw std::runtime_error("cannot keep " + what + " in " + folder + ": " +
                                  report::systemErrorText(error));
     }
     return file;
 }
-
-}  // namespace
 
 NameList::NameList(const std::string& path) : m_path(path) {
     if (path == "-") {
@@ -78,7 +73,7 @@ void NameList::forEach(char delimiter, const std::function<void(const std::strin
                                      report::systemErrorText(errno));
         return;
     }
-    m_copy = unnamedFile();
+    m_copy = unnamedTemporaryFile("a copy of the list");
     bool copied = true;
     bool read = readNames(m_file, delimiter, [&](const std::string& name) {
         copied = copied && std::fwrite(name.c_str(), 1, name.size() + 1, m_copy) == name.size() + 1;

@@ -15,6 +15,11 @@ namespace mv::cli {
 bool readNames(std::FILE* stream, char delimiter,
                const std::function<void(const std::string& name)>& take);
 
+// A file without a name in the temporary folder ($TMPDIR, else /tmp), open
+// for reading and writing and gone when it is closed. Throws
+// std::runtime_error when none can be made.
+std::FILE* unnamedTemporaryFile(const std::string& what);
+
 // The list of --files-from, opened before anything is converted, so that a
 // list that cannot be opened touches nothing. The first pass over it keeps a
 // copy of its names in an unnamed temporary file (gone with the process,

@@ -22,10 +22,14 @@ std::vector<std::string> pathKeys(const std::u16string& path) {
     if (path.empty()) return keys;
     std::string native = engine::toNative(path);
     struct stat st {};
-    if (stat(native.c_str(), &st) == 0) {
+    // Only a link needs a second look and its target read; a name that is
+    // not there has neither.
+    const bool found = lstat(native.c_str(), &st) == 0;
+    const bool isLink = found && S_ISLNK(st.st_mode);
+    if (found && (!isLink || stat(native.c_str(), &st) == 0)) {
         keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino));
     }
-    for (int hops = 0; hops < 40; ++hops) {
+    for (int hops = 0; isLink && hops < 40; ++hops) {
         char link[4096];
         ssize_t n = readlink(native.c_str(), link, sizeof link);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link) break;

@@ -1,8 +1,11 @@
 #include "cli/sources.h"
 
+#include <stdexcept>
+
 #include <filesystem>
 #include <utility>
 
+#include "cli/file_list_reader.h"
 #include "engine/native_text.h"
 #include "engine/text.h"
 #include "paths/paths.h"
@@ -42,12 +45,13 @@ std::filesystem::path fullPath(const std::string& argument, std::error_code& err
     return error ? std::filesystem::path() : current.first / given;
 }
 
-void forEachSource(const std::string& argument, bool allFiles,
-                   const std::function<void(const Source& source)>& take,
-                   report::ErrorReport& report,
-                   const std::function<void(const std::u16string& folder)>& passedOver) {
-    // Rows hold full paths, as the window's list does; a relative name
-    // would otherwise put its result "beside" it in the root folder.
+namespace {
+
+// The full path of an argument as the window's rows hold it, or nothing,
+// reported, when it has none. Rows hold full paths, as the window's list
+// does; a relative name would otherwise put its result "beside" it in the
+// root folder.
+bool locate(const std::string& argument, report::ErrorReport& report, std::u16string& path) {
     std::error_code error;
     auto full = fullPath(argument, error);
     if (error) {
@@ -58,32 +62,287 @@ void forEachSource(const std::string& argument, bool allFiles,
             throw report::Failure(report::FailureKind::PathNotFound,
                                   argument + " (the current folder is gone)");
         });
-        return;
+        return false;
     }
-    std::u16string path = engine::fromNative(full.string());
+    path = engine::fromNative(full.string());
+    return true;
+}
+
+// A folder argument: its path as the walk starts from it, and how the files
+// found below it are named.
+struct FolderArgument {
+    std::u16string path;
+    std::size_t base = 0;  // where the part below the folder begins in a file's path
+    std::string listed;    // the argument with one separator after it
+};
+
+FolderArgument folderArgument(std::u16string path, const std::string& argument) {
+    FolderArgument folder;
+    while (path.size() > 1 && path.back() == kSep) path.pop_back();
+    folder.path = paths::CollapseBackslashes(path);
+    folder.listed = argument;
+    while (folder.listed.size() > 1 && folder.listed.back() == '/') folder.listed.pop_back();
+    if (folder.listed != "/") folder.listed += '/';
+    folder.base = folder.path.size() == 1 ? 1 : folder.path.size() + 1;
+    return folder;
+}
+
+Source sourceAt(const FolderArgument& folder, const std::u16string& file) {
+    Source source;
+    source.path = file;
+    std::u16string below = file.substr(std::min(folder.base, file.size()));
+    auto slash = below.find_last_of(kSep);
+    if (slash != std::u16string::npos) source.subfolder = below.substr(0, slash + 1);
+    source.name = folder.listed + engine::toNative(below);
+    return source;
+}
+
+void walkFolder(const FolderArgument& folder, bool allFiles,
+                const std::function<void(const std::u16string& file)>& take,
+                report::ErrorReport& report,
+                const std::function<void(const std::u16string& folder)>& passedOver) {
+    walk::ScanFolderTree(
+        folder.path, allFiles ? u"*.*" : u"*.xml",
+        [&](const std::u16string& file) {
+            if (allFiles && isJsonFile(file)) return;
+            take(file);
+        },
+        {}, report, true, passedOver);
+}
+
+}  // namespace
+
+void forEachSource(const std::string& argument, bool allFiles,
+                   const std::function<void(const Source& source)>& take,
+                   report::ErrorReport& report,
+                   const std::function<void(const std::u16string& folder)>& passedOver) {
+    std::u16string path;
+    if (!locate(argument, report, path)) return;
     if (!paths::IsFolder(path)) {
         take(Source{path, {}, argument});
         return;
     }
-    while (path.size() > 1 && path.back() == kSep) path.pop_back();
-    path = paths::CollapseBackslashes(path);
-    std::string listed = argument;
-    while (listed.size() > 1 && listed.back() == '/') listed.pop_back();
-    if (listed != "/") listed += '/';
-    const std::size_t base = path.size() == 1 ? 1 : path.size() + 1;
-    walk::ScanFolderTree(
-        path, allFiles ? u"*.*" : u"*.xml",
+    const FolderArgument folder = folderArgument(std::move(path), argument);
+    walkFolder(
+        folder, allFiles, [&](const std::u16string& file) { take(sourceAt(folder, file)); }, report,
+        passedOver);
+}
+
+namespace {
+
+// Record tags: a folder argument begins with its argument, then come the
+// folders of its files, each before its files' names, the places where a
+// kept event comes, and the end of the argument.
+constexpr char kArgumentTag = 'a';
+constexpr char kFolderTag = 'D';
+constexpr char kFileTag = 'f';
+constexpr char kEventTag = 'e';
+constexpr char kEndTag = 'z';
+// The record is written and read in large pieces.
+constexpr std::size_t kRecordBuffer = std::size_t{1} << 20;
+
+// Keeps every report of a walk beside telling it.
+class KeptReport : public report::ErrorReport {
+public:
+    KeptReport(report::ErrorReport& told,
+               const std::function<void(report::Location, int, const std::string&)>& keep)
+        : m_told(told), m_keep(keep) {}
+    void show(const std::string& description, const report::Location& where, int step) override {
+        m_keep(where, step, description);
+        m_told.show(description, where, step);
+    }
+
+private:
+    report::ErrorReport& m_told;
+    const std::function<void(report::Location, int, const std::string&)>& m_keep;
+};
+
+// Tells the reports of a walk that come after its first `skip` events.
+class SkippedReport : public report::ErrorReport {
+public:
+    SkippedReport(report::ErrorReport& told, std::size_t& events, std::size_t skip)
+        : m_told(told), m_events(events), m_skip(skip) {}
+    void show(const std::string& description, const report::Location& where, int step) override {
+        if (++m_events > m_skip) m_told.show(description, where, step);
+    }
+
+private:
+    report::ErrorReport& m_told;
+    std::size_t& m_events;
+    std::size_t m_skip;
+};
+
+}  // namespace
+
+SourceSpool::SourceSpool() = default;
+
+SourceSpool::~SourceSpool() {
+    if (m_file != nullptr) std::fclose(m_file);
+}
+
+void SourceSpool::startPass() {
+    ++m_pass;
+    m_argument = 0;
+    m_event = 0;
+    if (m_pass > 1 && m_file != nullptr) {
+        if (std::fflush(m_file) != 0 || std::ferror(m_file) != 0) m_kept = false;
+        std::rewind(m_file);
+    }
+}
+
+void SourceSpool::put(char tag, const void* data, std::size_t bytes) {
+    if (!m_kept) return;
+    const auto size = static_cast<std::uint32_t>(bytes);
+    if (std::fputc(tag, m_file) == EOF || std::fwrite(&size, sizeof size, 1, m_file) != 1 ||
+        (bytes > 0 && std::fwrite(data, 1, bytes, m_file) != bytes)) {
+        m_kept = false;
+    }
+}
+
+bool SourceSpool::get(char& tag, std::string& data) {
+    int c = std::fgetc(m_file);
+    std::uint32_t size = 0;
+    if (c == EOF || std::fread(&size, sizeof size, 1, m_file) != 1) return false;
+    tag = static_cast<char>(c);
+    data.resize(size);
+    return size == 0 || std::fread(data.data(), 1, size, m_file) == size;
+}
+
+void SourceSpool::recordFolder(
+    const std::string& argument, bool allFiles, const std::u16string& path,
+    const std::function<void(const Source& source)>& take, report::ErrorReport& report,
+    const std::function<void(const std::u16string& folder)>& passedOver) {
+    if (m_kept && m_file == nullptr) {
+        try {
+            m_file = unnamedTemporaryFile("the list of sources");
+            m_buffer = std::make_unique<char[]>(kRecordBuffer);
+            std::setvbuf(m_file, m_buffer.get(), _IOFBF, kRecordBuffer);
+        } catch (const std::runtime_error&) {
+            m_kept = false;  // every pass walks
+        }
+    }
+    put(kArgumentTag, argument.data(), argument.size());
+    auto keepEvent = [&](Event event) {
+        m_events.push_back(std::move(event));
+        put(kEventTag, nullptr, 0);
+    };
+    std::function<void(report::Location, int, const std::string&)> keepReport =
+        [&](report::Location where, int step, const std::string& description) {
+            keepEvent(Event{true, description, where, step, {}});
+        };
+    KeptReport kept(report, keepReport);
+    const FolderArgument folder = folderArgument(path, argument);
+    std::u16string lastFolder;
+    walkFolder(
+        folder, allFiles,
         [&](const std::u16string& file) {
-            if (allFiles && isJsonFile(file)) return;
-            Source source;
-            source.path = file;
-            std::u16string below = file.substr(std::min(base, file.size()));
-            auto slash = below.find_last_of(kSep);
-            if (slash != std::u16string::npos) source.subfolder = below.substr(0, slash + 1);
-            source.name = listed + engine::toNative(below);
-            take(source);
+            const auto cut = file.find_last_of(kSep) + 1;
+            std::u16string_view at(file.data(), cut);
+            if (at != lastFolder) {
+                lastFolder.assign(at);
+                put(kFolderTag, at.data(), at.size() * sizeof(char16_t));
+            }
+            put(kFileTag, file.data() + cut, (file.size() - cut) * sizeof(char16_t));
+            take(sourceAt(folder, file));
         },
-        {}, report, true, passedOver);
+        kept,
+        [&](const std::u16string& skipped) {
+            keepEvent(Event{false, {}, {}, 0, skipped});
+            if (passedOver) passedOver(skipped);
+        });
+    put(kEndTag, nullptr, 0);
+}
+
+bool SourceSpool::replayFolder(const std::string& argument, const std::u16string& path,
+                               const std::function<void(const Source& source)>& take,
+                               report::ErrorReport& report,
+                               const std::function<void(const std::u16string& folder)>& passedOver,
+                               Replayed& done) {
+    const FolderArgument folder = folderArgument(path, argument);
+    char tag = 0;
+    std::string data;
+    if (!get(tag, data) || tag != kArgumentTag || data != argument) return false;
+    std::u16string at, file;
+    auto text = [&](std::u16string& into) {
+        into.assign(reinterpret_cast<const char16_t*>(data.data()), data.size() / 2);
+    };
+    while (get(tag, data)) {
+        switch (tag) {
+            case kFolderTag:
+                text(at);
+                break;
+            case kFileTag:
+                text(file);
+                file.insert(0, at);
+                ++done.files;
+                take(sourceAt(folder, file));
+                break;
+            case kEventTag: {
+                if (m_event >= m_events.size()) return false;
+                const Event& event = m_events[m_event++];
+                ++done.events;
+                if (event.isReport) {
+                    report.show(event.description, event.where, event.step);
+                } else if (passedOver) {
+                    passedOver(event.folder);
+                }
+                break;
+            }
+            case kEndTag:
+                return true;
+            default:
+                return false;
+        }
+    }
+    return false;
+}
+
+void SourceSpool::forEachSource(
+    const std::string& argument, bool allFiles,
+    const std::function<void(const Source& source)>& take, report::ErrorReport& report,
+    const std::function<void(const std::u16string& folder)>& passedOver) {
+    const std::size_t index = m_argument++;
+    if (m_pass > 1 && (!m_kept || index >= m_isFolder.size())) {
+        mv::cli::forEachSource(argument, allFiles, take, report, passedOver);
+        return;
+    }
+    std::u16string path;
+    if (!locate(argument, report, path)) {
+        if (m_pass <= 1) m_isFolder.push_back(false);
+        return;
+    }
+    if (m_pass <= 1) {
+        m_isFolder.push_back(paths::IsFolder(path));
+        if (!m_isFolder.back()) {
+            take(Source{path, {}, argument});
+            return;
+        }
+        recordFolder(argument, allFiles, path, take, report, passedOver);
+        return;
+    }
+    if (!m_isFolder[index]) {
+        take(Source{path, {}, argument});
+        return;
+    }
+    Replayed done;
+    if (replayFolder(argument, path, take, report, passedOver, done)) return;
+    // The record cannot be read back: the folder is walked again, and what
+    // was already handed out of it is not handed out twice. Later arguments
+    // are walked too.
+    m_kept = false;
+    std::int64_t files = 0;
+    std::size_t events = 0;
+    const FolderArgument folder = folderArgument(path, argument);
+    SkippedReport skipped(report, events, done.events);
+    walkFolder(
+        folder, allFiles,
+        [&](const std::u16string& file) {
+            if (++files > done.files) take(sourceAt(folder, file));
+        },
+        skipped,
+        [&](const std::u16string& over) {
+            if (++events > done.events && passedOver) passedOver(over);
+        });
 }
 
 bool placeUnderParents(Source& source) {

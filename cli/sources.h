@@ -5,11 +5,15 @@
 // lists one tree alike.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "report/error_report.h"
 
@@ -32,6 +36,64 @@ void forEachSource(const std::string& argument, bool allFiles,
                    const std::function<void(const Source& source)>& take,
                    report::ErrorReport& report,
                    const std::function<void(const std::u16string& folder)>& passedOver = {});
+
+// The sources of a command's arguments, listed once however often they are
+// gone over. The first pass walks the folders and keeps what it met: the
+// files taken, by folder, in an unnamed temporary file, and in memory the few
+// other things a walk meets (its reports, the sub-folders it passes over)
+// and, for each argument, whether it was a folder. A later pass, over the
+// same arguments in the same order, hands out the same sources, reports and
+// passed-over folders in the same order without looking at the disk again.
+// Where nothing can be kept (no temporary file) or the record cannot be
+// read back, a pass walks the folders again as the first one did.
+class SourceSpool {
+public:
+    SourceSpool();
+    ~SourceSpool();
+    SourceSpool(const SourceSpool&) = delete;
+    SourceSpool& operator=(const SourceSpool&) = delete;
+
+    // Called before every pass over the arguments.
+    void startPass();
+    // As forEachSource, for the next argument of the pass.
+    void forEachSource(const std::string& argument, bool allFiles,
+                       const std::function<void(const Source& source)>& take,
+                       report::ErrorReport& report,
+                       const std::function<void(const std::u16string& folder)>& passedOver = {});
+
+private:
+    struct Event {
+        bool isReport = false;
+        std::string description;
+        report::Location where;
+        int step = 0;
+        std::u16string folder;  // passed over, when not a report
+    };
+    struct Replayed {
+        std::int64_t files = 0;
+        std::size_t events = 0;
+    };
+    void recordFolder(const std::string& argument, bool allFiles, const std::u16string& path,
+                      const std::function<void(const Source& source)>& take,
+                      report::ErrorReport& report,
+                      const std::function<void(const std::u16string& folder)>& passedOver);
+    bool replayFolder(const std::string& argument, const std::u16string& path,
+                      const std::function<void(const Source& source)>& take,
+                      report::ErrorReport& report,
+                      const std::function<void(const std::u16string& folder)>& passedOver,
+                      Replayed& done);
+    void put(char tag, const void* data, std::size_t bytes);
+    bool get(char& tag, std::string& data);
+
+    int m_pass = 0;
+    bool m_kept = true;  // every folder of the first pass is in the record
+    std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer;
+    std::vector<bool> m_isFolder;  // by argument, as the first pass found it
+    std::size_t m_argument = 0;    // of the pass
+    std::vector<Event> m_events;
+    std::size_t m_event = 0;  // of the pass
+};
 
 // --parents: the source's result keeps the path it was listed by below the
 // output folder, without a leading "/" or "./" ("/data/a/x.xml" gives

@@ -131,6 +131,16 @@ std::string describeCurrentFailure() {
     }
 }
 
+std::string describeCurrentError() {
+    try {
+        throw;
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    } catch (...) {
+        return describeCurrentFailure();
+    }
+}
+
 FailureKind currentFailureKind() {
     try {
         throw;

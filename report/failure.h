@@ -54,6 +54,9 @@ std::string systemErrorText(int error);
 
 // The description of the exception in flight; call only inside a catch block.
 std::string describeCurrentFailure();
+// The same, except that a runtime error is told by its own text, which names
+// what failed in the user's terms (a list or a report that cannot be opened).
+std::string describeCurrentError();
 // The failure kind of the exception in flight (Unexpected when it is not a Failure).
 FailureKind currentFailureKind();
 

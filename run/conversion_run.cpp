@@ -113,14 +113,17 @@ std::u16string ConversionRun::outputPathFor(std::u16string_view source, bool opt
     return resultPath(step, source, option1, option2, folderText);
 }
 
-void ConversionRun::PushButton7_Click() {
+RunOutcome ConversionRun::PushButton7_Click() {
     report::StepRunner step(m_report, report::locations::kPushButton7Click);
-    if (step.test(102, [&] { return m_isConverting; })) return;
+    if (step.test(102, [&] { return m_isConverting; })) return RunOutcome::AlreadyRunning;
     step(104, [&] { m_isConverting = true; });
+    RunOutcome outcome = RunOutcome::Converted;
     if (step.test(106, [&] { return m_host.rowCount() == 0; })) {
         step(200, [&] { m_host.showMessage(std::u16string(kNoFilesAdded)); });
-    } else if (step.test(
-                   108, [&] { return paths::IsFolder(m_host.folderText()) || m_host.option2(); })) {
+        outcome = RunOutcome::NoFiles;
+    } else if (step.test(108, [&] {
+                   return paths::IsFolder(m_host.folderText(0)) || m_host.option2();
+               })) {
         convertRows();
         step(190, [&] { m_host.setPointer(Pointer::Default); });
         step(192, [&] { m_host.setProgressValue(0); });
@@ -128,8 +131,10 @@ void ConversionRun::PushButton7_Click() {
         step(196, [&] { m_host.showMessage(std::u16string(kDone)); });
     } else {
         step(198, [&] { m_host.showMessage(std::u16string(kFolderMissing)); });
+        outcome = RunOutcome::FolderMissing;
     }
     step(202, [&] { m_isConverting = false; });
+    return outcome;
 }
 
 void ConversionRun::convertRows() {
@@ -160,7 +165,7 @@ void ConversionRun::convertRows() {
         });
         fileStep(124, [&] { m_host.yield(); });
         task.output = resultPath(fileStep, task.source, m_host.option1(), m_host.option2(),
-                                 m_host.folderText());
+                                 m_host.folderText(i));
         dispatcher.submit(std::move(task), work);
     }
     dispatcher.finish();
@@ -281,6 +286,7 @@ void ConversionRun::convertChunks(report::StepRunner& step, HeldReports& readerR
         if (j > 0) readerReport.release(slot.readReports);
         step(162, [&] { m_host.yield(); });
         step(164, [&] { m_host.setProgressValue(percent(j + 1, std::max(expected, j + 1))); });
+        m_host.chunkProgress(j + 1, expected);
         if (slot.fast) {
             // A chunk that flattens to nothing: the declaration answer decided its text.
             anyNull = anyNull || slot.out.view().substr(0, 3) != " { ";

@@ -40,6 +40,9 @@ inline constexpr std::u16string_view kNotValidXml = engine::kNotValidXml16;
 inline constexpr std::u16string_view kProcessing = u"Processing: ";
 inline constexpr std::u16string_view kProgressIdle = u"Progress Bar";
 
+// What a press of "Start Converting" did, besides the message it showed.
+enum class RunOutcome { Converted, NoFiles, FolderMissing, AlreadyRunning };
+
 struct FileTask {
     std::int64_t index = 0;  // the row, counted from 1
     std::u16string source;
@@ -71,7 +74,7 @@ public:
                   engine::SyncLedger* ledger = nullptr);
 
     // The whole run; a call while a run is going returns at once.
-    void PushButton7_Click();
+    RunOutcome PushButton7_Click();
     bool IsConverting() const { return m_isConverting; }
 
     // The result path of a source: its name with ".json" for its last

@@ -1,6 +1,7 @@
 #include "walk/folder_scan.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "engine/codepage.h"
 #include "engine/native_text.h"
@@ -144,6 +146,77 @@ void forEachSubFolder(const std::u16string& folder, const Append& take) {
     for (const auto& name : names) take(folder + name + kSep);
 }
 
+// A file of a folder listing, and whether the scan takes it when the listing
+// and one look relative to the folder already settle that.
+struct FolderFile {
+    std::u16string name;
+    std::optional<bool> taken;
+};
+
+// Whether the scan takes a regular file, from what lstat says of it: not
+// exactly hidden and archive (a writable file whose name begins with ".").
+bool takenRegular(const std::string& name, const struct stat& st) {
+    return !(name.front() == '.' && (st.st_mode & S_IWUSR) != 0);
+}
+
+// ListFolderFiles, with what each file's own test at the scan would say where
+// it costs no look by path: the listing tells a plain file without a stat
+// (the files of a folder that cannot be searched cannot be looked at, so
+// there every test is left to the paths), a link or an entry of unknown type
+// is looked at once, relative to the folder.
+std::vector<FolderFile> listFolderFiles(std::u16string_view folder, std::u16string_view pattern) {
+    std::u16string base(folder);
+    if (base.empty() || base.back() != kSep) base += kSep;
+    std::vector<FolderFile> files;
+    DIR* raw = opendir(engine::toNative(base).c_str());
+    if (raw == nullptr) return files;
+    DirHandle dir(raw);
+    const int fd = dirfd(dir.get());
+    std::optional<bool> searchable;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string native = entry->d_name;
+        std::u16string name = engine::fromNative(native);
+        if (!MatchesPattern(pattern, name)) continue;
+        if (!searchable) {
+            struct stat self {};
+            searchable = fstatat(fd, ".", &self, 0) == 0;
+        }
+        // A name that does not come back to the same bytes is found by its
+        // path as the scan spells it, or not at all.
+        if (!*searchable || engine::toNative(name) != native) {
+            const bool ask = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+            if (entry->d_type == DT_REG || (ask && IsOpenableFile(base + name)))
+                files.push_back({std::move(name), std::nullopt});
+            continue;
+        }
+        struct stat st {};
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            if (fstatat(fd, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+        } else if (type == DT_REG && native.front() == '.') {
+            // Only a name that begins with "." can make a hidden file.
+            if (fstatat(fd, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !S_ISREG(st.st_mode)) {
+                files.push_back({std::move(name), std::nullopt});
+                continue;
+            }
+        } else if (type == DT_REG) {
+            st.st_mode = S_IFREG;
+        }
+        if (type == DT_REG) {
+            const bool taken = takenRegular(native, st);
+            files.push_back({std::move(name), taken});
+        } else if (type == DT_LNK) {
+            // A link is an alias, never a hidden file: taken when it leads to
+            // a regular file.
+            if (fstatat(fd, native.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode))
+                files.push_back({std::move(name), true});
+        }
+    }
+    return files;
+}
+
 }  // namespace
 
 bool IsOpenableFile(std::u16string_view path) {
@@ -169,21 +242,8 @@ bool MatchesPattern(std::u16string_view pattern, std::u16string_view name) {
 
 std::vector<std::u16string> ListFolderFiles(std::u16string_view folder,
                                             std::u16string_view pattern) {
-    std::u16string base(folder);
-    if (base.empty() || base.back() != kSep) base += kSep;
     std::vector<std::u16string> names;
-    DIR* raw = opendir(engine::toNative(base).c_str());
-    if (raw == nullptr) return names;
-    DirHandle dir(raw);
-    while (const dirent* entry = readdir(dir.get())) {
-        std::u16string name = engine::fromNative(entry->d_name);
-        if (!MatchesPattern(pattern, name)) continue;
-        // The listing tells a plain file or a folder without opening it; a
-        // link, or a file system that does not say, is looked at.
-        const bool plain = entry->d_type == DT_REG;
-        const bool ask = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
-        if (plain || (ask && IsOpenableFile(base + name))) names.push_back(name);
-    }
+    for (auto& file : listFolderFiles(folder, pattern)) names.push_back(std::move(file.name));
     return names;
 }
 
@@ -279,11 +339,16 @@ void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, con
     if (byName) orderByName(folders);
     for (const std::u16string& entry : folders) {  // (118)
         std::u16string dir;
-        std::vector<std::u16string> names;
+        std::vector<FolderFile> files;
         step(120, [&] { dir = entry.substr(0, entry.size() - 1); });
-        step(122, [&] { names = ListFolderFiles(dir, pattern); });
-        if (byName) std::sort(names.begin(), names.end(), NameLess);
-        for (const std::u16string& name : names) {  // (124)
+        step(122, [&] { files = listFolderFiles(dir, pattern); });
+        if (byName) {
+            std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) {
+                return NameLess(a.name, b.name);
+            });
+        }
+        for (const FolderFile& file : files) {  // (124)
+            const std::u16string& name = file.name;
             if (step.test(126, [&] { return !name.empty() && name.front() == u'~'; })) continue;
             std::u16string path;
             step(128, [&] {
@@ -292,6 +357,7 @@ void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, con
                 path += name;
             });
             if (step.test(132, [&] {
+                    if (file.taken) return *file.taken;
                     return IsOpenableFile(path) && FileAttributes(path) != kHiddenFile;
                 })) {
                 append(paths::CollapseBackslashes(path));

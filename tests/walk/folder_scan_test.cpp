@@ -78,6 +78,36 @@ TEST(FolderScan, HiddenWritableFilesAreSkippedReadOnlyOnesAreNot) {
     EXPECT_EQ(scan(dir, "t"), std::vector<std::string>{".readonly.xml"});
 }
 
+// The scan takes what the listing tells without a look by path; each kind of
+// entry must come out as the look by path (openable, and not exactly hidden
+// and archive) would decide.
+TEST(FolderScan, EveryKindOfEntryIsTakenAsALookByItsPathWouldTakeIt) {
+    TempDir dir;
+    const fs::path t = dir / "t";
+    touch(t / "plain.xml");
+    touch(t / ".hidden.xml");
+    touch(t / ".readonly.xml");
+    fs::permissions(t / ".readonly.xml", fs::perms::owner_read);
+    fs::create_symlink("plain.xml", t / "link.xml");
+    fs::create_symlink(".hidden.xml", t / ".link.xml");  // an alias is never hidden
+    fs::create_symlink("missing.xml", t / "dangling.xml");
+    fs::create_directory_symlink(dir / "elsewhere", t / "folder-link.xml");
+    fs::create_directory(dir / "elsewhere");
+    fs::create_directory(t / "folder.xml");
+    ASSERT_EQ(mkfifo((t / "pipe.xml").c_str(), 0600), 0);
+    fs::create_symlink("pipe.xml", t / "pipe-link.xml");
+    std::vector<std::string> expected;
+    for (const auto& entry : fs::directory_iterator(t)) {
+        auto path = u16(entry.path());
+        if (IsOpenableFile(path) && FileAttributes(path) != 34)
+            expected.push_back(entry.path().filename().string());
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected,
+              (std::vector<std::string>{".link.xml", ".readonly.xml", "link.xml", "plain.xml"}));
+    EXPECT_EQ(sortedWithinFolders(scan(dir, "t")), expected);
+}
+
 TEST(FolderScan, FoldersComeBreadthFirstLevelByLevel) {
     TempDir dir;
     for (auto file :

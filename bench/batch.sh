@@ -1,0 +1,313 @@
+#!/usr/bin/env bash
+# Whole runs of marrowvale-cli, each beside a reference over the same data in
+# pairs (see common.sh), on disk and on tmpfs:
+#
+#   warm    a 100 MB records file in the page cache, results on tmpfs: -j 1
+#           and -j 2 against md5sum FILE (wall and processor time)
+#   small   5,000 files of 1 to 20 KB on tmpfs: -j 2 against -j 1 (wall and
+#           processor time), and futex calls per file (strace -f -c)
+#   folder  10,000 small files given as their folder against the same given
+#           by name (--files-from), -j 1; system calls per file of both
+#   mixed   a 500 MB file and 5,000 small files in one call with -j 2, the big
+#           file first and last, against the sum of two -j 1 runs (the big
+#           file alone, the small ones alone)
+#   cold    the page cache emptied before each run (root only): a 1 GB file
+#           with -j 2 against cat FILE, 10,000 small files with -j 2 -o OUT
+#           against cp -r TREE OUT2
+#
+#   bench/batch.sh BIN_DIR
+#
+# BIN_DIR holds marrowvale-cli and marrowvale-gen (build/bin). The data is
+# generated into scratch folders under ${TMPDIR:-/tmp} and /dev/shm and
+# removed at the end.
+#
+# Environment:
+#   MV_BENCH_REPEAT=N   paired runs per case (default 5)
+#   MV_BENCH_CASES=A,B  only these cases (default: all)
+#   MV_BENCH_RECORD=1   also writes the table to bench/runs/<date>-<host>/batch.md
+set -euo pipefail
+
+readonly MB=1000000
+readonly GIB_KIB=$((1024 * 1024))
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=bench/common.sh
+. "$here/common.sh"
+bench_start $# "warm small folder mixed cold" "$@" marrowvale-cli marrowvale-gen
+cli=$bin/marrowvale-cli
+gen=$bin/marrowvale-gen
+for tool in md5sum cat cp find sort awk; do
+    command -v "$tool" >/dev/null || die "$tool is missing"
+done
+has_strace=""
+if command -v strace >/dev/null; then has_strace=1; fi
+
+# tree_in DIR COUNT: a folder of COUNT small files in DIR, made once.
+tree_in() {
+    local tree=$1/tree-$2
+    if [ ! -d "$tree" ]; then
+        note "generating $2 small files in $1"
+        "$gen" tree "$2" "$tree"
+    fi
+    echo "$tree"
+}
+# records_in DIR MEGABYTES: a records file of that size in DIR, made once.
+records_in() {
+    local file=$1/records-$2MB.xml
+    if [ ! -f "$file" ]; then
+        note "generating a $2 MB records file in $1"
+        "$gen" records $(($2 * MB)) "$file"
+    fi
+    echo "$file"
+}
+names_in() { (cd "$1" && ls); }
+per_file() { awk -v n="$1" -v d="$2" 'BEGIN { printf "%.2f", n / d }'; }
+
+case_warm() {
+    if ! use_tmpfs "$GIB_KIB"; then
+        skip "warm" "no tmpfs at /dev/shm with 1 GiB free"
+        return
+    fi
+    local file out=$shm_scratch/out round
+    file=$(records_in "$disk_scratch" 100)
+    cat "$file" >/dev/null
+    local -a w1=() c1=() w2=() c2=() wm=() cm=()
+    warm_md5() {
+        measure md5sum "$file"
+        wm+=("$wall") cm+=("$cpu")
+    }
+    warm_j1() {
+        fresh_dir "$out"
+        measure "$cli" convert -q -j 1 -o "$out" "$file"
+        require_results "$out" 1
+        w1+=("$wall") c1+=("$cpu")
+    }
+    warm_j2() {
+        fresh_dir "$out"
+        measure "$cli" convert -q -j 2 -o "$out" "$file"
+        require_results "$out" 1
+        w2+=("$wall") c2+=("$cpu")
+    }
+    for ((round = 0; round < repeat; round++)); do
+        in_turn "$round" warm_md5 warm_j1 warm_j2
+    done
+    local where="tmpfs"
+    conv=("${w1[@]}") ref=("${wm[@]}")
+    row "warm: 100 MB file, -j 1 (wall)" "$where" "md5sum FILE" s "<= 1.0"
+    conv=("${w2[@]}")
+    row "warm: 100 MB file, -j 2 (wall)" "$where" "md5sum FILE" s "<= 0.6"
+    conv=("${c1[@]}") ref=("${cm[@]}")
+    row "warm: 100 MB file, -j 1 (processor)" "$where" "md5sum FILE" s ""
+    conv=("${c2[@]}")
+    row "warm: 100 MB file, -j 2 (processor)" "$where" "md5sum FILE" s ""
+    rm -rf "$out"
+}
+
+case_small() {
+    if ! use_tmpfs "$GIB_KIB"; then
+        skip "small" "no tmpfs at /dev/shm with 1 GiB free"
+        return
+    fi
+    local tree out=$shm_scratch/out round
+    tree=$(tree_in "$shm_scratch" 5000)
+    local -a names w1=() c1=() w2=() c2=()
+    mapfile -t names < <(names_in "$tree")
+    small_j() {
+        fresh_dir "$out"
+        measure -C "$tree" "$cli" convert -q -j "$1" -o "$out" "${names[@]}"
+        require_results "$out" "${#names[@]}"
+    }
+    small_j1() {
+        small_j 1
+        w1+=("$wall") c1+=("$cpu")
+    }
+    small_j2() {
+        small_j 2
+        w2+=("$wall") c2+=("$cpu")
+    }
+    for ((round = 0; round < repeat; round++)); do
+        in_turn "$round" small_j2 small_j1
+    done
+    conv=("${w2[@]}") ref=("${w1[@]}")
+    row "small: 5,000 files, -j 2 (wall)" tmpfs "-j 1" s ""
+    conv=("${c2[@]}") ref=("${c1[@]}")
+    row "small: 5,000 files, -j 2 (processor)" tmpfs "-j 1" s ""
+    if [ -n "$has_strace" ]; then
+        fresh_dir "$out"
+        (cd "$tree" && strace_calls "$disk_scratch/.strace" \
+            "$cli" convert -q -j 2 -o "$out" "${names[@]}")
+        value "small: futex calls per file, -j 2 (strace -f -c)" tmpfs "per file" "" \
+            "$(per_file "$(calls_of "$disk_scratch/.strace" futex)" "${#names[@]}")"
+        value "small: system calls per file, -j 2 (strace -f -c)" tmpfs "per file" "" \
+            "$(per_file "$(calls_of "$disk_scratch/.strace" total)" "${#names[@]}")"
+    else
+        skip "small, futex calls" "strace is missing (make bench-deps)"
+    fi
+    rm -rf "$out"
+}
+
+case_folder() {
+    local where=$1 dir tree list out round
+    dir=$(place_dir "$where")
+    [ "$where" != disk ] || where=$disk_where
+    out=$dir/out
+    tree=$(tree_in "$dir" 10000)
+    list=$dir/list-10000
+    (cd "$dir" && find "$(basename "$tree")" -type f -name '*.xml' | sort) >"$list"
+    local -a by_folder=() by_name=()
+    folder_whole() {
+        fresh_dir "$out"
+        measure -C "$dir" "$cli" convert -q -j 1 -o "$out" "$(basename "$tree")"
+        require_results "$out" 10000
+        by_folder+=("$wall")
+    }
+    folder_names() {
+        fresh_dir "$out"
+        measure -C "$dir" "$cli" convert -q -j 1 -o "$out" --files-from "$list"
+        require_results "$out" 10000
+        by_name+=("$wall")
+    }
+    for ((round = 0; round < repeat; round++)); do
+        in_turn "$round" folder_whole folder_names
+    done
+    conv=("${by_folder[@]}") ref=("${by_name[@]}")
+    row "folder: 10,000 files given as their folder, -j 1" "$where" "--files-from LIST" s ""
+    if [ -n "$has_strace" ]; then
+        fresh_dir "$out"
+        (cd "$dir" && strace_calls "$disk_scratch/.strace" \
+            "$cli" convert -q -j 1 -o "$out" "$(basename "$tree")")
+        value "folder: system calls per file, given the folder, -j 1" "$where" "per file" "<= 11" \
+            "$(per_file "$(calls_of "$disk_scratch/.strace" total)" 10000)"
+        fresh_dir "$out"
+        (cd "$dir" && strace_calls "$disk_scratch/.strace" \
+            "$cli" convert -q -j 1 -o "$out" --files-from "$list")
+        value "folder: system calls per file, --files-from LIST, -j 1" "$where" "per file" "<= 11" \
+            "$(per_file "$(calls_of "$disk_scratch/.strace" total)" 10000)"
+    else
+        skip "folder, system calls ($where)" "strace is missing (make bench-deps)"
+    fi
+    rm -rf "$out"
+}
+
+case_mixed() {
+    local where=$1 dir tree big out round
+    dir=$(place_dir "$where")
+    [ "$where" != disk ] || where=$disk_where
+    out=$dir/out
+    tree=$(tree_in "$dir" 5000)
+    big=$(records_in "$dir" 500)
+    local -a names first=() last=() sum=()
+    mapfile -t names < <(names_in "$tree")
+    mixed_serial() {
+        fresh_dir "$out"
+        measure -C "$tree" "$cli" convert -q -j 1 -o "$out" "$big"
+        require_results "$out" 1
+        local alone=$wall
+        fresh_dir "$out"
+        measure -C "$tree" "$cli" convert -q -j 1 -o "$out" "${names[@]}"
+        require_results "$out" "${#names[@]}"
+        sum+=("$(awk -v a="$alone" -v b="$wall" 'BEGIN { printf "%.6f", a + b }')")
+    }
+    mixed_first() {
+        fresh_dir "$out"
+        measure -C "$tree" "$cli" convert -q -j 2 -o "$out" "$big" "${names[@]}"
+        require_results "$out" $((${#names[@]} + 1))
+        first+=("$wall")
+    }
+    mixed_last() {
+        fresh_dir "$out"
+        measure -C "$tree" "$cli" convert -q -j 2 -o "$out" "${names[@]}" "$big"
+        require_results "$out" $((${#names[@]} + 1))
+        last+=("$wall")
+    }
+    for ((round = 0; round < repeat; round++)); do
+        in_turn "$round" mixed_serial mixed_first mixed_last
+    done
+    local reference="-j 1 big + -j 1 small"
+    conv=("${first[@]}") ref=("${sum[@]}")
+    row "mixed: 500 MB + 5,000 small, -j 2, big first" "$where" "$reference" s "<= 0.6"
+    conv=("${last[@]}")
+    row "mixed: 500 MB + 5,000 small, -j 2, big last" "$where" "$reference" s "<= 0.6"
+    rm -rf "$out"
+    rm -f "$big"
+}
+
+case_cold() {
+    if ! can_drop_caches; then
+        skip "cold" "needs root and a writable /proc/sys/vm/drop_caches"
+        return
+    fi
+    if (($(free_kib "$disk_scratch") < 4 * GIB_KIB)); then
+        skip "cold" "less than 4 GiB free under ${TMPDIR:-/tmp}"
+        return
+    fi
+    local big tree out=$disk_scratch/out copy=$disk_scratch/copy round
+    big=$(records_in "$disk_scratch" 1000)
+    tree=$(tree_in "$disk_scratch" 10000)
+    local -a big_conv=() big_cat=() tree_conv=() tree_cp=()
+    cold_big_conv() {
+        fresh_dir "$out"
+        drop_caches
+        measure "$cli" convert -q -j 2 -o "$out" "$big"
+        require_results "$out" 1
+        big_conv+=("$wall")
+    }
+    cold_big_cat() {
+        drop_caches
+        measure cat "$big"
+        big_cat+=("$wall")
+    }
+    cold_tree_conv() {
+        fresh_dir "$out"
+        drop_caches
+        measure "$cli" convert -q -j 2 -o "$out" "$tree"
+        require_results "$out" 10000
+        tree_conv+=("$wall")
+    }
+    cold_tree_cp() {
+        fresh_dir "$copy"
+        rmdir "$copy"
+        drop_caches
+        measure cp -r "$tree" "$copy"
+        tree_cp+=("$wall")
+    }
+    for ((round = 0; round < repeat; round++)); do
+        in_turn "$round" cold_big_conv cold_big_cat
+    done
+    rm -rf "$out"
+    rm -f "$big"
+    for ((round = 0; round < repeat; round++)); do
+        in_turn "$round" cold_tree_conv cold_tree_cp
+    done
+    conv=("${big_conv[@]}") ref=("${big_cat[@]}")
+    row "cold: 1 GB file, -j 2" "$disk_where" "cat FILE" s ""
+    conv=("${tree_conv[@]}") ref=("${tree_cp[@]}")
+    row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "cp -r TREE OUT2" s ""
+    rm -rf "$out" "$copy"
+}
+
+if wanted warm; then case_warm; fi
+if wanted small; then case_small; fi
+if wanted folder; then
+    case_folder disk
+    if use_tmpfs $((2 * GIB_KIB)); then
+        case_folder tmpfs
+    else
+        skip "folder (tmpfs)" "no tmpfs at /dev/shm with 2 GiB free"
+    fi
+fi
+if wanted mixed; then
+    if (($(free_kib "$disk_scratch") >= 3 * GIB_KIB)); then
+        case_mixed disk
+    else
+        skip "mixed (disk)" "less than 3 GiB free under ${TMPDIR:-/tmp}"
+    fi
+    if use_tmpfs $((2 * GIB_KIB)); then
+        case_mixed tmpfs
+    else
+        skip "mixed (tmpfs)" "no tmpfs at /dev/shm with 2 GiB free"
+    fi
+fi
+if wanted cold; then case_cold; fi
+
+finish "Batches: marrowvale-cli beside its references"

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/sources.h"
+#include "report/error_report.h"
+#include "tests/support/test_support.h"
+
+namespace mv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+struct Pass {
+    std::vector<std::string> sources;  // "name|subfolder" in the order handed out
+    std::vector<std::string> passedOver;
+    std::vector<std::string> reports;
+};
+
+Pass goOver(SourceSpool& spool, const std::vector<std::string>& arguments) {
+    Pass pass;
+    report::RecordingReport report;
+    spool.startPass();
+    for (const auto& argument : arguments) {
+        spool.forEachSource(
+            argument, false,
+            [&](const Source& source) {
+                pass.sources.push_back(source.name + "|" + test::printable(source.subfolder));
+            },
+            report,
+            [&](const std::u16string& folder) {
+                pass.passedOver.push_back(test::printable(folder));
+            });
+    }
+    pass.reports = report.steps();
+    return pass;
+}
+
+void touch(const fs::path& file) {
+    fs::create_directories(file.parent_path());
+    test::writeBytes(file, "<a>1</a>");
+}
+
+// A tree with files at two levels, a named file, a missing name and a
+// sub-folder too deep to walk: every kind of thing a pass hands out.
+std::vector<std::string> makeArguments(const TempDir& dir) {
+    for (auto name : {"t/b.xml", "t/a10.xml", "t/a9.xml", "t/s/c.xml", "t/s/u/d.xml", "one.xml"})
+        touch(dir / name);
+    fs::path deep = dir / "t";
+    while (test::u16(deep).size() < 300) deep /= std::string(40, 'd');
+    touch(deep / "far.xml");
+    return {(dir / "t").string(), (dir / "one.xml").string(), (dir / "gone.xml").string(),
+            (dir / "t" / "s").string()};
+}
+
+TEST(SourceSpool, LaterPassesHandOutWhatTheFirstListedWithoutWalkingAgain) {
+    TempDir dir;
+    auto arguments = makeArguments(dir);
+    SourceSpool spool;
+    Pass first = goOver(spool, arguments);
+    ASSERT_EQ(first.sources.size(), 9u);
+    EXPECT_EQ(first.sources[0], (dir / "t").string() + "/a9.xml|");
+    EXPECT_EQ(first.passedOver.size(), 1u);
+    // What is gone from the disk still comes, as listed; the sources, the
+    // passed-over folder and their order are those of the first pass.
+    fs::remove_all(dir / "t" / "s");
+    fs::remove(dir / "t" / "b.xml");
+    for (int pass = 0; pass < 2; ++pass) {
+        Pass again = goOver(spool, arguments);
+        EXPECT_EQ(again.sources, first.sources);
+        EXPECT_EQ(again.passedOver, first.passedOver);
+        EXPECT_EQ(again.reports, first.reports);
+    }
+}
+
+TEST(SourceSpool, WithoutATemporaryFileEveryPassWalks) {
+    TempDir dir;
+    auto arguments = makeArguments(dir);
+    const char* old = std::getenv("TMPDIR");
+    std::string kept = old != nullptr ? old : "";
+    setenv("TMPDIR", (dir / "missing").c_str(), 1);
+    SourceSpool spool;
+    Pass first = goOver(spool, arguments);
+    if (old != nullptr) {
+        setenv("TMPDIR", kept.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+    fs::remove(dir / "t" / "b.xml");
+    Pass again = goOver(spool, arguments);
+    EXPECT_EQ(again.sources.size() + 1, first.sources.size());
+    EXPECT_EQ(again.passedOver, first.passedOver);
+}
+
+}  // namespace
+}  // namespace mv::cli

@@ -350,7 +350,9 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 // pointer must not make the compiler reload state from memory.
 // Compiled once per instruction set below: the shifts by a position and the
 // 32-byte copies are single instructions where the processor has them.
+// Kept whole, long and branchy as it is: the fields are a few bytes long.
 // False when nothing was flattened: `out` then has the declaration answer's text.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
 [[gnu::always_inline]] inline bool flattenWalk(std::string_view t, OutputBytes& out,
                                                bool declarationMissing) {
     const std::uint8_t* p = bytesOf(t);
@@ -381,6 +383,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
     std::size_t keyStart = 0;  // where the pending key and its "," began
 
     auto newRow = [&](char* at) {
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
         std::memcpy(at, "},\r\n{", 5);
         keyStart = static_cast<std::size_t>(at + 5 - base);
         at[5] = '"';
@@ -394,6 +397,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
                 w = newRow(base + keyStart);
                 return;
             }
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
             std::memcpy(w, "\":\"", 3);
             w += 3;
             inKey = false;
@@ -405,6 +409,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
             return;
         }
         keyStart = static_cast<std::size_t>(w - base);
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
         std::memcpy(w, ",\"", 2);
         w += 2;
         inKey = true;
@@ -467,6 +472,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
         Mark before = mark();
         if (!started) {
             started = true;
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
             std::memcpy(w, " { \r\n{\"", 7);
             keyStart = static_cast<std::size_t>(w + 6 - base);
             w += 7;

@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fstream>
@@ -210,36 +208,21 @@ TextWriter TextWriter::create(const std::string& nativePath) {
 }
 
 void TextWriter::flush(std::string_view more) {
-    iovec pieces[2] = {{m_buffer.data(), m_buffer.size()},
-                       {const_cast<char*>(more.data()), more.size()}};
     const std::size_t total = m_buffer.size() + more.size();
-    iovec* first = pieces;
-    int count = 2;
-    // Passes over n bytes that reached the file, and over empty pieces.
-    auto advance = [&](std::size_t n) {
-        while (count > 0 && (n > 0 || first->iov_len == 0)) {
-            const std::size_t step = std::min(n, first->iov_len);
-            first->iov_base = static_cast<char*>(first->iov_base) + step;
-            first->iov_len -= step;
-            n -= step;
-            if (first->iov_len == 0) {
-                ++first;
-                --count;
+    for (std::string_view piece : {std::string_view(m_buffer), more}) {
+        std::size_t done = 0;
+        while (done < piece.size()) {
+            ssize_t n = ::write(m_fd, piece.data() + done, piece.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                // Text that did not reach the file leaves a hole in it: the
+                // result is abandoned, never published with the hole.
+                int error = errno;
+                Abandon("a write failed");
+                throw systemFailure(error, m_target + " (the result is not written)");
             }
+            done += static_cast<std::size_t>(n);
         }
-    };
-    advance(0);
-    while (count > 0) {
-        ssize_t n = ::writev(m_fd, first, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            // Text that did not reach the file leaves a hole in it: the
-            // result is abandoned, never published with the hole.
-            int error = errno;
-            Abandon("a write failed");
-            throw systemFailure(error, m_target + " (the result is not written)");
-        }
-        advance(static_cast<std::size_t>(n));
     }
     m_written += static_cast<off_t>(total);
     m_buffer.clear();

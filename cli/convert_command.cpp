@@ -35,6 +35,7 @@
 #include "engine/durability.h"
 #include "engine/folder_walk.h"
 #include "engine/native_text.h"
+#include "engine/read_ahead.h"
 #include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -370,6 +371,9 @@ int convert(const ConvertOptions& options) {
         }
         return code;
     };
+    // More than one core given: a large source reads its next blocks on a
+    // thread of its own while its chunks are converted.
+    engine::setReadAhead(options.jobs > 1);
     if (dashes > 0) return finish(convertStream(options.jobs, terminal, fileLedger));
     if (options.dryRun) {
         int code = dryRun(options, names, shard, toFolder, folder, fileLedger,
@@ -397,6 +401,14 @@ int convert(const ConvertOptions& options) {
         const bool first = taken <= static_cast<std::int64_t>(kBatch);
         // One file gets every worker for its chunks; several share them by file.
         const unsigned chunkWorkers = batch.size() == 1 ? options.jobs : 1;
+        // The next sources are asked of the disk while the first are converted.
+        std::optional<engine::SourcePrefetch> prefetch;
+        if (options.jobs > 1 && batch.size() > 1) {
+            std::vector<std::string> nativePaths;
+            nativePaths.reserve(batch.size());
+            for (const auto& path : batch) nativePaths.push_back(engine::toNative(path));
+            prefetch.emplace(std::move(nativePaths));
+        }
         CliHost host(std::move(batch), toFolder, folder, terminal, std::move(batchFolders));
         batch.clear();
         batchFolders.clear();

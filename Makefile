@@ -10,8 +10,9 @@ CMAKE_ARGS ?=
 # Debian packages the build, the tests and the benchmarks need; the window
 # and its tests add Qt, fonts, a virtual display with a window manager, and a
 # second program to drag files from.
-PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev jq \
-            time dpkg-dev file python3 python3-yaml
+BASE_PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+                 libcli11-dev jq time dpkg-dev file python3 python3-yaml
+PACKAGES := $(BASE_PACKAGES)
 GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils \
                 openbox xdotool python3-pyqt6 x11-utils
 ifeq ($(GUI),ON)
@@ -23,13 +24,23 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 CHECK_PACKAGES := lintian appstream
 # Only `make cluster-test` runs a Slurm cluster and Dask workers on this machine.
 CLUSTER_PACKAGES := slurm-wlm munge python3-distributed
+# Only `make tsan` needs GCC's ThreadSanitizer runtime.
+TSAN_PACKAGES := libtsan2
+TSAN_BUILD := build-tsan
+# The tests that run chunks side by side: the ring of chunk workers, one
+# file's conversion, and whole runs on several workers.
+TSAN_TESTS ?= ^(ChunkPipeline|FileConversion|FastRun)\.
+# Only `make tidy` needs this.
+TIDY_PACKAGES := clang-tidy
+# The layers `make tidy` checks: those that never include Qt.
+TIDY_DIRS := report engine json paths walk run cli
 # Only the benchmarks need these (system calls per file).
 BENCH_PACKAGES := strace
 FUZZ_SECONDS ?= 60
 
 PACKAGE_BUILD := $(BUILD)-deb
 
-.PHONY: all deps bench-deps configure build test cluster-test run bench fuzz install package clean
+.PHONY: all deps bench-deps configure build test tsan cluster-test run bench fuzz tidy install package clean
 
 all: build
 
@@ -70,6 +81,18 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE cluster
 
+# The threaded tests under ThreadSanitizer, in a build of the CLI alone (no
+# Qt) of its own; any race it finds fails the target (a few minutes on 2 cores).
+tsan:
+	$(call install_missing,$(BASE_PACKAGES) $(TSAN_PACKAGES))
+	@[ -f $(TSAN_BUILD)/CMakeCache.txt ] || \
+	    cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_BUILD_GUI=OFF \
+	        -DMV_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread \
+	        -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target run_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	    ctest --output-on-failure --no-tests=error -j $(JOBS) -R '$(TSAN_TESTS)'
+
 # The README's Slurm array script on a single-node Slurm cluster started for
 # the test, and a Dask LocalCluster through the Python module (root; a few
 # minutes on 2 cores).
@@ -93,6 +116,18 @@ run: build
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
+
+# clang-tidy with the checks of .clang-tidy over every source of the Qt-free
+# layers, with the compile commands of the configured build; any finding
+# fails it. Each file's count of what it found in headers it does not report
+# on is left out.
+tidy: SHELL := /bin/bash
+tidy: .SHELLFLAGS := -o pipefail -c
+tidy: configure
+	$(call install_missing,$(TIDY_PACKAGES))
+	find $(TIDY_DIRS) -name '*.cpp' | sort | \
+	    xargs -P $(JOBS) -n 1 clang-tidy -p $(BUILD) --quiet --warnings-as-errors='*' 2>&1 | \
+	    { grep -v ' warnings\? generated\.$$' || true; }
 
 install: build
 	cmake --install $(BUILD)
@@ -126,4 +161,4 @@ bench: build bench-deps
 	bench/run.sh $(BUILD)/bin
 
 clean:
-	rm -rf $(BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(PACKAGE_BUILD) $(TSAN_BUILD)

@@ -19,7 +19,7 @@ qsizetype pickedResultLength(const QStringList& picks) {
 
 // The same query that FileAttributes makes, asked without a failure.
 bool HasBadFileName(const QString& path) {
-    const std::string native = engine::toNative(toU16(path));
+    const std::string native = engine::toNative(ui::toU16(path));
     struct stat st {};
     return native.empty() || lstat(native.c_str(), &st) != 0;
 }

@@ -15,7 +15,7 @@ void DialogReport::show(const std::string& description, const report::Location& 
     }
     const std::string text = report::reportMessage(description, where, step);
     const bool inSession = m_sessions > 0;
-    const QString shown = filelist::VisibleName(toQString(engine::fromNative(text)));
+    const QString shown = filelist::VisibleName(ui::toQString(engine::fromNative(text)));
     if (m_dialogs.errorReport(m_owner, shown, inSession) && inSession) {
         m_quiet = true;
     }

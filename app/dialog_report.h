@@ -19,7 +19,7 @@ namespace mv::app {
 
 class DialogReport : public report::ErrorReport {
 public:
-    DialogReport(Dialogs& dialogs, QWidget* owner) : m_dialogs(dialogs), m_owner(owner) {}
+    DialogReport(ui::Dialogs& dialogs, QWidget* owner) : m_dialogs(dialogs), m_owner(owner) {}
     void show(const std::string& description, const report::Location& where, int step) override;
 
     void beginSession();
@@ -33,7 +33,7 @@ public:
     const ReportedFiles& reportedFiles() const { return m_files; }
 
 private:
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     QWidget* m_owner;
     int m_sessions = 0;
     bool m_quiet = false;

@@ -75,7 +75,8 @@ QString unwritableSettingsMessage(const QString& file) {
 
 }  // namespace
 
-Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, QWidget* parent)
+Form1::Form1(ui::Dialogs& dialogs, ui::Settings& settings, const ui::ProgramFolder& folder,
+             QWidget* parent)
     : QMainWindow(parent),
       m_dialogs(dialogs),
       m_settings(settings),
@@ -93,7 +94,7 @@ Form1::Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder, 
     Form_Load();
     m_settings.setWriteFailure([this] {
         m_dialogs.message(this, m_appTitle, unwritableSettingsMessage(m_settings.fileName()),
-                          BoxIcon::Warning);
+                          ui::BoxIcon::Warning);
     });
 }
 
@@ -120,7 +121,7 @@ void Form1::showUnshownReports(std::int64_t unshown) {
                               files.details(kListedReportFiles));
     if (!save) return;
     const QString path =
-        m_dialogs.chooseSaveFile(this, QString::fromUtf16(kSaveList).chopped(1),
+        m_dialogs.chooseSaveFile(this, QString::fromUtf16(ui::kSaveList).chopped(1),
                                  QDir::home().filePath(QStringLiteral("reported-files.txt")));
     if (path.isEmpty()) return;
     const QString error = files.save(path);
@@ -128,7 +129,7 @@ void Form1::showUnshownReports(std::int64_t unshown) {
         m_dialogs.message(this, m_appTitle,
                           QStringLiteral("The list could not be saved to %1:\n%2")
                               .arg(filelist::VisibleName(path), error),
-                          BoxIcon::Warning);
+                          ui::BoxIcon::Warning);
     }
 }
 
@@ -162,7 +163,7 @@ void Form1::connectHandlers() {
 
     connect(m_listView1, &filelist::FileList::walkProgress, this, &Form1::walkProgress);
     connect(m_listView1, &filelist::FileList::walkEnded, this, &Form1::walkEnded);
-    m_report.setSubject([this] { return toQString(m_host.currentFile()); });
+    m_report.setSubject([this] { return ui::toQString(m_host.currentFile()); });
     m_listView1->setBusyTest([this] { return isBusy(); });
     m_listView1->setDropReport(&m_report);
     m_listView1->setLongWork([this](const std::function<void()>& work) { runLongWork(work); });
@@ -241,22 +242,22 @@ void Form1::Form_Load() {
     report::StepRunner step(m_report, report::locations::kFormLoad);
     step(100, [&] { ApplySkin(); });
     step(102, [&] {
-        setWindowTitle(toQString(kProductName));
+        setWindowTitle(ui::toQString(kProductName));
         setWindowIcon(applicationIcon());
         SetAppTitle();
     });
     const QString hand = m_folder.file(kHandPointer);
-    if (step.test(104, [&] { return paths::FileExists(toU16(hand)); })) {
+    if (step.test(104, [&] { return paths::FileExists(ui::toU16(hand)); })) {
         step(106, [&] { m_customPointer = loadPointerFile(hand); });
     }
     step(132, [&] { m_listView1->setHeaderLabels({QStringLiteral("XML File(s)")}); });
     step(134, [&] { m_listView1->setColumnWidth(0, (kColumnTwips + 7) / 15); });
     step(136, [&] {
         const QString desktop = GetDesktopFolder();  // worked out before the store is read
-        m_text1->setText(m_settings.text(SettingKey::Text1, desktop));
+        m_text1->setText(m_settings.text(ui::SettingKey::Text1, desktop));
     });
-    step(138, [&] { m_option1->setChecked(m_settings.flag(SettingKey::Option1)); });
-    step(140, [&] { m_option2->setChecked(m_settings.flag(SettingKey::Option2)); });
+    step(138, [&] { m_option1->setChecked(m_settings.flag(ui::SettingKey::Option1)); });
+    step(140, [&] { m_option2->setChecked(m_settings.flag(ui::SettingKey::Option2)); });
     if (step.test(142, [&] { return m_option1->isChecked(); })) {
         step(144, [&] { m_frame4->setEnabled(true); });
     } else {
@@ -286,12 +287,12 @@ void Form1::ApplySkin() {
 }
 
 void Form1::SetAppTitle() {
-    m_appTitle = appTitleFor(toQString(kProductName));
+    m_appTitle = appTitleFor(ui::toQString(kProductName));
 }
 
 void Form1::storeOptions() {
-    m_settings.setFlag(SettingKey::Option1, m_option1->isChecked());
-    m_settings.setFlag(SettingKey::Option2, m_option2->isChecked());
+    m_settings.setFlag(ui::SettingKey::Option1, m_option1->isChecked());
+    m_settings.setFlag(ui::SettingKey::Option2, m_option2->isChecked());
     m_frame4->setEnabled(m_option1->isChecked());
 }
 
@@ -304,21 +305,21 @@ void Form1::Option2_Click() {
 }
 
 void Form1::Text1_Change() {
-    m_settings.setText(SettingKey::Text1, m_text1->text());
+    m_settings.setText(ui::SettingKey::Text1, m_text1->text());
 }
 
 void Form1::PushButton1_Click() {
     report::StepRunner step(m_report, report::locations::kPushButton1Click);
     QString chosen;
     step(100, [&] {
-        const QString start = m_settings.text(SettingKey::LastFolderDot);
+        const QString start = m_settings.text(ui::SettingKey::LastFolderDot);
         chosen = filelist::BrowseForFolder(m_dialogs, this, QStringLiteral("Please select folder:"),
                                            start);
     });
     if (step.test(102, [&] { return chosen.isEmpty(); })) return;
     bool endsInSeparator = false;
     step(104, [&] {
-        m_settings.setText(SettingKey::LastFolderDot, chosen);
+        m_settings.setText(ui::SettingKey::LastFolderDot, chosen);
         endsInSeparator = chosen.endsWith(QChar(paths::kNativeSeparator));
     });
     if (!endsInSeparator) {

@@ -5,8 +5,8 @@
    own object name (ListView1, PushButton7, Option1, ...). Handlers keep the
    names of the events they serve and hold only the numbered steps they are
    made of; the conversion run itself is ConversionRun, driven through
-   WindowHost. Modal boxes go through the Dialogs the window is given, the
-   settings through Settings; nothing here reaches for a global. */
+   WindowHost. Modal boxes go through the ui::Dialogs the window is given, the
+   settings through ui::Settings; nothing here reaches for a global. */
 #pragma once
 
 #include <QCursor>
@@ -48,7 +48,7 @@ void fitCaption(QWidget* control);
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    Form1(Dialogs& dialogs, Settings& settings, const ProgramFolder& folder,
+    Form1(ui::Dialogs& dialogs, ui::Settings& settings, const ui::ProgramFolder& folder,
           QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -79,7 +79,7 @@ public:
     QRadioButton* Option2() const { return m_option2; }
     QLineEdit* Text1() const { return m_text1; }
     ProgressBar* ProgressBar1() const { return m_progressBar1; }
-    Dialogs& dialogs() const { return m_dialogs; }
+    ui::Dialogs& dialogs() const { return m_dialogs; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -108,9 +108,9 @@ private:
     void walkProgress(qint64 found);
     void walkEnded();
 
-    Dialogs& m_dialogs;
-    Settings& m_settings;
-    ProgramFolder m_folder;
+    ui::Dialogs& m_dialogs;
+    ui::Settings& m_settings;
+    ui::ProgramFolder m_folder;
     DialogReport m_report;
     WindowHost m_host;
     run::ConversionRun m_run;

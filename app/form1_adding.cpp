@@ -49,7 +49,7 @@ void Form1::PushButton8_Click() {
             path = info.path() + QChar(paths::kNativeSeparator) + info.fileName();
         });
         // (142) A pick in the root folder would otherwise begin with "//".
-        step(142, [&] { path = toQString(paths::CollapseBackslashes(toU16(path))); });
+        step(142, [&] { path = ui::toQString(paths::CollapseBackslashes(ui::toU16(path))); });
         if (!step.test(144, [&] { return HasBadFileName(path); })) {
             step(146, [&] { m_listView1->append(path); });
         } else {
@@ -64,21 +64,21 @@ void Form1::PushButton9_Click() {
     QString folder;
     step(100, [&] { extension = QStringLiteral("xml"); });
     step(104, [&] {
-        const QString start = m_settings.text(SettingKey::LastFolder);
+        const QString start = m_settings.text(ui::SettingKey::LastFolder);
         folder = filelist::BrowseForFolder(m_dialogs, this, QStringLiteral("Please select folder:"),
                                            start);
     });
     if (step.test(106, [&] { return folder.isEmpty(); })) return;
     QString lastFolder;
     step(333, [&] { lastFolder = folder; });
-    step(334, [&] { m_settings.setText(SettingKey::LastFolder, lastFolder); });
+    step(334, [&] { m_settings.setText(ui::SettingKey::LastFolder, lastFolder); });
     runLongWork([&] {
         step(112, [&] { setPointer(run::Pointer::Hourglass); });
         // (114 to 134) The walk and the listing of every folder it finds; the
         // scan reports its own steps under this handler's location.
         walk::ScanFolderTree(
-            toU16(folder), toU16(QStringLiteral("*.") + extension),
-            [this](const std::u16string& path) { m_listView1->append(toQString(path)); },
+            ui::toU16(folder), ui::toU16(QStringLiteral("*.") + extension),
+            [this](const std::u16string& path) { m_listView1->append(ui::toQString(path)); },
             [] { QCoreApplication::processEvents(); }, m_report);
         step(136, [&] { setPointer(run::Pointer::Default); });
     });

@@ -73,9 +73,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(MV_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(MV_APP_ID));
 
-    mv::app::QtDialogs dialogs;
-    const std::unique_ptr<mv::app::Settings> settings = mv::app::Settings::forUser();
-    const mv::app::ProgramFolder folder(QCoreApplication::applicationDirPath());
+    mv::ui::QtDialogs dialogs;
+    const std::unique_ptr<mv::ui::Settings> settings = mv::ui::Settings::forUser();
+    const mv::ui::ProgramFolder folder(QCoreApplication::applicationDirPath());
     mv::app::Form1 window(dialogs, *settings, folder);
     window.show();
     // Once the window shows, so that a long folder walk shows its progress.

@@ -37,7 +37,7 @@ QString ReportedFiles::save(const QString& path) const {
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
     std::string bytes;
     for (const QString& name : m_files) {
-        bytes += engine::toNative(toU16(name));
+        bytes += engine::toNative(ui::toU16(name));
         bytes += '\n';
     }
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !file.commit()) {

@@ -26,13 +26,13 @@ QString samplesNotOpenedMessage(const QString& folder) {
         .arg(filelist::VisibleName(folder));
 }
 
-void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dialogs& dialogs,
+void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, ui::Dialogs& dialogs,
                      QWidget* owner, const QString& title, const FolderOpener& open) {
     const QString prefix = sampleFolder + QChar(paths::kNativeSeparator);
     // A missing or empty folder lists nothing; the question is asked all the same.
-    for (const std::u16string& name : walk::ListFolderFiles(toU16(sampleFolder), u"*.*")) {
-        const QString path = prefix + toQString(name);
-        if (paths::FileExists(toU16(path)) && !list.IsListed(path)) list.append(path);
+    for (const std::u16string& name : walk::ListFolderFiles(ui::toU16(sampleFolder), u"*.*")) {
+        const QString path = prefix + ui::toQString(name);
+        if (paths::FileExists(ui::toU16(path)) && !list.IsListed(path)) list.append(path);
     }
     if (dialogs.question(owner, title, openSamplesQuestion()) && open &&
         !open(QUrl::fromLocalFile(prefix))) {

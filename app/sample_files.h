@@ -28,7 +28,7 @@ QString samplesNotOpenedMessage(const QString& folder);
 // same letter case), in the order of the folder listing, then asks whether
 // to open the folder and opens it on Yes; when nothing opens it, a box says
 // so and names the folder, instead of nothing happening at all.
-void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, Dialogs& dialogs,
+void LoadSampleFiles(filelist::FileList& list, const QString& sampleFolder, ui::Dialogs& dialogs,
                      QWidget* owner, const QString& title, const FolderOpener& open);
 
 }  // namespace mv::app

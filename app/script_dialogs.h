@@ -15,7 +15,7 @@ namespace mv::app {
 class WindowScriptDialogs : public json::ScriptDialogs {
 public:
     // `caption` is shown when a script gives no title of its own.
-    WindowScriptDialogs(Dialogs& dialogs, QWidget* owner, QString caption)
+    WindowScriptDialogs(ui::Dialogs& dialogs, QWidget* owner, QString caption)
         : m_dialogs(dialogs), m_owner(owner), m_caption(std::move(caption)) {}
 
     void alert(const std::u16string& title, const std::u16string& message) override;
@@ -26,7 +26,7 @@ public:
 private:
     QString captionOr(const std::u16string& title) const;
 
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     QWidget* m_owner;
     QString m_caption;
 };

@@ -24,7 +24,7 @@ StartArguments parseStartArguments(const std::vector<std::string>& arguments,
         if (path.front() != '/') {
             path = currentFolder + (currentFolder.ends_with('/') ? "" : "/") + path;
         }
-        result.paths.append(toQString(engine::fromNative(path)));
+        result.paths.append(ui::toQString(engine::fromNative(path)));
     }
     return result;
 }

@@ -24,7 +24,7 @@ std::u16string WindowHost::rowText(std::int64_t row) const {
     if (row < 1 || row > std::numeric_limits<int>::max()) {
         throw report::Failure(report::FailureKind::SubscriptOutOfRange);
     }
-    m_currentFile = toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
+    m_currentFile = ui::toU16(m_form.ListView1()->rowText(static_cast<int>(row)));
     return m_currentFile;
 }
 
@@ -36,8 +36,9 @@ bool WindowHost::option2() const {
     return m_form.Option2()->isChecked();
 }
 
-std::u16string WindowHost::folderText() const {
-    return toU16(m_form.Text1()->text());
+// The box as it stands now, whichever row asks: it is read again for every file.
+std::u16string WindowHost::folderText(std::int64_t) const {
+    return ui::toU16(m_form.Text1()->text());
 }
 
 namespace {
@@ -57,7 +58,8 @@ void WindowHost::setProgressText(const std::u16string& text) {
 
 void WindowHost::flush() {
     if (m_value) m_form.ProgressBar1()->setValue(*m_value);
-    if (m_caption) m_form.ProgressBar1()->setCaption(filelist::VisibleName(toQString(*m_caption)));
+    if (m_caption)
+        m_form.ProgressBar1()->setCaption(filelist::VisibleName(ui::toQString(*m_caption)));
     m_value.reset();
     m_caption.reset();
     m_sinceShown.invalidate();
@@ -78,7 +80,7 @@ void WindowHost::yield() {
 
 void WindowHost::showMessage(const std::u16string& text) {
     flush();
-    m_form.dialogs().message(&m_form, m_form.appTitle(), toQString(text));
+    m_form.dialogs().message(&m_form, m_form.appTitle(), ui::toQString(text));
 }
 
 }  // namespace mv::app

@@ -24,7 +24,7 @@ public:
     std::u16string rowText(std::int64_t row) const override;
     bool option1() const override;
     bool option2() const override;
-    std::u16string folderText() const override;
+    std::u16string folderText(std::int64_t row) const override;
     void setProgressValue(double percent) override;
     void setProgressText(const std::u16string& text) override;
     void setPointer(run::Pointer pointer) override;

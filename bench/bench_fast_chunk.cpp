@@ -20,7 +20,7 @@ void convertFastChunk(benchmark::State& state, std::size_t index) {
     bool taken = true;
     auto convert = [&] {
         out.clear();
-        taken = engine::onepass::convertChunk(job, out);
+        taken = engine::onepass::convertChunk(job, out) != engine::onepass::ChunkOutcome::Declined;
     };
     if (!checkedOnce(state, [&] {
             convert();

@@ -29,10 +29,10 @@
 
 namespace {
 
-class AnsweringDialogs : public mv::app::Dialogs {
+class AnsweringDialogs : public mv::ui::Dialogs {
 public:
     int reports = 0;
-    void message(QWidget*, const QString&, const QString&, mv::app::BoxIcon) override {}
+    void message(QWidget*, const QString&, const QString&, mv::ui::BoxIcon) override {}
     bool question(QWidget*, const QString&, const QString&) override { return false; }
     QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
     QStringList chooseFiles(QWidget*, const QString&, const QString&, const QString&) override {
@@ -74,10 +74,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir store;
-    mv::app::Settings settings(store.filePath(QStringLiteral("store.ini")));
+    mv::ui::Settings settings(store.filePath(QStringLiteral("store.ini")));
     AnsweringDialogs dialogs;
     mv::app::Form1 form(dialogs, settings,
-                        mv::app::ProgramFolder(QCoreApplication::applicationDirPath()));
+                        mv::ui::ProgramFolder(QCoreApplication::applicationDirPath()));
     form.show();
 
     StderrReport scanReport;

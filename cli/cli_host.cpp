@@ -24,20 +24,20 @@ std::u16string CliHost::rowText(std::int64_t row) const {
     if (row < 1 || row > rowCount()) {
         throw report::Failure(report::FailureKind::SubscriptOutOfRange);
     }
-    m_current = row;
     return m_rows[static_cast<std::size_t>(row - 1)];
 }
 
-std::u16string CliHost::folderText() const {
-    if (m_current < 1 || m_rowFolders.empty()) return m_folder;
-    return m_rowFolders[static_cast<std::size_t>(m_current - 1)];
+std::u16string CliHost::folderText(std::int64_t row) const {
+    if (row < 1 || row > static_cast<std::int64_t>(m_rowFolders.size())) return m_folder;
+    return m_rowFolders[static_cast<std::size_t>(row - 1)];
 }
 
 // The bar's share alternates between files begun and chunks done; the
 // terminal shows files and bytes done instead, which only grow.
 void CliHost::setProgressValue(double) {}
 
-void CliHost::yield() {
+// The record counts the chunks of its file.
+void CliHost::chunkProgress(std::int64_t, std::int64_t) {
     countChunk();
 }
 
@@ -51,7 +51,6 @@ void CliHost::setProgressText(const std::u16string& text) {
 }
 
 void CliHost::showMessage(const std::u16string& text) {
-    m_messages.push_back(text);
     // "Done." closes a run of files; the command says it once at its end.
     // The other messages say why nothing was converted.
     if (text == run::kDone) return;

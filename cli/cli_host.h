@@ -4,7 +4,6 @@
 // each row may name its own folder (a tree mirrored under DIR).
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,15 +21,14 @@ public:
     std::u16string rowText(std::int64_t row) const override;
     bool option1() const override { return m_toFolder; }
     bool option2() const override { return !m_toFolder; }
-    std::u16string folderText() const override;
+    std::u16string folderText(std::int64_t row) const override;
     void setProgressValue(double percent) override;
     void setProgressText(const std::u16string& text) override;
     void setPointer(run::Pointer) override {}
-    void yield() override;
+    void yield() override {}
+    void chunkProgress(std::int64_t chunk, std::int64_t expected) override;
     void showMessage(const std::u16string& text) override;
 
-    // The messages the run showed, in order.
-    const std::vector<std::u16string>& messages() const { return m_messages; }
     const std::vector<std::u16string>& rows() const { return m_rows; }
 
 private:
@@ -38,9 +36,7 @@ private:
     bool m_toFolder;
     std::u16string m_folder;
     std::vector<std::u16string> m_rowFolders;  // per row; empty: m_folder for all
-    mutable std::int64_t m_current = 0;        // the row read last
     Terminal& m_terminal;
-    std::vector<std::u16string> m_messages;
 };
 
 }  // namespace mv::cli

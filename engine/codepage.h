@@ -16,6 +16,9 @@ char16_t ansiChar(std::uint8_t byte);
 // The code of a character in the code page (0 to 255), or 63 ("?") when the
 // code page cannot represent it.
 std::uint8_t ansiCode(char16_t c);
+// ansiCode of every 16-bit character, indexed by the character: the table
+// the vector kernels narrow whole texts with.
+const std::uint8_t* ansiCodeTable();
 
 // Appends `count` bytes decoded as ANSI text.
 void decodeAnsi(const unsigned char* bytes, std::size_t count, std::u16string& out);

@@ -18,8 +18,12 @@
    result_note    the note a result holds when its source is not XML.
    text, codepage 1-based searches over 16-bit text; the code page tables.
    onepass/       the one-pass chunk converter beside the reference chain, its
-                  8-bit scans, and the source probe that reads a file once.
-   cpu/           the one vector dispatch every scan of both asks.
+                  narrowing to 8-bit text, and the source probe that reads a
+                  file once.
+   cpu/           the one vector dispatch (isa) and every vector kernel both
+                  chains call by name: the searches over 16-bit and 8-bit
+                  text (scan) and the copies that convert or filter text
+                  (copy), each with its variants side by side.
 
    Procedures that carry the error report take a report::ErrorReport and
    report their own failed steps; the others throw report::Failure. */

@@ -1,10 +1,6 @@
 #include "engine/flatten.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "engine/cpu/isa.h"
+#include "engine/cpu/copy.h"
 #include "engine/string_builder.h"
 #include "engine/text.h"
 #include "report/locations.h"
@@ -17,41 +13,7 @@ namespace {
 // The text without its carriage returns, line feeds, "/", ">" and "<".
 std::u16string withoutMarkup(std::u16string_view text) {
     std::u16string out(text.size(), u'\0');
-    const char16_t* src = text.data();
-    char16_t* dst = out.data();
-    const std::size_t n = text.size();
-    std::size_t kept = 0;
-    std::size_t i = 0;
-    auto keepOne = [&](char16_t c) {
-        bool drop = c == u'\r' || c == u'\n' || c == u'/' || c == u'>' || c == u'<';
-        dst[kept] = c;
-        kept += drop ? 0 : 1;
-    };
-#if defined(__SSE2__)
-    if (cpu::activeIsa() >= cpu::Isa::Sse2) {
-        // Eight characters at a time move as they are when none of them goes.
-        const __m128i cr = _mm_set1_epi16('\r');
-        const __m128i lf = _mm_set1_epi16('\n');
-        const __m128i slash = _mm_set1_epi16('/');
-        const __m128i gt = _mm_set1_epi16('>');
-        const __m128i lt = _mm_set1_epi16('<');
-        for (; i + 8 <= n; i += 8) {
-            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-            __m128i drop = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)),
-                _mm_or_si128(_mm_cmpeq_epi16(v, slash),
-                             _mm_or_si128(_mm_cmpeq_epi16(v, gt), _mm_cmpeq_epi16(v, lt))));
-            if (_mm_movemask_epi8(drop) == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + kept), v);
-                kept += 8;
-            } else {
-                for (std::size_t k = i; k < i + 8; ++k) keepOne(src[k]);
-            }
-        }
-    }
-#endif
-    for (; i < n; ++i) keepOne(src[i]);
-    out.resize(kept);
+    out.resize(cpu::copyWithoutMarkup(text.data(), text.size(), out.data()));
     return out;
 }
 

@@ -1,15 +1,9 @@
 #include "engine/json_writer.h"
 
-#include <array>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "engine/codepage.h"
-#include "engine/cpu/isa.h"
-#include "engine/scan.h"
+#include "engine/cpu/scan.h"
 #include "engine/string_builder.h"
 #include "engine/text.h"
 #include "report/locations.h"
@@ -21,53 +15,6 @@ namespace {
 
 constexpr std::u16string_view kHexDigits = u"0123456789ABCDEF";
 
-// Whether an ASCII character is written as itself.
-constexpr std::array<bool, 128> kPlain = [] {
-    std::array<bool, 128> plain{};
-    for (int c = 32; c < 128; ++c) plain[c] = true;
-    for (char c : {'"', '\'', '\\', '{', '}'}) plain[static_cast<unsigned char>(c)] = false;
-    return plain;
-}();
-
-#if defined(__SSE2__)
-// How many characters from p[0] on are written as themselves, looking at
-// eight at a time: codes 32 to 127 except " ' \ { and }.
-std::size_t plainRunSse2(const char16_t* p, std::size_t n) {
-    std::size_t i = 0;
-    const __m128i below = _mm_set1_epi16(32);
-    const __m128i above = _mm_set1_epi16(127);
-    const __m128i quote = _mm_set1_epi16('"');
-    const __m128i apostrophe = _mm_set1_epi16('\'');
-    const __m128i backslash = _mm_set1_epi16('\\');
-    const __m128i open = _mm_set1_epi16('{');
-    const __m128i close = _mm_set1_epi16('}');
-    for (; i + 8 <= n; i += 8) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        // Signed compares: characters from 0x8000 up count as below 32.
-        __m128i special = _mm_or_si128(_mm_cmplt_epi16(v, below), _mm_cmpgt_epi16(v, above));
-        special = _mm_or_si128(
-            special, _mm_or_si128(_mm_cmpeq_epi16(v, quote), _mm_cmpeq_epi16(v, apostrophe)));
-        special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi16(v, backslash),
-                                                     _mm_or_si128(_mm_cmpeq_epi16(v, open),
-                                                                  _mm_cmpeq_epi16(v, close))));
-        int mask = _mm_movemask_epi8(special);
-        if (mask != 0)
-            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
-    }
-    while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
-    return i;
-}
-#endif
-
-std::size_t plainRun(const char16_t* p, std::size_t n) {
-#if defined(__SSE2__)
-    if (cpu::activeIsa() >= cpu::Isa::Sse2) return plainRunSse2(p, n);
-#endif
-    std::size_t i = 0;
-    while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
-    return i;
-}
-
 // Appends the escaped form of `text` to `out`; EscapeJsonText's one body.
 template <class Out>
 void appendEscaped(Out& out, std::u16string_view text) {
@@ -75,7 +22,7 @@ void appendEscaped(Out& out, std::u16string_view text) {
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        std::size_t run = i + plainRun(p + i, n - i);
+        std::size_t run = i + cpu::plainRun(p + i, n - i);
         out.Append(std::u16string_view(p + i, run - i));
         if (run == n) break;
         char16_t c = p[run];
@@ -157,8 +104,8 @@ std::u16string StringToJSON(std::u16string_view flattened, report::ErrorReport& 
     const char16_t* text = flattened.data();
     const std::size_t n = flattened.size();
     auto nextSeparator = [&](std::size_t from) {
-        std::size_t i = scan::either(text, from, n, u'|', u'~');
-        return i == scan::kNone ? n : i;
+        std::size_t i = cpu::either(text, from, n, u'|', u'~');
+        return i == cpu::kNone ? n : i;
     };
     std::size_t at = 0;  // start of the current field
     while (true) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/scan.h"
+#include "engine/cpu/scan.h"
 #include "report/failure.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -27,8 +27,8 @@ public:
         const char16_t* p = chunk.data();
         const std::size_t end = chunk.empty() ? 0 : chunk.size() - 1;
         for (std::size_t i = 0; i < end; ++i) {
-            i = scan::pair(p, i, end, 1, u'<', u'<', u'?', u'!');
-            if (i == scan::kNone) break;
+            i = cpu::pair(p, i, end, 1, u'<', u'<', u'?', u'!');
+            if (i == cpu::kNone) break;
             m_starts.push_back(i);
         }
     }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/scan.h"
+#include "engine/cpu/scan.h"
 #include "report/failure.h"
 
 namespace mv::engine {
@@ -57,11 +57,11 @@ bool equalFolded(const char16_t* a, const char16_t* b, std::size_t n) {
 }  // namespace
 
 std::size_t findUnit(std::u16string_view text, std::size_t start, char16_t a) {
-    return scan::either(text.data(), start, text.size(), a, a);
+    return cpu::either(text.data(), start, text.size(), a, a);
 }
 
 std::size_t findEitherUnit(std::u16string_view text, std::size_t start, char16_t a, char16_t b) {
-    return scan::either(text.data(), start, text.size(), a, b);
+    return cpu::either(text.data(), start, text.size(), a, b);
 }
 
 void detail::throwInvalidArgument() {
@@ -85,9 +85,9 @@ Pos findFrom(Pos from, std::u16string_view text, std::u16string_view needle, Cas
         b0 = upperOf(a0);
     }
     auto found = [](std::size_t i) {
-        return i == scan::kNone ? Pos() : Pos(static_cast<std::int64_t>(i) + 1);
+        return i == cpu::kNone ? Pos() : Pos(static_cast<std::int64_t>(i) + 1);
     };
-    if (n == 1) return found(scan::either(p, from.index(), end, a0, b0));
+    if (n == 1) return found(cpu::either(p, from.index(), end, a0, b0));
 
     // Candidates must match the needle's first and last characters; only they
     // are compared in full.
@@ -100,8 +100,8 @@ Pos findFrom(Pos from, std::u16string_view text, std::u16string_view needle, Cas
     }
     const std::u16string_view middle = needle.substr(1, n - 2);
     for (std::size_t i = from.index(); i < end; ++i) {
-        i = scan::pair(p, i, end, gap, a0, b0, a1, b1);
-        if (i == scan::kNone || middle.empty()) return found(i);
+        i = cpu::pair(p, i, end, gap, a0, b0, a1, b1);
+        if (i == cpu::kNone || middle.empty()) return found(i);
         const char16_t* candidate = p + i + 1;
         bool match = fold ? equalFolded(candidate, middle.data(), middle.size())
                           : std::equal(middle.begin(), middle.end(), candidate);

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/scan.h"
+#include "engine/cpu/scan.h"
 
 namespace mv::engine {
 
@@ -60,8 +60,8 @@ Pos findFrom(Pos from, std::u16string_view text, std::u16string_view needle,
 inline Pos findFrom(Pos from, std::u16string_view text, char16_t c) {
     if (from.value() < 1) detail::throwInvalidArgument();
     if (from.value() > length(text)) return Pos();
-    std::size_t i = scan::either(text.data(), from.index(), text.size(), c, c);
-    return i == scan::kNone ? Pos() : Pos(static_cast<std::int64_t>(i) + 1);
+    std::size_t i = cpu::either(text.data(), from.index(), text.size(), c, c);
+    return i == cpu::kNone ? Pos() : Pos(static_cast<std::int64_t>(i) + 1);
 }
 
 // Characters first..last, both counted from 1; empty when last < first.

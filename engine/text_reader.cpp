@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "engine/codepage.h"
+#include "engine/cpu/scan.h"
 #include "engine/read_ahead.h"
-#include "engine/scan.h"
 #include "engine/text.h"
 #include "report/failure.h"
 
@@ -252,8 +252,8 @@ unsigned TextReader::readLineFinding(std::span<const std::u16string_view> marks,
     while (m_pos < m_text.size() || fill()) {
         // Marks and line breaks are ASCII; a stretch without ASCII holds
         // neither (the usual sight when ANSI text is read as UTF-16).
-        std::size_t ascii = scan::ascii(m_text.data(), m_pos, m_text.size());
-        if (ascii == scan::kNone) {
+        std::size_t ascii = cpu::ascii(m_text.data(), m_pos, m_text.size());
+        if (ascii == cpu::kNone) {
             window.clear();
             m_pos = m_text.size();
             continue;

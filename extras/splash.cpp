@@ -45,7 +45,7 @@ void PauseSeconds(double seconds, const std::function<double()>& clock) {
     }
 }
 
-Splash::Splash(app::Settings& settings, app::ProgramFolder folder, Pause pause, QWidget* parent)
+Splash::Splash(ui::Settings& settings, ui::ProgramFolder folder, Pause pause, QWidget* parent)
     : QWidget(parent, Qt::Window),
       m_settings(settings),
       m_folder(std::move(folder)),
@@ -77,11 +77,11 @@ QString Splash::pictureFile() const {
 
 void Splash::SplashShow() {
     bool isNumber = false;
-    double showAgain = m_settings.text(app::SettingKey::ShowAgain).toDouble(&isNumber);
+    double showAgain = m_settings.text(ui::SettingKey::ShowAgain).toDouble(&isNumber);
     if (!isNumber) throw report::Failure(report::FailureKind::TypeMismatch, "ShowAgain");
     if (showAgain != 0) return;
     QString file = pictureFile();
-    if (file.isEmpty() || !paths::FileExists(app::toU16(file))) return;
+    if (file.isEmpty() || !paths::FileExists(ui::toU16(file))) return;
     setWindowTitle(QStringLiteral("Marrowvale"));
     QPixmap picture(file);
     if (picture.isNull()) {
@@ -108,7 +108,7 @@ void Splash::layOut(const QPixmap& picture) {
 }
 
 void Splash::Check1_Click() {
-    m_settings.setText(app::SettingKey::ShowAgain,
+    m_settings.setText(ui::SettingKey::ShowAgain,
                        m_check1->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

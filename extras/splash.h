@@ -28,7 +28,7 @@ public:
     using Pause = std::function<void(double seconds)>;
 
     // `pause` stands in for PauseSeconds in tests.
-    Splash(app::Settings& settings, app::ProgramFolder folder, Pause pause = {},
+    Splash(ui::Settings& settings, ui::ProgramFolder folder, Pause pause = {},
            QWidget* parent = nullptr);
 
     // Shows the first picture of the Splash folder for four seconds, unless
@@ -43,8 +43,8 @@ private:
     QString pictureFile() const;
     void layOut(const QPixmap& picture);
 
-    app::Settings& m_settings;
-    app::ProgramFolder m_folder;
+    ui::Settings& m_settings;
+    ui::ProgramFolder m_folder;
     Pause m_pause;
     QLabel* m_image1;
     QCheckBox* m_check1;

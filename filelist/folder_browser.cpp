@@ -4,7 +4,7 @@
 
 namespace mv::filelist {
 
-QString BrowseForFolder(app::Dialogs& dialogs, QWidget* owner, const QString& prompt,
+QString BrowseForFolder(ui::Dialogs& dialogs, QWidget* owner, const QString& prompt,
                         const QString& start) {
     const QString chosen = dialogs.chooseFolder(owner, prompt, start);
     if (chosen.isEmpty()) return {};

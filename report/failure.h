@@ -48,8 +48,15 @@ private:
 // Maps an errno value from a failed system call to a failure about `path`.
 Failure systemFailure(int errnoValue, const std::string& path);
 
+// The system's text for an errno value ("No such file or directory"), as
+// strerror gives it, but safe to call from several threads at once.
+std::string systemErrorText(int error);
+
 // The description of the exception in flight; call only inside a catch block.
 std::string describeCurrentFailure();
+// The same, except that a runtime error is told by its own text, which names
+// what failed in the user's terms (a list or a report that cannot be opened).
+std::string describeCurrentError();
 // The failure kind of the exception in flight (Unexpected when it is not a Failure).
 FailureKind currentFailureKind();
 

@@ -23,6 +23,17 @@ std::optional<std::string> failureOf(Body&& body) noexcept {
     }
 }
 
+// The same, for a body whose runtime errors are the output: their own text.
+template <class Body>
+std::optional<std::string> errorTextOf(Body&& body) noexcept {
+    try {
+        std::forward<Body>(body)();
+        return std::nullopt;
+    } catch (...) {
+        return describeCurrentError();
+    }
+}
+
 // Runs the numbered steps of one reporting procedure. A step that throws is
 // shown on the report under its number and counts as done; the value it was to
 // produce keeps what it held, because assignment happens only after the body's

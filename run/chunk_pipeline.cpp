@@ -6,7 +6,7 @@ namespace mv::run {
 
 ChunkPipeline::ChunkPipeline(unsigned helpers, std::size_t slots,
                              std::function<void(std::size_t)> convert)
-    : m_slots(slots), m_convert(std::move(convert)), m_converted(slots, 0) {
+    : m_slots(slots), m_convert(std::move(convert)), m_converted(slots, 0), m_failures(slots) {
     for (unsigned i = 0; i < helpers; ++i) m_threads.emplace_back([this] { helperLoop(); });
 }
 
@@ -24,6 +24,7 @@ void ChunkPipeline::publish() {
     {
         std::lock_guard lock(m_mutex);
         m_converted[nextSlot()] = 0;
+        m_failures[nextSlot()] = nullptr;
         ++m_published;
         wake = m_idleHelpers > 0;
     }
@@ -57,8 +58,9 @@ void ChunkPipeline::retire() {
 void ChunkPipeline::convertLocked(std::unique_lock<std::mutex>& lock, std::uint64_t sequence) {
     const auto slot = static_cast<std::size_t>(sequence % m_slots);
     lock.unlock();
-    m_convert(slot);
+    std::exception_ptr failure = failureCarriedFrom([&] { m_convert(slot); });
     lock.lock();
+    m_failures[slot] = std::move(failure);
     m_converted[slot] = 1;
 }
 

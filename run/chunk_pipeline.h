@@ -8,18 +8,34 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace mv::run {
 
+// Runs `work` and returns what it threw, so that a failure on one thread can
+// be reported by the thread that writes (a throw on a helper thread would end
+// the process).
+template <class Work>
+std::exception_ptr failureCarriedFrom(Work&& work) noexcept {
+    try {
+        std::forward<Work>(work)();
+        return nullptr;
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+
 class ChunkPipeline {
 public:
     // convert(slot) converts what the owner put in that slot; it runs on any
-    // of the threads and must not throw. Without helpers the owner converts
-    // every slot itself and no thread is started.
+    // of the threads, and what it throws is carried to the owner (failure()).
+    // Without helpers the owner converts every slot itself and no thread is
+    // started.
     ChunkPipeline(unsigned helpers, std::size_t slots, std::function<void(std::size_t)> convert);
     // Stops the helpers once their conversions in hand are done; slots not
     // converted yet stay as they are.
@@ -37,6 +53,8 @@ public:
     // The oldest slot once it is converted; meanwhile the owner converts the
     // slots waiting beyond one for each helper. The ring must not be empty.
     std::size_t awaitOldest();
+    // What converting that slot threw, or null.
+    std::exception_ptr failure(std::size_t slot) const { return m_failures[slot]; }
     // The oldest slot is written out and may be read into again.
     void retire();
 
@@ -49,9 +67,10 @@ private:
     const std::size_t m_slots;
     const std::function<void(std::size_t)> m_convert;
     std::mutex m_mutex;
-    std::condition_variable m_work;    // helpers: a slot waits to be converted
-    std::condition_variable m_oldest;  // owner: the oldest slot is converted
-    std::vector<char> m_converted;     // by slot
+    std::condition_variable m_work;              // helpers: a slot waits to be converted
+    std::condition_variable m_oldest;            // owner: the oldest slot is converted
+    std::vector<char> m_converted;               // by slot
+    std::vector<std::exception_ptr> m_failures;  // by slot
     // Chunks counted since the start: published by the owner, claimed for
     // converting, written out.
     std::uint64_t m_published = 0;

@@ -20,15 +20,8 @@
 #include "engine/result_note.h"
 #include "engine/text.h"
 #include "report/error_report.h"
+#include "run/file_conversion.h"
 #include "run/host.h"
-
-namespace mv::engine {
-struct SourceChunk;
-}
-namespace mv::report {
-class HeldReports;
-class StepRunner;
-}  // namespace mv::report
 
 namespace mv::run {
 
@@ -40,11 +33,8 @@ inline constexpr std::u16string_view kNotValidXml = engine::kNotValidXml16;
 inline constexpr std::u16string_view kProcessing = u"Processing: ";
 inline constexpr std::u16string_view kProgressIdle = u"Progress Bar";
 
-struct FileTask {
-    std::int64_t index = 0;  // the row, counted from 1
-    std::u16string source;
-    std::u16string output;
-};
+// What a press of "Start Converting" did, besides the message it showed.
+enum class RunOutcome { Converted, NoFiles, FolderMissing, AlreadyRunning };
 
 // Where the work on one file runs. Tasks with the same paths must complete in
 // the order they were submitted, so that the files on disk are those of a
@@ -71,7 +61,7 @@ public:
                   engine::SyncLedger* ledger = nullptr);
 
     // The whole run; a call while a run is going returns at once.
-    void PushButton7_Click();
+    RunOutcome PushButton7_Click();
     bool IsConverting() const { return m_isConverting; }
 
     // The result path of a source: its name with ".json" for its last
@@ -91,7 +81,7 @@ public:
 
     // Chunks go through the one-pass converter unless this is off; the
     // reference procedures give the same bytes and reports, more slowly.
-    void setFastPath(bool on) { m_fastPath = on; }
+    void setFastPath(bool on) { m_chunks.fastPath = on; }
     // How many threads convert the chunks of one file side by side (at least
     // one; by default one per core). The result and the report lines are
     // those of one thread.
@@ -99,23 +89,6 @@ public:
 
 private:
     void convertRows();
-    // Step 182: puts the result in place and tells the sync ledger.
-    void publish(engine::TextWriter& output, const FileTask& task, report::ErrorReport& report);
-    // Reads the chunks of one file by `read`, converts them (on the chunk
-    // workers, a ring of slots ahead) and writes them in order, with their
-    // reports.
-    void convertChunks(report::StepRunner& step, report::HeldReports& readerReport,
-                       const std::function<bool(engine::SourceChunk&)>& read, bool readable,
-                       std::int64_t expected, engine::Flag16 declarationMissing,
-                       engine::TextWriter& output, report::ErrorReport& chunkReport, bool& anyNull);
-    // Steps 166 to 178 with the reference procedures; the chunk's own root tag.
-    // Sets wasNull when the chunk flattened to nothing.
-    template <class Steps>
-    std::u16string convertChunkByReference(Steps& step, std::u16string_view chunk,
-                                           const std::u16string* fileRootTag,
-                                           engine::Flag16 declarationMissing,
-                                           engine::TextWriter& output, report::ErrorReport& report,
-                                           bool& wasNull);
 
     Host& m_host;
     report::ErrorReport& m_report;
@@ -123,8 +96,7 @@ private:
     engine::SyncLedger m_ownLedger;
     engine::SyncLedger* m_syncLedger;
     bool m_isConverting = false;
-    bool m_fastPath = true;
-    unsigned m_chunkWorkers = std::max(1u, std::thread::hardware_concurrency());
+    ChunkSettings m_chunks{true, std::max(1u, std::thread::hardware_concurrency()), {}};
 };
 
 }  // namespace mv::run

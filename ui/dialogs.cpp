@@ -7,7 +7,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-namespace mv::app {
+namespace mv::ui {
 
 namespace {
 
@@ -114,4 +114,4 @@ QString QtDialogs::chooseSaveFile(QWidget* owner, const QString& title, const QS
                                         QStringLiteral("Text files (*.txt);;All files (*)"));
 }
 
-}  // namespace mv::app
+}  // namespace mv::ui

@@ -10,7 +10,7 @@
 class QMessageBox;
 class QWidget;
 
-namespace mv::app {
+namespace mv::ui {
 
 enum class BoxIcon { None, Information, Warning };
 
@@ -75,4 +75,4 @@ public:
     QString chooseSaveFile(QWidget* owner, const QString& title, const QString& start) override;
 };
 
-}  // namespace mv::app
+}  // namespace mv::ui

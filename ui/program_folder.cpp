@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-namespace mv::app {
+namespace mv::ui {
 
 QString ProgramFolder::file(const QString& relative) const {
     const QString beside = m_dir + u'/' + relative;
@@ -12,4 +12,4 @@ QString ProgramFolder::file(const QString& relative) const {
     return beside;
 }
 
-}  // namespace mv::app
+}  // namespace mv::ui

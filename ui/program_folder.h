@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace mv::app {
+namespace mv::ui {
 
 class ProgramFolder {
 public:
@@ -21,4 +21,4 @@ private:
     QString m_dir;
 };
 
-}  // namespace mv::app
+}  // namespace mv::ui

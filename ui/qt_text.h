@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace mv::app {
+namespace mv::ui {
 
 inline QString toQString(std::u16string_view text) {
     return QString::fromStdU16String(std::u16string(text));
@@ -16,4 +16,4 @@ inline std::u16string toU16(const QString& text) {
     return text.toStdU16String();
 }
 
-}  // namespace mv::app
+}  // namespace mv::ui

@@ -4,7 +4,7 @@
 
 #include "report/failure.h"
 
-namespace mv::app {
+namespace mv::ui {
 
 namespace {
 
@@ -96,4 +96,4 @@ void Settings::setFlag(SettingKey key, bool value) {
     setText(key, value ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
-}  // namespace mv::app
+}  // namespace mv::ui

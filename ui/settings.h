@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-namespace mv::app {
+namespace mv::ui {
 
 enum class SettingKey { Option1, Option2, Text1, LastFolderDot, LastFolder, ShowAgain };
 
@@ -54,4 +54,4 @@ private:
 // neither True, False nor a number.
 bool readFlag(const QString& text, bool* ok);
 
-}  // namespace mv::app
+}  // namespace mv::ui

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/codepage.h"
-#include "engine/onepass/byte_scan.h"
+#include "engine/cpu/scan.h"
 #include "engine/result_note.h"
 
 namespace mv::engine::onepass {
@@ -72,8 +72,8 @@ Pos1 findFolded(Pos1 from, std::string_view t, std::string_view needle) {
     const std::size_t gap = n - 1;
     const std::uint8_t a0 = fold[q[0]], a1 = fold[q[1]], a2 = fold[q[gap]];
     for (std::size_t i = static_cast<std::size_t>(from - 1); i < end; ++i) {
-        i = triple(p, i, end, gap, a0, other[a0], a1, other[a1], a2, other[a2]);
-        if (i == kNone) return 0;
+        i = cpu::triple(p, i, end, gap, a0, other[a0], a1, other[a1], a2, other[a2]);
+        if (i == cpu::kNone) return 0;
         std::size_t k = 2;
         while (k < gap && fold[p[i + k]] == fold[q[k]]) ++k;
         if (k >= gap) return static_cast<Pos1>(i) + 1;
@@ -100,8 +100,8 @@ public:
         if (chunk.size() > gap) {
             const std::size_t end = chunk.size() - gap;
             while (i < end) {
-                const std::size_t at = headOrClose(p, i, end, gap);
-                if (at == kNone) {
+                const std::size_t at = cpu::headOrClose(p, i, end, gap);
+                if (at == cpu::kNone) {
                     i = end;
                     break;
                 }
@@ -149,7 +149,7 @@ public:
         for (std::size_t start : m_closes) {
             if (start >= first) return static_cast<Pos1>(start - cut) + 1;
         }
-        if (m_closesFrom == kNone) return 0;
+        if (m_closesFrom == cpu::kNone) return 0;
         const Pos1 rest = static_cast<Pos1>(m_closesFrom) - static_cast<Pos1>(cut) + 1;
         return findFolded(std::max(from, rest), t, closing);
     }
@@ -160,8 +160,8 @@ private:
     void scanHeads(std::size_t i, std::size_t end) {
         const std::uint8_t* p = bytesOf(m_chunk);
         for (; i < end; ++i) {
-            i = triple(p, i, end, 1, '<', '<', '?', '!', '?', '!');
-            if (i == kNone) break;
+            i = cpu::triple(p, i, end, 1, '<', '<', '?', '!', '?', '!');
+            if (i == cpu::kNone) break;
             m_starts.push_back(i);
         }
     }
@@ -169,8 +169,8 @@ private:
     std::string_view m_chunk;
     std::string m_closing;  // empty: the scan looked for no closing tag
     std::vector<std::size_t> m_starts;
-    std::vector<std::size_t> m_closes;  // where it stands, the first ones
-    std::size_t m_closesFrom = kNone;   // where the closing tag's search has to go on
+    std::vector<std::size_t> m_closes;      // where it stands, the first ones
+    std::size_t m_closesFrom = cpu::kNone;  // where the closing tag's search has to go on
 };
 
 // The root tag's closing tag, which ends the text of the last chunk.
@@ -240,7 +240,7 @@ public:
     // The walk asks for the masks of one block many times in a row. They are
     // kept at a fixed place, so that loading them does not wait for the
     // position that was just found: only a well-predicted branch does.
-    const BlockMasks& at(std::size_t block) {
+    const cpu::BlockMasks& at(std::size_t block) {
         if (block != m_block) {
             if (block - m_first >= m_count) refill(block);
             m_current = m_masks[block - m_first];
@@ -250,12 +250,12 @@ public:
     }
 
     // The first position from i on whose bit is set in `field`, or kNone.
-    std::size_t next(std::size_t i, std::uint64_t BlockMasks::*field) {
-        if (i >= m_n) return kNone;
+    std::size_t next(std::size_t i, std::uint64_t cpu::BlockMasks::*field) {
+        if (i >= m_n) return cpu::kNone;
         std::uint64_t bits = at(i / 64).*field & (~std::uint64_t{0} << (i % 64));
         for (std::size_t block = i / 64;;) {
             if (bits != 0) return block * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
-            if (++block * 64 >= m_n) return kNone;
+            if (++block * 64 >= m_n) return cpu::kNone;
             bits = at(block).*field;
         }
     }
@@ -268,16 +268,16 @@ private:
         const std::size_t blocks = (m_n + 63) / 64;
         m_first = block;
         m_count = std::min(kWindow, blocks - block);
-        blockMasks(m_p, m_n, m_first, m_count, m_masks);
+        cpu::blockMasks(m_p, m_n, m_first, m_count, m_masks);
     }
 
     const std::uint8_t* m_p;
     std::size_t m_n;
     std::size_t m_first = 0;
     std::size_t m_count = 0;
-    BlockMasks m_masks[kWindow];
-    std::size_t m_block = kNone;
-    BlockMasks m_current{};
+    cpu::BlockMasks m_masks[kWindow];
+    std::size_t m_block = cpu::kNone;
+    cpu::BlockMasks m_current{};
 };
 
 // What the writer puts for a byte that the masks stop at: up to six bytes,
@@ -348,7 +348,10 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 // what a field costs is the work around it, and stores through the output
 // pointer must not make the compiler reload state from memory.
 // Kept out of line: inlined into convertChunk it is compiled into slower code.
-[[gnu::noinline]] void flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
+// Kept whole, long and branchy as it is, for the same reasons.
+// False when nothing was flattened: `out` then has the declaration answer's text.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
+[[gnu::noinline]] bool flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
     const std::uint8_t* p = bytesOf(t);
     const std::size_t n = t.size();
     const std::uint8_t* limit = p + n;
@@ -377,6 +380,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
     std::size_t keyStart = 0;  // where the pending key and its "," began
 
     auto newRow = [&](char* at) {
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
         std::memcpy(at, "},\r\n{", 5);
         keyStart = static_cast<std::size_t>(at + 5 - base);
         at[5] = '"';
@@ -390,6 +394,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
                 w = newRow(base + keyStart);
                 return;
             }
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
             std::memcpy(w, "\":\"", 3);
             w += 3;
             inKey = false;
@@ -401,6 +406,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
             return;
         }
         keyStart = static_cast<std::size_t>(w - base);
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
         std::memcpy(w, ",\"", 2);
         w += 2;
         inKey = true;
@@ -412,7 +418,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
     auto segment = [&](std::size_t i, bool value) {
         while (i < n) {
             ensureRoom();
-            const BlockMasks& m = masks.at(i / 64);
+            const cpu::BlockMasks& m = masks.at(i / 64);
             const unsigned offset = i % 64;
             const std::uint8_t* s = p + i;
             std::uint64_t special = (inKey ? m.key : m.value) >> offset;
@@ -439,7 +445,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
             w = copyRun(w, s + pos, avail - pos, limit);
             i += avail;
         }
-        return kNone;
+        return cpu::kNone;
     };
 
     struct Mark {
@@ -458,29 +464,30 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 
     std::size_t at = 0;  // ReplaceXML's P, counted from 0
     while (at + 1 < n) {
-        const std::size_t l = masks.next(at, &BlockMasks::lt);
-        if (l == kNone) break;
+        const std::size_t l = masks.next(at, &cpu::BlockMasks::lt);
+        if (l == cpu::kNone) break;
         Mark before = mark();
         if (!started) {
             started = true;
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
             std::memcpy(w, " { \r\n{\"", 7);
             keyStart = static_cast<std::size_t>(w + 6 - base);
             w += 7;
         }
         const std::size_t g = segment(l + 1, false);
-        if (g == kNone) {
+        if (g == cpu::kNone) {
             backTo(before);
             break;
         }
         separate('~');
         before = mark();
         const std::size_t c = segment(g + 1, true);
-        if (c == kNone) {
+        if (c == cpu::kNone) {
             backTo(before);
             break;
         }
-        const std::size_t close = masks.next(c + 2, &BlockMasks::gt);
-        if (close == kNone) break;
+        const std::size_t close = masks.next(c + 2, &cpu::BlockMasks::gt);
+        if (close == cpu::kNone) break;
         separate('|');
         at = close;
     }
@@ -488,7 +495,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 
     if (!started) {
         out.append(declarationMissing ? kNotValidXml : std::string_view("null"));
-        return;
+        return false;
     }
     if (inKey) {
         out.setSize(keyStart);
@@ -496,6 +503,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
         out.append("\"");
     }
     out.append("}\r\n } ");
+    return true;
 }
 
 }  // namespace
@@ -536,7 +544,7 @@ std::optional<FileRoot> rootTagOf(const NarrowText& text) {
     return rootTagOf(text, HeadMarks(text.bytes));
 }
 
-bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
+ChunkOutcome convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
     const NarrowText& text = *job.text;
     // A later chunk's scan also looks for the closing tag of the file's root.
     // The first chunk's root tag is known only from its scan, so its closing
@@ -545,17 +553,19 @@ bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot) {
                                 ? HeadMarks(text.bytes, closingOf(job.fileRoot->tag))
                                 : HeadMarks(text.bytes);
     std::optional<FileRoot> own = rootTagOf(text, marks);
-    if (!own) return false;
+    if (!own) return ChunkOutcome::Declined;
     const FileRoot& root = job.fileRoot ? *job.fileRoot : *own;
     // A "?" in the root tag could stand for, or meet, a character outside the
     // code page that the 16-bit search would tell apart.
-    if ((root.foreign || text.foreign) && root.tag.find('?') != std::string::npos) return false;
+    if ((root.foreign || text.foreign) && root.tag.find('?') != std::string::npos) {
+        return ChunkOutcome::Declined;
+    }
     std::optional<std::string_view> stripped =
         strip(text.bytes, marks, root.tag, job.skipHead, job.skipTail);
-    if (!stripped) return false;
-    flatten(*stripped, out, job.declarationMissing);
+    if (!stripped) return ChunkOutcome::Declined;
+    const bool records = flatten(*stripped, out, job.declarationMissing);
     if (ownRoot) *ownRoot = std::move(*own);
-    return true;
+    return records ? ChunkOutcome::Records : ChunkOutcome::Empty;
 }
 
 }  // namespace mv::engine::onepass

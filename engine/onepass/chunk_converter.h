@@ -36,10 +36,16 @@ struct ChunkJob {
     bool declarationMissing = false;  // write the note instead of "null"
 };
 
-// Appends the chunk's result to `out` and returns true; sets *ownRoot to the
-// chunk's root tag when asked. Returns false, `out` as it was, when the chunk
-// must go through the reference procedures.
-bool convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot = nullptr);
+// What became of a chunk.
+enum class ChunkOutcome {
+    Declined,  // `out` as it was: the reference procedures convert the chunk
+    Records,   // its records were appended
+    Empty,     // it flattened to nothing: the declaration answer decided its text
+};
+
+// Appends the chunk's result to `out` unless it is declined; sets *ownRoot to
+// the chunk's root tag when asked and the chunk is not declined.
+ChunkOutcome convertChunk(const ChunkJob& job, OutputBytes& out, FileRoot* ownRoot = nullptr);
 
 // The root tag that SetMainXMLTag finds, or nothing when it would report.
 std::optional<FileRoot> rootTagOf(const NarrowText& text);

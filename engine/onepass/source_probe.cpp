@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/cpu/scan.h"
 #include "engine/native_text.h"
-#include "engine/onepass/byte_scan.h"
 #include "report/step_runner.h"
 
 namespace mv::engine::onepass {
@@ -53,7 +53,7 @@ void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t ba
         }
     }
     auto find = [&](Kind& kind, std::size_t from) {
-        kind.next = onepass::triple(p, from, end, 1, kind.a, kind.b, 0, 0, 0, 0);
+        kind.next = cpu::triple(p, from, end, 1, kind.a, kind.b, 0, 0, 0, 0);
     };
     for (Kind& kind : kinds) find(kind, 0);
     while (true) {
@@ -62,7 +62,7 @@ void Utf16FirstLine::scan(const std::uint8_t* p, std::size_t n, std::uint64_t ba
             if (kind.next < first->next) first = &kind;
         }
         const std::size_t at = first->next;
-        if (at == onepass::kNone) return;
+        if (at == cpu::kNone) return;
         find(*first, at + 1);
         if ((base + at) % 2 != 0) continue;  // a high byte, not a unit
         if (marksOnly && at >= marksBefore) return;
@@ -113,8 +113,8 @@ std::size_t findXmlVersion(const std::uint8_t* p, std::size_t n) {
     const std::size_t len = kXmlVersion.size();
     if (n < len) return std::string_view::npos;
     for (std::size_t i = 0; i + len <= n; ++i) {
-        i = onepass::triple(p, i, n - len + 1, len - 1, 'x', 'X', 'm', 'M', 'n', 'N');
-        if (i == onepass::kNone) break;
+        i = cpu::triple(p, i, n - len + 1, len - 1, 'x', 'X', 'm', 'M', 'n', 'N');
+        if (i == cpu::kNone) break;
         std::size_t k = 2;
         while (k < len && lowerAscii(p[i + k]) == kXmlVersion[k]) ++k;
         if (k == len) return i;

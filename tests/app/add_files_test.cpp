@@ -8,10 +8,10 @@
 #include "app/sample_files.h"
 #include "window_fixture.h"
 
-using mv::app::SettingKey;
 using mv::run::Pointer;
 using mv::test::Tree;
 using mv::test::WindowTest;
+using mv::ui::SettingKey;
 
 namespace {
 

@@ -18,7 +18,7 @@ struct ShownBox {
     QString text;
 };
 
-class FakeDialogs : public app::Dialogs {
+class FakeDialogs : public ui::Dialogs {
 public:
     QList<ShownBox> shown;
     QStringList folderAnswers;  // one per folder dialog; none left means cancel
@@ -36,10 +36,10 @@ public:
     std::function<void(const QString&)> onMessage;
 
     void message(QWidget*, const QString& title, const QString& text,
-                 app::BoxIcon icon = app::BoxIcon::None) override {
-        const QString kind = icon == app::BoxIcon::Information ? QStringLiteral("information")
-                             : icon == app::BoxIcon::Warning   ? QStringLiteral("warning")
-                                                               : QStringLiteral("message");
+                 ui::BoxIcon icon = ui::BoxIcon::None) override {
+        const QString kind = icon == ui::BoxIcon::Information ? QStringLiteral("information")
+                             : icon == ui::BoxIcon::Warning   ? QStringLiteral("warning")
+                                                              : QStringLiteral("message");
         shown.append({kind, title, text});
         if (onMessage) onMessage(text);
     }

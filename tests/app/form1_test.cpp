@@ -16,10 +16,10 @@
 #include "report/locations.h"
 #include "window_fixture.h"
 
-using mv::app::SettingKey;
 using mv::run::Pointer;
 using mv::test::Window;
 using mv::test::WindowTest;
+using mv::ui::SettingKey;
 
 namespace {
 
@@ -471,8 +471,8 @@ void Form1Test::errorReportBoxWithQuietCheck() {
     const QString text = QStringLiteral(
         "File not found: /in/a.xml\r\nin Tessaline2021/08/31.Form1.PushButton7_Click at line "
         "154\r\rPlease email screenshot of this message to x@y");
-    const auto plain = mv::app::errorReportBox(nullptr, text, false);
-    const auto offered = mv::app::errorReportBox(nullptr, text, true);
+    const auto plain = mv::ui::errorReportBox(nullptr, text, false);
+    const auto offered = mv::ui::errorReportBox(nullptr, text, true);
     // Left alone, the check box changes nothing of the report itself.
     for (QMessageBox* box : {plain.get(), offered.get()}) {
         QCOMPARE(box->text(), QStringLiteral("File not found: /in/a.xml\nin "
@@ -491,7 +491,7 @@ void Form1Test::errorReportBoxWithQuietCheck() {
 
     // Every box is wider than its title, which a window manager draws above
     // it beside an icon and its buttons.
-    mv::app::QtDialogs dialogs;
+    mv::ui::QtDialogs dialogs;
     QTimer::singleShot(0, this, [this] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box);
@@ -511,10 +511,10 @@ void Form1Test::errorReportBoxWithQuietCheck() {
 void Form1Test::unwritableSettingsSaidOnce() {
     // A store under a plain file cannot be written, whoever runs the test.
     mv::test::Tree tree({"plain"});
-    mv::app::Settings store(tree.path(QStringLiteral("plain/store.ini")));
+    mv::ui::Settings store(tree.path(QStringLiteral("plain/store.ini")));
     mv::test::FakeDialogs dialogs;
     mv::app::Form1 form(dialogs, store,
-                        mv::app::ProgramFolder(QCoreApplication::applicationDirPath()));
+                        mv::ui::ProgramFolder(QCoreApplication::applicationDirPath()));
     QVERIFY(dialogs.shown.isEmpty());  // reading the defaults is no failure
     QTest::mouseClick(form.Option2(), Qt::LeftButton);
     QTest::mouseClick(form.Option1(), Qt::LeftButton);

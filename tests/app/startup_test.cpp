@@ -43,7 +43,7 @@ void StartupTest::programFolder() {
         QFile made(tree.filePath(file));
         QVERIFY(made.open(QIODevice::WriteOnly));
     }
-    const mv::app::ProgramFolder folder(tree.filePath(QStringLiteral("bin")));
+    const mv::ui::ProgramFolder folder(tree.filePath(QStringLiteral("bin")));
     QCOMPARE(QFileInfo(folder.file(QStringLiteral("drag.ico"))).absoluteFilePath(),
              QFileInfo(tree.filePath(found)).absoluteFilePath());
 }

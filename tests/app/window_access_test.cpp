@@ -86,7 +86,7 @@ void WindowAccessTest::enterPressesTheFocusedButton() {
     QTest::keyClick(option2, Qt::Key_Enter);
     QCOMPARE(window.dialogs.summary(), QStringList{QStringLiteral("files:")});
     QVERIFY(option2->isChecked());
-    QCOMPARE(window.stored(mv::app::SettingKey::Option2), QStringLiteral("True"));
+    QCOMPARE(window.stored(mv::ui::SettingKey::Option2), QStringLiteral("True"));
 }
 
 void WindowAccessTest::focusRingIsVisibleOnEveryControl_data() {
@@ -133,7 +133,7 @@ void WindowAccessTest::escapeClosesBoxes_data() {
 
 void WindowAccessTest::escapeClosesBoxes() {
     QFETCH(QString, box);
-    mv::app::QtDialogs dialogs;
+    mv::ui::QtDialogs dialogs;
     int escapes = 0;
     QTimer pressEscape;
     connect(&pressEscape, &QTimer::timeout, this, [&] {

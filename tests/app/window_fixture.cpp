@@ -18,8 +18,8 @@ Window::Window() : m_programFolder(QCoreApplication::applicationDirPath()) {
 
 void Window::restart() {
     m_form.reset();
-    settings = std::make_unique<app::Settings>(iniPath());
-    m_form = std::make_unique<app::Form1>(dialogs, *settings, app::ProgramFolder(m_programFolder));
+    settings = std::make_unique<ui::Settings>(iniPath());
+    m_form = std::make_unique<app::Form1>(dialogs, *settings, ui::ProgramFolder(m_programFolder));
     // A test must never end the test process.
     m_form->setEndProgram([] { QFAIL("the program was ended"); });
     // Nor open a file manager.
@@ -29,11 +29,10 @@ void Window::restart() {
     });
 }
 
-QString Window::stored(app::SettingKey key) const {
+QString Window::stored(ui::SettingKey key) const {
     QSettings file(iniPath(), QSettings::IniFormat);
     return file
-        .value(QStringLiteral("Marrowvale/") + app::Settings::keyText(key),
-               QStringLiteral("<none>"))
+        .value(QStringLiteral("Marrowvale/") + ui::Settings::keyText(key), QStringLiteral("<none>"))
         .toString();
 }
 

@@ -33,7 +33,7 @@ public:
     FakeDialogs dialogs;
     QList<QUrl> openedFolders;  // what the window asked the file manager to show
     bool folderOpens = true;    // whether a file manager took the request
-    std::unique_ptr<app::Settings> settings;
+    std::unique_ptr<ui::Settings> settings;
     QString iniPath() const { return m_store.filePath(QStringLiteral("store.ini")); }
 
     template <class T>
@@ -44,7 +44,7 @@ public:
     }
     filelist::FileList* list() { return find<filelist::FileList>("ListView1"); }
     // The stored text of a key, read back from the file as a new store would.
-    QString stored(app::SettingKey key) const;
+    QString stored(ui::SettingKey key) const;
 
 private:
     QTemporaryDir m_store;

@@ -9,10 +9,10 @@
 #include "extras/splash.h"
 #include "report/failure.h"
 
-using mv::app::SettingKey;
-using mv::app::Settings;
 using mv::extras::PauseSeconds;
 using mv::extras::Splash;
+using mv::ui::SettingKey;
+using mv::ui::Settings;
 
 class SplashTest : public QObject {
     Q_OBJECT
@@ -30,7 +30,7 @@ private:
         QVERIFY(image.save(programFolder() + "/Splash/" + name, "PNG"));
     }
     std::unique_ptr<Splash> makeSplash() {
-        return std::make_unique<Splash>(*m_settings, mv::app::ProgramFolder(programFolder()),
+        return std::make_unique<Splash>(*m_settings, mv::ui::ProgramFolder(programFolder()),
                                         [this](double seconds) {
                                             m_pausedFor = seconds;
                                             for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -135,6 +135,43 @@ TEST_F(ConversionRunTest, ChunksFollowEachOtherInTheResult) {
     EXPECT_EQ(host.progressValues, (std::vector<double>{100, 50, 100, 0}));
 }
 
+// The outcome says what the message box said, for callers that act on it.
+TEST_F(ConversionRunTest, OutcomeMatchesTheMessageShown) {
+    std::filesystem::create_directory(dir / "out");
+    writeBytes(dir / "a.xml", kNoteXml);
+    host.firstOption = true;
+    host.secondOption = false;
+    const struct {
+        bool listed;
+        std::u16string folder;
+        RunOutcome outcome;
+        std::u16string_view message;
+    } rows[] = {
+        {false, u16(dir / "out"), RunOutcome::NoFiles, kNoFilesAdded},
+        {true, u16(dir / "missing"), RunOutcome::FolderMissing, kFolderMissing},
+        {true, u16(dir / "out"), RunOutcome::Converted, kDone},
+    };
+    for (const auto& row : rows) {
+        host.rows.assign(row.listed ? 1 : 0, u16(dir / "a.xml"));
+        host.folder = row.folder;
+        host.messages.clear();
+        EXPECT_EQ(conversion.PushButton7_Click(), row.outcome);
+        EXPECT_EQ(host.messages, std::vector<std::u16string>{std::u16string(row.message)});
+    }
+}
+
+// The folder box is read for the row whose result is worked out (0 for the
+// test before the first file), and each chunk written is told by its number.
+TEST_F(ConversionRunTest, HostHearsTheRowAndTheChunk) {
+    std::string records;
+    while (records.size() < 70000) records += "<v>12345678</v>";
+    addSource("big.xml", records);
+    addSource("a.xml", kNoteXml);
+    run();
+    EXPECT_EQ(host.folderRows, (std::vector<std::int64_t>{0, 1, 2}));
+    EXPECT_EQ(host.chunks, (std::vector<std::int64_t>{1, 2, 1}));
+}
+
 // broke: every later chunk was cut after the end tag of whatever element
 // opened it, so a chunk starting on a record kept that one record.
 TEST_F(ConversionRunTest, LaterChunksKeepEveryRecordUpToTheRootsEndTag) {
@@ -202,7 +239,7 @@ TEST_F(ConversionRunTest, SecondPressDuringARunIsIgnored) {
     host.onYield = [&] {
         if (presses++ == 0) {
             EXPECT_TRUE(conversion.IsConverting());
-            conversion.PushButton7_Click();
+            EXPECT_EQ(conversion.PushButton7_Click(), RunOutcome::AlreadyRunning);
         }
     };
     run();

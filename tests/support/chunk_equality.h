@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "engine/codepage.h"
-#include "engine/onepass/chunk_converter.h"
 #include "engine/flatten.h"
 #include "engine/json_writer.h"
+#include "engine/onepass/chunk_converter.h"
 #include "engine/prolog.h"
 #include "engine/result_note.h"
 #include "report/error_report.h"
@@ -68,11 +68,12 @@ inline std::string chunkDifference(const ChunkCase& c, bool* accepted = nullptr)
     std::optional<engine::onepass::FileRoot> fileRoot;
     if (c.fileRoot) fileRoot = engine::onepass::fileRootOf(*c.fileRoot);
     engine::onepass::ChunkJob job{&text, fileRoot ? &*fileRoot : nullptr, c.skipHead, c.skipTail,
-                               c.declarationMissing};
+                                  c.declarationMissing};
     engine::onepass::OutputBytes out;
     out.append("prefix");
     engine::onepass::FileRoot ownRoot;
-    const bool took = engine::onepass::convertChunk(job, out, &ownRoot);
+    const engine::onepass::ChunkOutcome outcome = engine::onepass::convertChunk(job, out, &ownRoot);
+    const bool took = outcome != engine::onepass::ChunkOutcome::Declined;
     if (accepted) *accepted = took;
     const ChunkOutcome ref = referenceChunk(c);
     if (!took) {
@@ -85,6 +86,10 @@ inline std::string chunkDifference(const ChunkCase& c, bool* accepted = nullptr)
                "\n  ref: " + ref.bytes;
     }
     if (ownRoot.tag != engine::onepass::fileRootOf(ref.ownRoot).tag) return "root tags differ";
+    const bool refEmpty = ref.bytes == "null" || ref.bytes == engine::kNotValidXml;
+    if ((outcome == engine::onepass::ChunkOutcome::Empty) != refEmpty) {
+        return "says the chunk flattened to nothing where the reference does not, or the reverse";
+    }
     return {};
 }
 

@@ -1,15 +1,34 @@
-// Vectorised scans over 8-bit text for the one-pass conversion, one kernel per
-// instruction set (scalar, SSE2, AVX2, AVX-512; with VBMI, AVX-512 looks bytes
-// up in a table). Each call runs the variant cpu::activeIsa() names.
+// Vector scans: the inner loops of every search, over the 16-bit text of the
+// reference engine and over the 8-bit text of the one-pass converter. Each
+// call runs the widest variant cpu::activeIsa() allows, and every variant
+// finds the same place.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
-namespace mv::engine::onepass {
+namespace mv::engine::cpu {
 
-inline constexpr std::size_t kNone = std::string_view::npos;
+inline constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// 16-bit text. Short distances are served with SSE2; longer scans continue
+// with AVX2 where the variant allows it.
+
+// The first i in [start, end) where p[i] is a or b.
+std::size_t either(const char16_t* p, std::size_t start, std::size_t end, char16_t a, char16_t b);
+// The first i in [start, end) where p[i] is a0 or b0 and p[i + gap] is a1 or
+// b1; p[end - 1 + gap] must be readable. With the first and the last
+// character of a needle this passes few places that do not match it.
+std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, std::size_t gap,
+                 char16_t a0, char16_t b0, char16_t a1, char16_t b1);
+// The first i in [start, end) where p[i] is below 0x80.
+std::size_t ascii(const char16_t* p, std::size_t start, std::size_t end);
+// How many characters from p[0] on a JSON value holds as they are: codes 32
+// to 127 except " ' \ { and }.
+std::size_t plainRun(const char16_t* p, std::size_t n);
+
+// 8-bit text, one kernel per instruction set (scalar, SSE2, AVX2, AVX-512;
+// with VBMI, AVX-512 looks bytes up in a table).
 
 // What the one-pass writer needs to know of a block of 64 bytes: bit k of
 // each mask stands for byte k of the block, and no bit stands beyond the end
@@ -42,4 +61,4 @@ std::size_t triple(const std::uint8_t* p, std::size_t start, std::size_t end, st
 // p[end - 1 + gap] must be readable.
 std::size_t headOrClose(const std::uint8_t* p, std::size_t start, std::size_t end, std::size_t gap);
 
-}  // namespace mv::engine::onepass
+}  // namespace mv::engine::cpu

@@ -1,4 +1,6 @@
-#include "engine/scan.h"
+#include "engine/cpu/scan.h"
+
+#include <array>
 
 #include "engine/cpu/isa.h"
 
@@ -7,12 +9,25 @@
 #define MV_X86 1
 #endif
 
-namespace mv::engine::scan {
+namespace mv::engine::cpu {
 
 namespace {
 
 inline std::size_t lowestUnit(unsigned byteMask) {
     return static_cast<std::size_t>(__builtin_ctz(byteMask)) / 2;
+}
+
+// Whether a JSON value holds an ASCII character as it is.
+constexpr std::array<bool, 128> kPlain = [] {
+    std::array<bool, 128> plain{};
+    for (int c = 32; c < 128; ++c) plain[c] = true;
+    for (char c : {'"', '\'', '\\', '{', '}'}) plain[static_cast<unsigned char>(c)] = false;
+    return plain;
+}();
+
+std::size_t plainRunScalar(const char16_t* p, std::size_t i, std::size_t n) {
+    while (i < n && p[i] < 128 && kPlain[p[i]]) ++i;
+    return i;
 }
 
 #if MV_X86
@@ -80,15 +95,41 @@ __attribute__((target("avx2"))) std::size_t asciiAvx2(const char16_t* p, std::si
     return kNone;
 }
 
+// How many characters from p[0] on are written as themselves, looking at
+// eight at a time: codes 32 to 127 except " ' \ { and }.
+std::size_t plainRunSse2(const char16_t* p, std::size_t n) {
+    std::size_t i = 0;
+    const __m128i below = _mm_set1_epi16(32);
+    const __m128i above = _mm_set1_epi16(127);
+    const __m128i quote = _mm_set1_epi16('"');
+    const __m128i apostrophe = _mm_set1_epi16('\'');
+    const __m128i backslash = _mm_set1_epi16('\\');
+    const __m128i open = _mm_set1_epi16('{');
+    const __m128i close = _mm_set1_epi16('}');
+    for (; i + 8 <= n; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed compares: characters from 0x8000 up count as below 32.
+        __m128i special = _mm_or_si128(_mm_cmplt_epi16(v, below), _mm_cmpgt_epi16(v, above));
+        special = _mm_or_si128(
+            special, _mm_or_si128(_mm_cmpeq_epi16(v, quote), _mm_cmpeq_epi16(v, apostrophe)));
+        special = _mm_or_si128(special, _mm_or_si128(_mm_cmpeq_epi16(v, backslash),
+                                                     _mm_or_si128(_mm_cmpeq_epi16(v, open),
+                                                                  _mm_cmpeq_epi16(v, close))));
+        int mask = _mm_movemask_epi8(special);
+        if (mask != 0) return i + lowestUnit(static_cast<unsigned>(mask));
+    }
+    return plainRunScalar(p, i, n);
+}
+
 // Units scanned with SSE2 before a long scan moves on to AVX2.
 constexpr std::size_t kShort = 32;
 
-bool vectors(cpu::Isa isa) {
-    return isa >= cpu::Isa::Sse2;
+bool vectors(Isa isa) {
+    return isa >= Isa::Sse2;
 }
 
-bool wide(cpu::Isa isa) {
-    return isa >= cpu::Isa::Avx2;
+bool wide(Isa isa) {
+    return isa >= Isa::Avx2;
 }
 
 #endif
@@ -98,7 +139,7 @@ bool wide(cpu::Isa isa) {
 std::size_t either(const char16_t* p, std::size_t start, std::size_t end, char16_t a, char16_t b) {
     std::size_t i = start;
 #if MV_X86
-    const cpu::Isa isa = cpu::activeIsa();
+    const Isa isa = activeIsa();
     if (vectors(isa)) {
         const __m128i va = _mm_set1_epi16(static_cast<short>(a));
         const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
@@ -124,7 +165,7 @@ std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, std::siz
         return (p[k] == a0 || p[k] == b0) && (p[k + gap] == a1 || p[k + gap] == b1);
     };
 #if MV_X86
-    const cpu::Isa isa = cpu::activeIsa();
+    const Isa isa = activeIsa();
     if (vectors(isa)) {
         const __m128i va0 = _mm_set1_epi16(static_cast<short>(a0));
         const __m128i vb0 = _mm_set1_epi16(static_cast<short>(b0));
@@ -151,7 +192,7 @@ std::size_t pair(const char16_t* p, std::size_t start, std::size_t end, std::siz
 std::size_t ascii(const char16_t* p, std::size_t start, std::size_t end) {
     std::size_t i = start;
 #if MV_X86
-    const cpu::Isa isa = cpu::activeIsa();
+    const Isa isa = activeIsa();
     if (wide(isa)) return asciiAvx2(p, i, end);
     if (vectors(isa)) {
         const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
@@ -169,4 +210,11 @@ std::size_t ascii(const char16_t* p, std::size_t start, std::size_t end) {
     return kNone;
 }
 
-}  // namespace mv::engine::scan
+std::size_t plainRun(const char16_t* p, std::size_t n) {
+#if MV_X86
+    if (vectors(activeIsa())) return plainRunSse2(p, n);
+#endif
+    return plainRunScalar(p, 0, n);
+}
+
+}  // namespace mv::engine::cpu

@@ -124,9 +124,12 @@ void ChunkPipeline::helperLoop() {
             const bool got = m_cores->acquireUnless(m_stopping);
             lock.lock();
             if (!got) return;
-            if (m_claimed == m_published) {
+            // Stopping, or the owner took what was waiting.
+            if (m_stop || m_claimed == m_published) {
+                const bool stop = m_stop;
                 lock.unlock();
                 m_cores->release();
+                if (stop) return;
                 lock.lock();
                 continue;
             }

@@ -1,7 +1,6 @@
 #include "cli/exit_status.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "cli/file_ledger.h"
 #include "cli/message.h"
@@ -9,12 +8,13 @@
 #include "cli/signals.h"
 #include "cli/source_passes.h"
 #include "cli/terminal.h"
+#include "report/failure.h"
 
 namespace mv::cli {
 
 int outputFailed(int error) {
     if (error == EPIPE) leaveOnBrokenPipe();
-    printMessage(std::string("cannot write to standard output: ") + std::strerror(error));
+    printMessage(std::string("cannot write to standard output: ") + report::systemErrorText(error));
     return kExitRunFailed;
 }
 
@@ -36,7 +36,8 @@ int closeReport(ReportWriter* records, const std::string& reportPath, int code) 
     if (records == nullptr) return code;
     if (code == kExitUsage) records->abandon();  // nothing is touched
     if (!records->close()) {
-        printMessage("cannot write the report " + reportPath + ": " + std::strerror(errno));
+        printMessage("cannot write the report " + reportPath + ": " +
+                     report::systemErrorText(errno));
         return kExitRunFailed;
     }
     return code;

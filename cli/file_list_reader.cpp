@@ -5,8 +5,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
+
+#include "report/failure.h"
 
 namespace mv::cli {
 
@@ -44,7 +45,7 @@ std::FILE* unnamedTemporaryFile(const std::string& what) {
         int error = errno;
         if (fd >= 0) close(fd);
         throw std::runtime_error("cannot keep " + what + " in " + folder + ": " +
-                                 std::strerror(error));
+                                 report::systemErrorText(error));
     }
     return file;
 }
@@ -55,7 +56,7 @@ NameList::NameList(const std::string& path) : m_path(path) {
         return;
     }
     m_file = std::fopen(path.c_str(), "r");
-    if (m_file == nullptr) throw std::runtime_error(path + ": " + std::strerror(errno));
+    if (m_file == nullptr) throw std::runtime_error(path + ": " + report::systemErrorText(errno));
     m_owned = true;
 }
 
@@ -69,7 +70,7 @@ void NameList::forEach(char delimiter, const std::function<void(const std::strin
         std::rewind(m_copy);
         if (!readNames(m_copy, '\0', take))
             throw std::runtime_error("cannot read the copy of the list " + m_path + ": " +
-                                     std::strerror(errno));
+                                     report::systemErrorText(errno));
         return;
     }
     m_copy = unnamedTemporaryFile("a copy of the list");
@@ -78,10 +79,10 @@ void NameList::forEach(char delimiter, const std::function<void(const std::strin
         copied = copied && std::fwrite(name.c_str(), 1, name.size() + 1, m_copy) == name.size() + 1;
         take(name);
     });
-    if (!read) throw std::runtime_error(m_path + ": " + std::strerror(errno));
+    if (!read) throw std::runtime_error(m_path + ": " + report::systemErrorText(errno));
     if (!copied || std::fflush(m_copy) != 0)
         throw std::runtime_error("cannot keep a copy of the list " + m_path + ": " +
-                                 std::strerror(errno));
+                                 report::systemErrorText(errno));
 }
 
 }  // namespace mv::cli

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <optional>
 
 #include "cli/message.h"
 #include "engine/native_text.h"
 #include "paths/paths.h"
+#include "report/failure.h"
 #include "run/conversion_run.h"
 
 namespace mv::cli {
@@ -21,7 +21,7 @@ namespace {
 // effective ids decide, as they will when the results are created.
 std::optional<std::string> unwritableFolder(const std::string& folder) {
     if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::nullopt;
-    return "cannot write into the output folder " + folder + ": " + std::strerror(errno);
+    return "cannot write into the output folder " + folder + ": " + report::systemErrorText(errno);
 }
 
 }  // namespace

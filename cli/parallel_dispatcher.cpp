@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "engine/native_text.h"
 
@@ -34,9 +35,12 @@ std::vector<std::string> pathKeys(const std::u16string& path) {
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link) break;
         std::string target(link, static_cast<std::size_t>(n));
         auto slash = native.find_last_of('/');
-        native = target.front() == '/' || slash == std::string::npos
-                     ? target
-                     : native.substr(0, slash + 1) + target;
+        if (target.front() == '/' || slash == std::string::npos) {
+            native = std::move(target);
+        } else {
+            native.resize(slash + 1);  // a relative link goes on from the link's folder
+            native += target;
+        }
     }
     auto slash = native.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
@@ -15,6 +14,7 @@
 #include "engine/file_system.h"
 #include "engine/in_flight.h"
 #include "engine/native_text.h"
+#include "report/failure.h"
 
 namespace mv::cli {
 
@@ -130,7 +130,7 @@ ReportWriter::ReportWriter(const std::string& path) {
     struct stat st {};
     if (stat(m_target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) refuse(path, "it is a folder");
-        if (access(m_target.c_str(), W_OK) != 0) refuse(path, std::strerror(errno));
+        if (access(m_target.c_str(), W_OK) != 0) refuse(path, report::systemErrorText(errno));
         m_exists = true;
         m_device = st.st_dev;
         m_inode = st.st_ino;
@@ -139,7 +139,7 @@ ReportWriter::ReportWriter(const std::string& path) {
         m_keepMode = static_cast<int>(st.st_mode & 0777);
     } else if (errno != ENOENT || access(folderOf(m_target).c_str(), W_OK | X_OK) != 0) {
         // What stands there cannot be looked at, or a new file could not be made.
-        refuse(path, std::strerror(errno));
+        refuse(path, report::systemErrorText(errno));
     }
     m_resolved = canonicalPlace(m_target);
 }
@@ -186,7 +186,7 @@ void ReportWriter::open() {
     if (m_fd >= 0 || m_finished) return;  // a signal's clean-up came first
     if (m_direct) {
         m_fd = ::open(m_target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (m_fd < 0) refuse(m_target, std::strerror(errno));
+        if (m_fd < 0) refuse(m_target, report::systemErrorText(errno));
         return;
     }
     const std::string folder = folderOf(m_target);
@@ -200,7 +200,7 @@ void ReportWriter::open() {
             if (m_fd < 0 && errno != EEXIST) break;
         }
     }
-    if (m_fd < 0) refuse(m_target, std::strerror(errno));
+    if (m_fd < 0) refuse(m_target, report::systemErrorText(errno));
 }
 
 void ReportWriter::write(const FileRecord& record) {

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -130,7 +129,7 @@ int runScript(const std::string& file) {
 
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
-        printError(std::string("cannot write the output: ") + std::strerror(errno));
+        printError(std::string("cannot write the output: ") + report::systemErrorText(errno));
         return 1;
     }
     return 0;

@@ -6,11 +6,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
 #include "cli/signals.h"
+#include "report/failure.h"
 
 namespace mv::cli {
 
@@ -22,7 +22,7 @@ std::string temporaryFolder() {
 }
 
 [[noreturn]] void fail(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
+    throw std::runtime_error(what + ": " + report::systemErrorText(errno));
 }
 
 // Copies everything from one descriptor to another; false on a failed write.

@@ -171,35 +171,82 @@ void SyncLedger::stopWriteBack() {
     m_stopping = false;
 }
 
+void SyncLedger::failLocked(int error, const std::string& about) {
+    if (!m_firstFailure) m_firstFailure = report::systemFailure(error, about);
+}
+
+void SyncLedger::leaveOwnSyncsLocked(std::vector<Pending>& pending) {
+    std::size_t own = 0;
+    for (const auto& p : pending) own += p.own ? 1 : 0;
+    if (own == 0 || syncEachAlone(own)) return;
+    // One sync of each file system costs less: a failure that its
+    // background sync saw already is not told again.
+    for (auto& p : pending) {
+        if (!p.own) continue;
+        ::close(std::exchange(p.fd, -1));
+        p.own = false;
+        if (p.backgroundError != 0) {
+            failLocked(p.backgroundError, p.result);
+            loseLocked(p, p.backgroundError);
+        }
+    }
+}
+
+void SyncLedger::syncOwnResultsLocked(std::vector<Pending>& pending,
+                                      std::set<std::string>& folders) {
+    // Each kept result starts its write-out first, so that their syncs below
+    // overlap instead of waiting one after the other.
+    for (const auto& p : pending) {
+        if (p.own) ::sync_file_range(p.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+    for (auto& p : pending) {
+        if (p.lost || !p.own) continue;
+        if (::fdatasync(p.fd) != 0) {
+            int error = errno;
+            failLocked(error, p.result);
+            loseLocked(p, error);
+            continue;
+        }
+        folders.insert(p.folder);
+    }
+}
+
+void SyncLedger::syncFoldersLocked(const std::set<std::string>& folders,
+                                   std::vector<Pending>& pending) {
+    // The names of new results and folders are in their folders' entries.
+    for (const auto& folder : folders) {
+        int error = syncFolder(folder);
+        if (error == 0) continue;
+        failLocked(error, folder);
+        for (auto& p : pending) {
+            if (p.own && !p.lost && p.folder == folder) loseLocked(p, error);
+        }
+    }
+}
+
+void SyncLedger::syncFileSystemsLocked(const std::set<dev_t>& wholeSystems,
+                                       std::vector<Pending>& pending) {
+    for (auto& [device, handle] : m_handles) {
+        int error = handle.openError;
+        const bool whole = wholeSystems.count(device) != 0;
+        if (whole && handle.fd >= 0 && ::syncfs(handle.fd) != 0) error = errno;
+        if (handle.fd >= 0) ::close(handle.fd);
+        if (error == 0 || !whole) continue;
+        failLocked(error, handle.folder);
+        for (auto& p : pending) {
+            if (!p.own && !p.lost && p.device == device) loseLocked(p, error);
+        }
+    }
+    m_handles.clear();
+}
+
 void SyncLedger::syncAll() {
     stopWriteBack();
     std::lock_guard guard(m_mutex);
     std::vector<Pending> pending;
     pending.swap(m_pending);
     m_descriptors = 0;
-    auto fail = [&](int error, const std::string& about) {
-        if (!m_firstFailure) m_firstFailure = report::systemFailure(error, about);
-    };
-    std::size_t own = 0;
-    for (const auto& p : pending) own += p.own ? 1 : 0;
-    if (own > 0 && !syncEachAlone(own)) {
-        // One sync of each file system costs less: a failure that its
-        // background sync saw already is not told again.
-        for (auto& p : pending) {
-            if (!p.own) continue;
-            ::close(std::exchange(p.fd, -1));
-            p.own = false;
-            if (p.backgroundError != 0) {
-                fail(p.backgroundError, p.result);
-                loseLocked(p, p.backgroundError);
-            }
-        }
-    }
-    // Each kept result starts its write-out first, so that their syncs below
-    // overlap instead of waiting one after the other.
-    for (const auto& p : pending) {
-        if (p.own) ::sync_file_range(p.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    }
+    leaveOwnSyncsLocked(pending);
     std::set<dev_t> wholeSystems;
     for (const auto& p : pending) {
         if (!p.own && !p.lost) wholeSystems.insert(p.device);
@@ -208,38 +255,9 @@ void SyncLedger::syncAll() {
     std::set<std::string> folders;
     if (wholeSystems.empty()) folders = std::move(m_madeParents);
     m_madeParents.clear();
-    for (auto& p : pending) {
-        if (p.lost || !p.own) continue;
-        if (::fdatasync(p.fd) != 0) {
-            int error = errno;
-            fail(error, p.result);
-            loseLocked(p, error);
-            continue;
-        }
-        folders.insert(p.folder);
-    }
-    // The names of new results and folders are in their folders' entries.
-    for (const auto& folder : folders) {
-        int error = syncFolder(folder);
-        if (error == 0) continue;
-        fail(error, folder);
-        for (auto& p : pending) {
-            if (p.own && !p.lost && p.folder == folder) loseLocked(p, error);
-        }
-    }
-    for (auto& [device, handle] : m_handles) {
-        int error = handle.openError;
-        if (wholeSystems.count(device) != 0 && handle.fd >= 0 && ::syncfs(handle.fd) != 0) {
-            error = errno;
-        }
-        if (handle.fd >= 0) ::close(handle.fd);
-        if (error == 0 || wholeSystems.count(device) == 0) continue;
-        fail(error, handle.folder);
-        for (auto& p : pending) {
-            if (!p.own && !p.lost && p.device == device) loseLocked(p, error);
-        }
-    }
-    m_handles.clear();
+    syncOwnResultsLocked(pending, folders);
+    syncFoldersLocked(folders, pending);
+    syncFileSystemsLocked(wholeSystems, pending);
     for (auto& p : pending) {
         if (p.fd >= 0) ::close(p.fd);
     }

@@ -82,6 +82,16 @@ private:
     // Results on `device` published up to `serial` are on disk, or not.
     void settleLocked(dev_t device, std::uint64_t serial, int error);
     void loseLocked(Pending& pending, int error);
+    // Keeps the first failure, which syncAll throws once it has tried everything.
+    void failLocked(int error, const std::string& about);
+    // The steps of syncAll, in order, with the mutex held.
+    // Too many results for a sync each: their file systems are synced instead.
+    void leaveOwnSyncsLocked(std::vector<Pending>& pending);
+    // Syncs the results that keep a descriptor; adds their folders.
+    void syncOwnResultsLocked(std::vector<Pending>& pending, std::set<std::string>& folders);
+    void syncFoldersLocked(const std::set<std::string>& folders, std::vector<Pending>& pending);
+    // Syncs the file systems in `wholeSystems` and lets go of every held folder.
+    void syncFileSystemsLocked(const std::set<dev_t>& wholeSystems, std::vector<Pending>& pending);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;

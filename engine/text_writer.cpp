@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <optional>
 #include <utility>
@@ -305,8 +304,8 @@ int TextWriter::closeDescriptor() {
 }
 
 Failure TextWriter::notWritten(int error) const {
-    return Failure(FailureKind::NotWritten,
-                   m_target + " (" + std::strerror(error) + "; an earlier result stays as it was)");
+    return Failure(FailureKind::NotWritten, m_target + " (" + report::systemErrorText(error) +
+                                                "; an earlier result stays as it was)");
 }
 
 // Links the unnamed temporary file in under `name`; false when the name is

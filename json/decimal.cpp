@@ -47,6 +47,69 @@ bool fitsMantissa(const std::string& digits) {
            (digits.size() == kLargest.size() && std::string_view(digits) <= kLargest);
 }
 
+// The digits of a number as written, the period left out.
+struct WrittenDigits {
+    std::string digits;
+    std::int64_t fractionDigits = 0;
+};
+
+// Reads integer and fraction digits from text[i] on; leaves i after them.
+WrittenDigits readDigits(std::u16string_view text, std::size_t& i) {
+    WrittenDigits written;
+    bool seenPeriod = false;
+    for (; i < text.size(); ++i) {
+        if (isDigit(text[i])) {
+            written.digits += static_cast<char>(text[i]);
+            if (seenPeriod) ++written.fractionDigits;
+        } else if (text[i] == u'.' && !seenPeriod) {
+            seenPeriod = true;
+        } else {
+            break;
+        }
+    }
+    if (written.digits.empty()) notANumber(text);
+    return written;
+}
+
+// Reads the exponent at text[i] ("e-12"), 0 where there is none; leaves i
+// after it.
+std::int64_t readExponent(std::u16string_view text, std::size_t& i) {
+    if (i == text.size() || (text[i] != u'e' && text[i] != u'E')) return 0;
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    if (i == text.size() || !isDigit(text[i])) notANumber(text);
+    // Saturated: an exponent this large overflows or rounds to zero anyway,
+    // and the sums in parse stay far inside 64 bits.
+    constexpr std::int64_t kExponentCap = std::int64_t{1} << 40;
+    std::int64_t exponent = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i) {
+        exponent = std::min(kExponentCap, exponent * 10 + (text[i] - u'0'));
+    }
+    return negative ? -exponent : exponent;
+}
+
+// Drops the fraction digits that do not fit, rounding once from the digits
+// as written; if the rounded mantissa is still too large, one digit more.
+// Lowers `scale` by the digits dropped.
+std::string roundToMantissa(const std::string& digits, std::int64_t& scale,
+                            std::u16string_view text) {
+    const auto length = static_cast<std::int64_t>(digits.size());
+    std::int64_t drop = std::max<std::int64_t>(
+        {0, scale - Decimal::kMaxScale, length - Decimal::kMaxIntegerDigits});
+    std::string kept;
+    for (;; ++drop) {
+        if (drop > scale) throw Failure(FailureKind::Overflow, quoted(text));
+        kept = digits.substr(0, static_cast<std::size_t>(std::max<std::int64_t>(0, length - drop)));
+        if (drop > 0 && drop <= length && digits[static_cast<std::size_t>(length - drop)] >= '5') {
+            incrementDigits(kept);
+        }
+        if (fitsMantissa(kept)) break;
+    }
+    scale -= drop;
+    return kept;
+}
+
 }  // namespace
 
 Decimal::Decimal(std::int64_t value) : m_negative(value < 0) {
@@ -60,38 +123,8 @@ Decimal Decimal::parse(std::u16string_view text) {
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-
-    std::string digits;  // integer and fraction digits, period left out
-    std::int64_t fractionDigits = 0;
-    bool seenPeriod = false;
-    for (; i < text.size(); ++i) {
-        if (isDigit(text[i])) {
-            digits += static_cast<char>(text[i]);
-            if (seenPeriod) ++fractionDigits;
-        } else if (text[i] == u'.' && !seenPeriod) {
-            seenPeriod = true;
-        } else {
-            break;
-        }
-    }
-    if (digits.empty()) notANumber(text);
-
-    // Saturated: an exponent this large overflows or rounds to zero anyway,
-    // and the sums below stay far inside 64 bits.
-    constexpr std::int64_t kExponentCap = std::int64_t{1} << 40;
-    std::int64_t exponent = 0;
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-            negativeExponent = text[i++] == u'-';
-        }
-        if (i == text.size() || !isDigit(text[i])) notANumber(text);
-        for (; i < text.size() && isDigit(text[i]); ++i) {
-            exponent = std::min(kExponentCap, exponent * 10 + (text[i] - u'0'));
-        }
-        if (negativeExponent) exponent = -exponent;
-    }
+    auto [digits, fractionDigits] = readDigits(text, i);
+    const std::int64_t exponent = readExponent(text, i);
     if (i != text.size()) notANumber(text);
 
     // value = digits * 10^(exponent - fractionDigits)
@@ -107,20 +140,7 @@ Decimal Decimal::parse(std::u16string_view text) {
         digits.append(static_cast<std::size_t>(-scale), '0');
         scale = 0;
     }
-    // Drop the fraction digits that do not fit, rounding once from the digits
-    // as written; if the rounded mantissa is still too large, one digit more.
-    const auto length = static_cast<std::int64_t>(digits.size());
-    std::int64_t drop = std::max<std::int64_t>({0, scale - kMaxScale, length - kMaxIntegerDigits});
-    std::string kept;
-    for (;; ++drop) {
-        if (drop > scale) throw Failure(FailureKind::Overflow, quoted(text));
-        kept = digits.substr(0, static_cast<std::size_t>(std::max<std::int64_t>(0, length - drop)));
-        if (drop > 0 && drop <= length && digits[static_cast<std::size_t>(length - drop)] >= '5') {
-            incrementDigits(kept);
-        }
-        if (fitsMantissa(kept)) break;
-    }
-    scale -= drop;
+    std::string kept = roundToMantissa(digits, scale, text);
     while (scale > 0 && !kept.empty() && kept.back() == '0') {
         kept.pop_back();
         --scale;

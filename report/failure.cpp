@@ -1,5 +1,6 @@
 #include "report/failure.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -60,7 +61,24 @@ std::string textFor(FailureKind kind, const std::string& detail) {
     if (!detail.empty()) text += ": " + detail;
     return text;
 }
+
+// strerror_r comes in two forms: the GNU one returns the text (which may be
+// a constant rather than the buffer), the XSI one returns 0 and fills the
+// buffer. Overloads on its result take either.
+[[maybe_unused]] const char* errorTextOf(const char* gnuResult, const char* /*buffer*/) {
+    return gnuResult;
+}
+[[maybe_unused]] const char* errorTextOf(int xsiResult, const char* buffer) {
+    return xsiResult == 0 ? buffer : nullptr;
+}
 }  // namespace
+
+std::string systemErrorText(int error) {
+    std::array<char, 256> buffer{};
+    const char* text = errorTextOf(strerror_r(error, buffer.data(), buffer.size()), buffer.data());
+    if (text == nullptr || *text == '\0') return "Unknown error " + std::to_string(error);
+    return text;
+}
 
 Failure::Failure(FailureKind kind, const std::string& detail)
     : std::runtime_error(textFor(kind, detail)), m_kind(kind) {}
@@ -93,7 +111,7 @@ Failure systemFailure(int errnoValue, const std::string& path) {
             return Failure(FailureKind::OutOfMemory, path);
         default:
             return Failure(FailureKind::DeviceIoError,
-                           path + " (" + std::strerror(errnoValue) + ")");
+                           path + " (" + systemErrorText(errnoValue) + ")");
     }
 }
 

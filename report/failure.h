@@ -48,6 +48,10 @@ private:
 // Maps an errno value from a failed system call to a failure about `path`.
 Failure systemFailure(int errnoValue, const std::string& path);
 
+// The system's text for an errno value ("No such file or directory"), as
+// strerror gives it, but safe to call from several threads at once.
+std::string systemErrorText(int error);
+
 // The description of the exception in flight; call only inside a catch block.
 std::string describeCurrentFailure();
 // The same, except that a runtime error is told by its own text, which names

@@ -247,6 +247,39 @@ std::vector<std::u16string> ListFolderFiles(std::u16string_view folder,
     return names;
 }
 
+namespace {
+
+// A failure that drops the folder from the walk's list, where others are
+// passed over.
+bool dropsTheFolder(FailureKind failure) {
+    return failure == FailureKind::PermissionDenied || failure == FailureKind::PathNotFound ||
+           failure == FailureKind::FileNotFound;
+}
+
+bool usableFolderName(const std::u16string& name) {
+    return name.size() < kLongPath && !HasBadCharacters(name) &&
+           name.find(u'?') == std::u16string::npos && name != u"." && name != u"..";
+}
+
+// Adds the sub-folders of `folder` (`native` on disk) that the walk can use
+// to `found`.
+void addSubFolders(const std::u16string& folder, const std::string& native, const Yield& yield,
+                   FolderList& found) {
+    DirHandle dir = openFolder(native);
+    errno = 0;
+    while (const dirent* entry = readdir(dir.get())) {
+        if (yield) yield();  // (120)
+        // Links to folders are not followed: a loop would never end.
+        if (entryType(native, *entry) != DT_DIR) continue;
+        std::u16string name = engine::fromNative(entry->d_name);  // (122)
+        // (124 to 130), then (132, 134)
+        if (usableFolderName(name)) found.push_back(folder + name + kSep);
+    }
+    if (errno != 0) throw report::systemFailure(errno, native);
+}
+
+}  // namespace
+
 void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
                            report::ErrorReport& report, const Append& passedOver) {
     report::StepRunner step(report, report::locations::kGetSubDirectories2016);
@@ -264,10 +297,7 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
             }
             auto failure = step.quietly(body);
             if (!failure) return true;
-            if (*failure == FailureKind::PermissionDenied ||
-                *failure == FailureKind::PathNotFound || *failure == FailureKind::FileNotFound) {
-                removeFirst(F, v);
-            }
+            if (dropsTheFolder(*failure)) removeFirst(F, v);
             return false;
         };
         bool isFolder = false;
@@ -288,21 +318,7 @@ void GetSubDirectories2016(FolderList& F, bool recursive, const Yield& yield,
         bool walk = true;
         if (!run(116, [&] { walk = !excludedFolder(v); }) || !walk) continue;
         failureRule = true;
-        run(118, [&] {
-            DirHandle dir = openFolder(native);
-            errno = 0;
-            while (const dirent* entry = readdir(dir.get())) {
-                if (yield) yield();  // (120)
-                // Links to folders are not followed: a loop would never end.
-                if (entryType(native, *entry) != DT_DIR) continue;
-                std::u16string name = engine::fromNative(entry->d_name);  // (122)
-                bool usable = name.size() < kLongPath && !HasBadCharacters(name) &&
-                              name.find(u'?') == std::u16string::npos && name != u"." &&
-                              name != u"..";               // (124 to 130)
-                if (usable) N.push_back(v + name + kSep);  // (132, 134)
-            }
-            if (errno != 0) throw report::systemFailure(errno, native);
-        });
+        run(118, [&] { addSubFolders(v, native, yield, N); });
     }
     if (recursive && !N.empty())
         step(150, [&] { GetSubDirectories2016(N, true, yield, report, passedOver); });
@@ -335,7 +351,11 @@ void ScanFolderTree(std::u16string_view folder, std::u16string_view pattern, con
             const std::u16string& name = file.name;
             if (step.test(126, [&] { return !name.empty() && name.front() == u'~'; })) continue;
             std::u16string path;
-            step(128, [&] { path = dir + kSep + name; });
+            step(128, [&] {
+                path = dir;
+                path += kSep;
+                path += name;
+            });
             if (step.test(132, [&] {
                     if (file.taken) return *file.taken;
                     return IsOpenableFile(path) && FileAttributes(path) != kHiddenFile;

@@ -116,13 +116,13 @@ inline __m128i is(__m128i v, char c) {
     return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
 }
 
-inline std::uint64_t bits(__m128i v, unsigned part) {
+inline std::uint64_t bits(__m128i v, std::size_t part) {
     return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(v))) << (16 * part);
 }
 
 BlockMasks fullSse2(const std::uint8_t* p) {
     BlockMasks m{};
-    for (unsigned part = 0; part < 4; ++part) {
+    for (std::size_t part = 0; part < 4; ++part) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
         const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part + 1));
         const __m128i lt = is(v, '<');
@@ -192,7 +192,7 @@ MV_AVX2 inline __m256i is(__m256i v, char c) {
     return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
 }
 
-MV_AVX2 inline std::uint64_t bits(__m256i v, unsigned part) {
+MV_AVX2 inline std::uint64_t bits(__m256i v, std::size_t part) {
     return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(v)))
            << (32 * part);
 }
@@ -233,7 +233,7 @@ MV_AVX2 inline BlockMasks fullAvx2(const std::uint8_t* p) {
     const __m256i halfMask = _mm256_set1_epi8(0x0F);
     const __m256i zero = _mm256_setzero_si256();
     BlockMasks m{};
-    for (unsigned part = 0; part < 2; ++part) {
+    for (std::size_t part = 0; part < 2; ++part) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part));
         const __m256i next =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * part + 1));

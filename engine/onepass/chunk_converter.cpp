@@ -348,7 +348,9 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
 // what a field costs is the work around it, and stores through the output
 // pointer must not make the compiler reload state from memory.
 // Kept out of line: inlined into convertChunk it is compiled into slower code.
+// Kept whole, long and branchy as it is, for the same reasons.
 // False when nothing was flattened: `out` then has the declaration answer's text.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity,readability-function-size)
 [[gnu::noinline]] bool flatten(std::string_view t, OutputBytes& out, bool declarationMissing) {
     const std::uint8_t* p = bytesOf(t);
     const std::size_t n = t.size();
@@ -378,6 +380,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
     std::size_t keyStart = 0;  // where the pending key and its "," began
 
     auto newRow = [&](char* at) {
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
         std::memcpy(at, "},\r\n{", 5);
         keyStart = static_cast<std::size_t>(at + 5 - base);
         at[5] = '"';
@@ -391,6 +394,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
                 w = newRow(base + keyStart);
                 return;
             }
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
             std::memcpy(w, "\":\"", 3);
             w += 3;
             inKey = false;
@@ -402,6 +406,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
             return;
         }
         keyStart = static_cast<std::size_t>(w - base);
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
         std::memcpy(w, ",\"", 2);
         w += 2;
         inKey = true;
@@ -464,6 +469,7 @@ inline char* copyRun(char* w, const std::uint8_t* s, std::size_t n, const std::u
         Mark before = mark();
         if (!started) {
             started = true;
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): output bytes, no C string
             std::memcpy(w, " { \r\n{\"", 7);
             keyStart = static_cast<std::size_t>(w + 6 - base);
             w += 7;

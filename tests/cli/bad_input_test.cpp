@@ -30,6 +30,7 @@
 #include "engine/json_writer.h"
 #include "engine/prolog.h"
 #include "report/error_report.h"
+#include "report/failure.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/test_support.h"
 
@@ -131,49 +132,44 @@ std::string withSource(std::string text, const std::string& source) {
     return text;
 }
 
-TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
+// A source that is `bytes` in a file of its own.
+std::function<std::string(const TempDir&)> fileWith(const std::string& name,
+                                                    const std::string& bytes) {
+    return [name, bytes](const TempDir& d) {
+        writeBytes(d / name, bytes);
+        return (d / name).string();
+    };
+}
+
+// A source that names a file that does not exist.
+std::function<std::string(const TempDir&)> absent(const std::string& name) {
+    return [name](const TempDir& d) { return (d / name).string(); };
+}
+
+// Sources that are not there, hold nothing or are no regular file.
+std::vector<BadSource> unreadableSources() {
     const std::string kMissingName = "\xE7\xBC\xBA\xFF\xF0\x9F\x98\x80.xml";  // 缺, a bad byte, 😀
-    const BadSource rows[] = {
+    const std::string kNotRegular = "Not a regular file: {src}";
+    return {
         {"missing file",
-         [](const TempDir& d) { return (d / "missing.xml").string(); },
+         absent("missing.xml"),
          1,
          {inFirstLineTest("File not found: {src}", 102), inRun("Subscript out of range", 160)},
          "missing.json",
          ""},
         {"empty file",
-         [](const TempDir& d) {
-             writeBytes(d / "empty.xml", "");
-             return (d / "empty.xml").string();
-         },
+         fileWith("empty.xml", ""),
          1,
          {inRun("Subscript out of range", 160)},
          "empty.json",
          ""},
-        {"binary bytes with NULs",
-         [](const TempDir& d) {
-             writeBytes(d / "binary.xml", binaryBytes(200000));
-             return (d / "binary.xml").string();
-         },
-         -1,
-         {},
-         "binary.json",
-         std::nullopt},
-        {"invalid UTF-16",
-         [](const TempDir& d) {
-             writeBytes(d / "utf16.xml", invalidUtf16());
-             return (d / "utf16.xml").string();
-         },
-         0,
-         {},
-         "utf16.json",
-         " { \r\n{\"a\":\"?x?\"},\r\n{}\r\n } "},
         {"FIFO",
          [](const TempDir& d) {
              EXPECT_EQ(mkfifo((d / "fifo.xml").c_str(), 0644), 0);
              return (d / "fifo.xml").string();
          },
          1,
-         {inFirstLineTest("Not a regular file: {src}", 102), inRun("Subscript out of range", 160)},
+         {inFirstLineTest(kNotRegular, 102), inRun("Subscript out of range", 160)},
          "fifo.json",
          ""},
         {"socket",
@@ -182,7 +178,7 @@ TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
              return (d / "socket.xml").string();
          },
          1,
-         {inFirstLineTest("Not a regular file: {src}", 102), inRun("Subscript out of range", 160)},
+         {inFirstLineTest(kNotRegular, 102), inRun("Subscript out of range", 160)},
          "socket.json",
          ""},
         {"endless device",
@@ -192,67 +188,87 @@ TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
           inRun("Subscript out of range", 160)},
          "zero.json",
          ""},
-        {"Chinese name",
-         [](const TempDir& d) {
-             writeBytes(d / "\xE4\xB8\xAD\xE6\x96\x87.xml", kNoteXml);
-             return (d / "\xE4\xB8\xAD\xE6\x96\x87.xml").string();
-         },
-         0,
-         {},
-         "\xE4\xB8\xAD\xE6\x96\x87.json",
-         kNoteJson},
-        {"emoji name",
-         [](const TempDir& d) {
-             writeBytes(d / "smile \xF0\x9F\x98\x80.xml", kNoteXml);
-             return (d / "smile \xF0\x9F\x98\x80.xml").string();
-         },
-         0,
-         {},
-         "smile \xF0\x9F\x98\x80.json",
-         kNoteJson},
-        {"name with invalid UTF-8",
-         [](const TempDir& d) {
-             writeBytes(d / "bad\xFF\xFE\xC3.xml", kNoteXml);
-             return (d / "bad\xFF\xFE\xC3.xml").string();
-         },
-         0,
-         {},
-         "bad\xFF\xFE\xC3.json",
-         kNoteJson},
         {"missing file with an unshowable name",
-         [&](const TempDir& d) { return (d / kMissingName).string(); },
+         absent(kMissingName),
          1,
          {inFirstLineTest("File not found: {src}", 102)},
          "\xE7\xBC\xBA\xFF\xF0\x9F\x98\x80.json",
          ""},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir dir;
-        fs::create_directory(dir / "out");
-        writeBytes(dir / "good.xml", kNoteXml);
-        std::string source = row.make(dir);
-        auto r = runCli(dir.path(), {"convert", "-v", "-j", "1", "-o", "out", source, "good.xml"});
-        if (row.exitCode < 0) {
-            EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << "\n" << r.err;
-        } else {
-            EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+}
+
+// Sources whose bytes are no text, or whose names are odd.
+std::vector<BadSource> oddSources() {
+    const std::string kChineseName = "\xE4\xB8\xAD\xE6\x96\x87";
+    return {
+        {"binary bytes with NULs",
+         fileWith("binary.xml", binaryBytes(200000)),
+         -1,
+         {},
+         "binary.json",
+         std::nullopt},
+        {"invalid UTF-16",
+         fileWith("utf16.xml", invalidUtf16()),
+         0,
+         {},
+         "utf16.json",
+         " { \r\n{\"a\":\"?x?\"},\r\n{}\r\n } "},
+        {"Chinese name",
+         fileWith(kChineseName + ".xml", kNoteXml),
+         0,
+         {},
+         kChineseName + ".json",
+         kNoteJson},
+        {"emoji name",
+         fileWith("smile \xF0\x9F\x98\x80.xml", kNoteXml),
+         0,
+         {},
+         "smile \xF0\x9F\x98\x80.json",
+         kNoteJson},
+        {"name with invalid UTF-8",
+         fileWith("bad\xFF\xFE\xC3.xml", kNoteXml),
+         0,
+         {},
+         "bad\xFF\xFE\xC3.json",
+         kNoteJson},
+    };
+}
+
+// Converts the bad source and a good one after it in one run.
+void expectReportedAndTheGoodOneConverts(const BadSource& row) {
+    TempDir dir;
+    fs::create_directory(dir / "out");
+    writeBytes(dir / "good.xml", kNoteXml);
+    std::string source = row.make(dir);
+    auto r = runCli(dir.path(), {"convert", "-v", "-j", "1", "-o", "out", source, "good.xml"});
+    if (row.exitCode < 0) {
+        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << "\n" << r.err;
+    } else {
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+    }
+    if (row.reports.empty() && row.exitCode == 0) {
+        EXPECT_EQ(r.err, "");
+    }
+    for (const auto& report : row.reports) {
+        // Names reach the terminal escaped.
+        EXPECT_TRUE(mentions(r.err, cli::escapeForTerminal(withSource(report, source))));
+    }
+    EXPECT_EQ(readBytes(dir / "out" / "good.json"), kNoteJson);
+    ASSERT_TRUE(fs::is_regular_file(dir / "out" / row.resultName));
+    if (row.result) {
+        EXPECT_EQ(printable(readBytes(dir / "out" / row.resultName)), printable(*row.result));
+    }
+    std::vector<std::string> results = {"good.json", row.resultName};
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(entryNames(dir / "out"), results);  // and nothing else
+}
+
+TEST(BadInput, EachBadSourceIsReportedAndTheGoodOneStillConverts) {
+    for (const auto& rows : {unreadableSources(), oddSources()}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.name);
+            expectReportedAndTheGoodOneConverts(row);
         }
-        if (row.reports.empty() && row.exitCode == 0) {
-            EXPECT_EQ(r.err, "");
-        }
-        for (const auto& report : row.reports) {
-            // Names reach the terminal escaped.
-            EXPECT_TRUE(mentions(r.err, cli::escapeForTerminal(withSource(report, source))));
-        }
-        EXPECT_EQ(readBytes(dir / "out" / "good.json"), kNoteJson);
-        ASSERT_TRUE(fs::is_regular_file(dir / "out" / row.resultName));
-        if (row.result) {
-            EXPECT_EQ(printable(readBytes(dir / "out" / row.resultName)), printable(*row.result));
-        }
-        std::vector<std::string> results = {"good.json", row.resultName};
-        std::sort(results.begin(), results.end());
-        EXPECT_EQ(entryNames(dir / "out"), results);  // and nothing else
     }
 }
 
@@ -440,7 +456,7 @@ TEST(BadInput, PermissionDeniedIsReportedAndLosesNothing) {
 TEST(BadInput, ResultLinkedToADeviceNeverReplacesTheDevice) {
     TempDir dir;
     if (mknod((dir / "null-device").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
-        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+        GTEST_SKIP() << "cannot make a device node here: " << report::systemErrorText(errno);
     }
     fs::create_symlink("null-device", dir / "good.json");
     writeBytes(dir / "good.xml", kNoteXml);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -179,6 +181,15 @@ TEST(StepRunner, DescriptionsOfOtherFailures) {
         step(100, row.raise);
         ASSERT_EQ(report.size(), 1u);
         EXPECT_EQ(report.entries()[0].description, row.description);
+    }
+}
+
+// The texts go into reports byte for byte, so they must be strerror's own,
+// unknown numbers included.
+TEST(SystemErrorText, IsTheTextOfStrerror) {
+    for (int error : {ENOENT, EACCES, EIO, ENOSPC, 0, -1, 4095}) {
+        SCOPED_TRACE(error);
+        EXPECT_EQ(systemErrorText(error), std::strerror(error));
     }
 }
 

@@ -45,16 +45,19 @@ Result runScript(const TempDir& dir, const std::vector<std::string>& args, const
     return r;
 }
 
-TEST(ScriptCommand, RunsAScriptFromAFileOrStandardInput) {
-    struct Row {
-        const char* name;
-        std::string script;  // written to s.json
-        std::vector<std::string> args;
-        std::string input;
-        int exitCode;
-        std::string out;
-        std::string errPart;
-    } rows[] = {
+struct ScriptRow {
+    const char* name;
+    std::string script;  // written to s.json
+    std::vector<std::string> args;
+    std::string input;
+    int exitCode;
+    std::string out;
+    std::string errPart;
+};
+
+// Scripts that run to their end: what they print, what their boxes ask.
+std::vector<ScriptRow> scriptsThatRun() {
+    return {
         {"texts and values",
          "[\"a\", [1.50, null, true], {\"t\": {\"x\": 1}}]",
          {"s.json"},
@@ -105,6 +108,12 @@ TEST(ScriptCommand, RunsAScriptFromAFileOrStandardInput) {
          0,
          "one+two",
          ""},
+    };
+}
+
+// Scripts that cannot be read or fail, and a command line without one.
+std::vector<ScriptRow> scriptsThatFail() {
+    return {
         {"parser error", "[\"a\",", {"s.json"}, "", 1, "", "Parser Error\nMissing ']': [\"a\",\n"},
         {"parser error from standard input", "", {"-"}, "{", 1, "", "Invalid JSON"},
         {"failure ends the script",
@@ -118,16 +127,21 @@ TEST(ScriptCommand, RunsAScriptFromAFileOrStandardInput) {
         {"a folder", "", {"."}, "", 1, "", "marrowvale-cli: "},
         {"no file", "", {}, "", 2, "", "script needs a FILE"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        TempDir dir;
-        if (!row.script.empty()) writeBytes(dir / "s.json", row.script);
-        std::vector<std::string> args = {"script"};
-        args.insert(args.end(), row.args.begin(), row.args.end());
-        Result r = runScript(dir, args, row.input);
-        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
-        EXPECT_EQ(r.out, row.out);
-        EXPECT_NE(r.err.find(row.errPart), std::string::npos) << r.err;
+}
+
+TEST(ScriptCommand, RunsAScriptFromAFileOrStandardInput) {
+    for (const auto& rows : {scriptsThatRun(), scriptsThatFail()}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.name);
+            TempDir dir;
+            if (!row.script.empty()) writeBytes(dir / "s.json", row.script);
+            std::vector<std::string> args = {"script"};
+            args.insert(args.end(), row.args.begin(), row.args.end());
+            Result r = runScript(dir, args, row.input);
+            EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+            EXPECT_EQ(r.out, row.out);
+            EXPECT_NE(r.err.find(row.errPart), std::string::npos) << r.err;
+        }
     }
 }
 

@@ -1,10 +1,15 @@
 #include "cli/batch_run.h"
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "cli/cli_host.h"
 #include "cli/escape.h"
 #include "cli/source_passes.h"
 #include "engine/folder_walk.h"
 #include "engine/native_text.h"
+#include "engine/read_ahead.h"
 #include "paths/paths.h"
 #include "report/locations.h"
 #include "report/step_runner.h"
@@ -66,6 +71,14 @@ void BatchRun::makeFolderFor(const Source& source, const std::u16string& into) {
 
 void BatchRun::runBatch() {
     const bool first = m_taken <= static_cast<std::int64_t>(kBatch);
+    // The next sources are asked of the disk while the first are converted.
+    std::optional<engine::SourcePrefetch> prefetch;
+    if (m_options.jobs > 1 && m_batch.size() > 1) {
+        std::vector<std::string> nativePaths;
+        nativePaths.reserve(m_batch.size());
+        for (const auto& path : m_batch) nativePaths.push_back(engine::toNative(path));
+        prefetch.emplace(std::move(nativePaths));
+    }
     CliHost host(std::move(m_batch), m_options.toFolder, m_folder, m_terminal,
                  std::move(m_batchFolders));
     m_batch.clear();

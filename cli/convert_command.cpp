@@ -24,6 +24,7 @@
 #include "engine/cpu/isa.h"
 #include "engine/durability.h"
 #include "engine/native_text.h"
+#include "engine/read_ahead.h"
 #include "report/step_runner.h"
 #include "run/conversion_run.h"
 
@@ -114,6 +115,9 @@ int convert(const ConvertOptions& options) {
         printMessage(*failed);
         return kExitRunFailed;
     }
+    // More than one core given: a large source reads its next blocks on a
+    // thread of its own while its chunks are converted.
+    engine::setReadAhead(options.jobs > 1);
     int code = 0;
     if (stream) {
         code = convertStream(options.jobs, terminal, fileLedger);

@@ -9,6 +9,7 @@
 
 #include "engine/codepage.h"
 #include "engine/cpu/scan.h"
+#include "engine/read_ahead.h"
 #include "engine/text.h"
 #include "report/failure.h"
 
@@ -31,7 +32,7 @@ TextReader::TextReader(TextReader&& other) noexcept {
 
 TextReader& TextReader::operator=(TextReader&& other) noexcept {
     if (this != &other) {
-        if (m_fd >= 0) ::close(m_fd);
+        closeDescriptor();
         m_fd = std::exchange(other.m_fd, -1);
         m_format = other.m_format;
         m_path = std::move(other.m_path);
@@ -45,12 +46,21 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_offset = std::exchange(other.m_offset, 0);
         m_rawBytes = other.m_rawBytes;
         m_ended = other.m_ended;
+        m_ahead = std::move(other.m_ahead);
+        m_aheadTried = other.m_aheadTried;
     }
     return *this;
 }
 
 TextReader::~TextReader() {
+    closeDescriptor();
+}
+
+void TextReader::closeDescriptor() {
+    // The thread reading ahead stops before its descriptor goes.
+    m_ahead.reset();
     if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
 }
 
 TextReader TextReader::open(const std::string& nativePath, TextFormat format) {
@@ -90,6 +100,7 @@ TextReader TextReader::open(const std::string& nativePath, TextFormat format) {
     } else {
         reader.m_totalChars = bytes;
     }
+    noteSourceOpened();
     return reader;
 }
 
@@ -106,33 +117,40 @@ bool TextReader::fill() {
         return false;
     }
     std::size_t want = m_format == TextFormat::Utf16 ? kReadBlock * 2 : kReadBlock;
-    m_bytes.resize(want);
-    std::size_t got = 0;
-    while (got < want) {
-        ssize_t n = ::read(m_fd, m_bytes.data() + got, want - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            // Nothing of a failed read is handed out later as if it were text.
-            int error = errno;
-            m_bytes.clear();
-            m_pos = 0;
-            throw systemFailure(error, m_path);
-        }
-        if (n == 0) {
-            m_ended = true;
-            break;
-        }
-        const bool shortRead = static_cast<std::size_t>(n) < want - got;
-        got += static_cast<std::size_t>(n);
-        // A short read that brings us to the size the file had when it was
-        // opened is its end; asking once more only to hear "nothing" costs a
-        // call per small file. A file grown or cut meanwhile is still caught
-        // when the reader is closed.
-        if (shortRead && m_offset + static_cast<std::int64_t>(got) == m_openSize) {
-            m_ended = true;
-            break;
+    if (m_rawBytes && !m_aheadTried) {
+        m_aheadTried = true;
+        if (readAheadOn() && m_openSize >= kSequentialFrom) {
+            m_ahead = std::make_unique<BlockReadAhead>(m_fd, m_offset, m_openSize, want);
         }
     }
+    if (m_ahead) {
+        // The same blocks as the reads below would give, read on the thread.
+        BlockReadAhead::Block block = m_ahead->next(std::move(m_bytes));
+        m_bytes = std::move(block.bytes);
+        m_pos = 0;
+        if (block.error != 0) {
+            // The reads after a failure, if any, are made here as before.
+            m_ahead.reset();
+            m_bytes.clear();
+            throw systemFailure(block.error, m_path);
+        }
+        m_offset += static_cast<std::int64_t>(m_bytes.size());
+        if (block.ended) {
+            m_ended = true;
+            m_ahead.reset();
+        }
+        return !m_bytes.empty();
+    }
+    m_bytes.resize(want);
+    const BlockRead read = readBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
+    if (read.error != 0) {
+        // Nothing of a failed read is handed out later as if it were text.
+        m_bytes.clear();
+        m_pos = 0;
+        throw systemFailure(read.error, m_path);
+    }
+    if (read.ended) m_ended = true;
+    const std::size_t got = read.got;
     m_offset += static_cast<std::int64_t>(got);
     if (m_rawBytes) {
         m_bytes.resize(got);
@@ -271,8 +289,7 @@ void TextReader::Close() {
     // Only a reading that went to the end can tell a whole file from a file
     // cut short or grown under it.
     const bool changed = m_ended && changedSinceOpen();
-    ::close(m_fd);
-    m_fd = -1;
+    closeDescriptor();
     if (changed) throw Failure(FailureKind::FileChanged, m_path);
 }
 

@@ -10,9 +10,12 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "engine/read_ahead.h"
 
 namespace mv::engine {
 
@@ -24,6 +27,8 @@ public:
     TextReader(TextReader&& other) noexcept;
     TextReader& operator=(TextReader&& other) noexcept;
     ~TextReader();
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
 
     // Throws when the path is missing, unreadable or not a regular file.
     static TextReader open(const std::string& nativePath, TextFormat format);
@@ -56,6 +61,7 @@ private:
     bool fill();
     void requireOpen() const;
     bool changedSinceOpen() const;
+    void closeDescriptor();
     std::size_t buffered() const { return m_rawBytes ? m_bytes.size() : m_text.size(); }
 
     int m_fd = -1;
@@ -71,6 +77,10 @@ private:
     std::int64_t m_offset = 0;  // bytes consumed from the start of the file
     bool m_rawBytes = false;    // hands out m_bytes instead of decoding them
     bool m_ended = false;       // a read has returned nothing
+    // A large byte reading may read its next blocks on a thread of its own;
+    // tried once, and given up after a failed read.
+    std::unique_ptr<BlockReadAhead> m_ahead;
+    bool m_aheadTried = false;
 };
 
 }  // namespace mv::engine

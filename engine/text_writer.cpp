@@ -26,7 +26,8 @@ using report::systemFailure;
 
 namespace {
 
-constexpr std::size_t kWriteBlock = 1 << 18;  // bytes gathered per write
+constexpr std::size_t kWriteBlock = 1 << 18;   // bytes gathered per write
+constexpr std::size_t kWriteDirect = 1 << 14;  // a piece written without gathering
 // A large result starts going to the disk every this many bytes while it is
 // still being written, so the sync at the end of the run finds little left.
 constexpr off_t kWriteOutStep = off_t{8} << 20;
@@ -206,21 +207,24 @@ TextWriter TextWriter::create(const std::string& nativePath) {
     return writer;
 }
 
-void TextWriter::flush() {
-    std::size_t done = 0;
-    while (done < m_buffer.size()) {
-        ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            // Text that did not reach the file leaves a hole in it: the
-            // result is abandoned, never published with the hole.
-            int error = errno;
-            Abandon("a write failed");
-            throw systemFailure(error, m_target + " (the result is not written)");
+void TextWriter::flush(std::string_view more) {
+    const std::size_t total = m_buffer.size() + more.size();
+    for (std::string_view piece : {std::string_view(m_buffer), more}) {
+        std::size_t done = 0;
+        while (done < piece.size()) {
+            ssize_t n = ::write(m_fd, piece.data() + done, piece.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                // Text that did not reach the file leaves a hole in it: the
+                // result is abandoned, never published with the hole.
+                int error = errno;
+                Abandon("a write failed");
+                throw systemFailure(error, m_target + " (the result is not written)");
+            }
+            done += static_cast<std::size_t>(n);
         }
-        done += static_cast<std::size_t>(n);
     }
-    m_written += static_cast<off_t>(m_buffer.size());
+    m_written += static_cast<off_t>(total);
     m_buffer.clear();
     if (m_written - m_writtenOut >= kWriteOutStep) {
         // Only starts the write-out and does not wait for it; a failure
@@ -238,6 +242,12 @@ void TextWriter::Write(std::u16string_view text) {
 
 void TextWriter::WriteBytes(std::string_view bytes) {
     if (m_fd < 0) throw Failure(FailureKind::ObjectNotSet);
+    // A large piece goes to the file as it is, after what is gathered, rather
+    // than being copied into the buffer first.
+    if (bytes.size() >= kWriteDirect) {
+        flush(bytes);
+        return;
+    }
     m_buffer.append(bytes);
     if (m_buffer.size() >= kWriteBlock) flush();
 }

@@ -58,7 +58,8 @@ public:
     int releaseSyncDescriptor();
 
 private:
-    void flush();
+    // Writes the gathered text, then `more`.
+    void flush(std::string_view more = {});
     bool linkTo(const std::string& name);
     std::string linkUnnamed();
     int closeDescriptor();  // the errno value of a failed close, or 0

@@ -184,6 +184,22 @@ TEST(EscapeJsonText, OutsideCharacterIsWrittenAsQuestionMark) {
     EXPECT_EQ(report.size(), 0u);
 }
 
+// Small pieces are gathered and large ones written as they are: the file
+// still holds every piece once, in order.
+TEST(TextWriter, PiecesOfEverySizeKeepTheirOrder) {
+    test::TempDir dir;
+    TextWriter out = FileSystemObject().OpenTextFile(test::u16(dir / "r.json"));
+    std::string expected;
+    char fill = 'a';
+    for (std::size_t size : {10u, 20000u, 5u, 300000u, 1u, 16384u, 16383u, 262144u, 0u, 7u}) {
+        const std::string piece(size, fill++);
+        out.WriteBytes(piece);
+        expected += piece;
+    }
+    out.Close();
+    EXPECT_TRUE(test::readBytes(dir / "r.json") == expected);
+}
+
 TEST(ChunkConversion, NoteDocumentThroughEveryStep) {
     const std::u16string source =
         u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<note>\r\n  <to>Tove</to>\r\n"

@@ -1,0 +1,233 @@
+#include "engine/read_ahead.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <limits>
+#include <utility>
+
+namespace mv::engine {
+
+namespace {
+
+std::atomic<bool> g_readAhead{false};
+
+// Sources opened since the program started, and the count at which the
+// prefetching thread, waiting for the conversion to catch up, wants waking.
+std::atomic<std::uint64_t> g_opened{0};
+constexpr std::uint64_t kNobodyWaits = std::numeric_limits<std::uint64_t>::max();
+std::atomic<std::uint64_t> g_wakeAt{kNobodyWaits};
+std::mutex g_wakeMutex;
+std::condition_variable g_wake;
+bool g_stopPrefetch = false;  // under g_wakeMutex
+std::atomic<bool> g_prefetching{false};
+
+// Blocks read ahead of the reader: 2 MiB at 64 KiB a block, beside the
+// kernel's own read-ahead into the page cache. The thread sleeps once that
+// many wait and is woken when half of them are taken, not at every block.
+constexpr std::size_t kBlocksAhead = 32;
+
+// Sources asked for ahead of the conversion, and bytes of each: a larger
+// source reads its own blocks ahead once it is opened.
+constexpr std::uint64_t kFilesAhead = 64;
+constexpr std::uint64_t kWakeStep = kFilesAhead / 4;
+constexpr std::int64_t kFirstBytes = std::int64_t{1} << 20;
+constexpr std::int64_t kBytesAhead = std::int64_t{32} << 20;
+
+// Waits until `target` sources have been opened; false when told to stop.
+bool waitForOpenings(std::uint64_t target) {
+    std::unique_lock lock(g_wakeMutex);
+    g_wakeAt.store(target);
+    g_wake.wait(lock, [&] { return g_stopPrefetch || g_opened.load() >= target; });
+    g_wakeAt.store(kNobodyWaits);
+    return !g_stopPrefetch;
+}
+
+// A file system in memory has nothing to read ahead.
+bool inMemory(const std::string& path) {
+    struct statfs fs {};
+    if (statfs(path.c_str(), &fs) != 0) return false;
+    return fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC;
+}
+
+}  // namespace
+
+void setReadAhead(bool on) {
+    g_readAhead.store(on);
+}
+
+bool readAheadOn() {
+    return g_readAhead.load(std::memory_order_relaxed);
+}
+
+void noteSourceOpened() {
+    const std::uint64_t opened = g_opened.fetch_add(1) + 1;
+    if (opened == g_wakeAt.load()) {
+        std::lock_guard lock(g_wakeMutex);
+        g_wake.notify_one();
+    }
+}
+
+BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                    std::int64_t openSize) {
+    BlockRead result;
+    while (result.got < want) {
+        const ssize_t n = ::read(fd, into + result.got, want - result.got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result.error = errno;
+            return result;
+        }
+        if (n == 0) {
+            result.ended = true;
+            break;
+        }
+        const bool shortRead = static_cast<std::size_t>(n) < want - result.got;
+        result.got += static_cast<std::size_t>(n);
+        // A file grown or cut meanwhile is still caught when it is closed.
+        if (shortRead && offset + static_cast<std::int64_t>(result.got) == openSize) {
+            result.ended = true;
+            break;
+        }
+    }
+    return result;
+}
+
+BlockReadAhead::BlockReadAhead(int fd, std::int64_t offset, std::int64_t openSize,
+                               std::size_t blockSize)
+    : m_fd(fd), m_openSize(openSize), m_blockSize(blockSize), m_offset(offset) {
+    m_thread = std::thread([this] { readLoop(); });
+}
+
+BlockReadAhead::~BlockReadAhead() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_freed.notify_one();
+    m_thread.join();
+}
+
+BlockReadAhead::Block BlockReadAhead::next(std::string&& spare) {
+    std::unique_lock lock(m_mutex);
+    if (spare.capacity() >= m_blockSize && m_spares.size() < kBlocksAhead) {
+        m_spares.push_back(std::move(spare));
+    }
+    while (m_ready.empty()) {
+        // Nothing follows the last block: a reader asking again hears the end.
+        if (m_done) return Block{{}, true, 0};
+        m_ownerWaits = true;
+        m_filled.wait(lock);
+        m_ownerWaits = false;
+    }
+    Block block = std::move(m_ready.front());
+    m_ready.pop_front();
+    if (m_readerWaits && m_ready.size() <= kBlocksAhead / 2) m_freed.notify_one();
+    return block;
+}
+
+void BlockReadAhead::readLoop() {
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        if (!m_stop && m_ready.size() >= kBlocksAhead) {
+            m_readerWaits = true;
+            m_freed.wait(lock, [&] { return m_stop || m_ready.size() <= kBlocksAhead / 2; });
+            m_readerWaits = false;
+        }
+        if (m_stop) return;
+        std::string buffer;
+        if (!m_spares.empty()) {
+            buffer = std::move(m_spares.back());
+            m_spares.pop_back();
+        }
+        lock.unlock();
+        buffer.resize(m_blockSize);
+        const BlockRead read = readBlock(m_fd, buffer.data(), m_blockSize, m_offset, m_openSize);
+        Block block;
+        if (read.error != 0) {
+            buffer.clear();
+            block.error = read.error;
+        } else {
+            buffer.resize(read.got);
+            m_offset += static_cast<std::int64_t>(read.got);
+            block.ended = read.ended;
+        }
+        block.bytes = std::move(buffer);
+        const bool last = read.error != 0 || read.ended;
+        lock.lock();
+        m_ready.push_back(std::move(block));
+        m_done = last;
+        if (m_ownerWaits) m_filled.notify_one();
+        if (last) return;
+    }
+}
+
+SourcePrefetch::SourcePrefetch(std::vector<std::string> nativePaths)
+    : m_paths(std::move(nativePaths)) {
+    if (m_paths.size() < 2 || g_prefetching.exchange(true)) return;
+    m_active = true;
+    m_thread = std::thread([this] { prefetchLoop(); });
+}
+
+SourcePrefetch::~SourcePrefetch() {
+    if (!m_active) return;
+    {
+        std::lock_guard lock(g_wakeMutex);
+        g_stopPrefetch = true;
+    }
+    g_wake.notify_all();
+    m_thread.join();
+    {
+        std::lock_guard lock(g_wakeMutex);
+        g_stopPrefetch = false;
+    }
+    g_prefetching.store(false);
+}
+
+void SourcePrefetch::prefetchLoop() {
+    const std::uint64_t start = g_opened.load();
+    // Sources asked for and not opened yet, by their place in the list.
+    std::deque<std::pair<std::uint64_t, std::int64_t>> ahead;
+    std::int64_t aheadBytes = 0;
+    std::vector<std::pair<dev_t, bool>> memoryDevices;
+    for (std::uint64_t i = 0; i < m_paths.size(); ++i) {
+        while (true) {
+            const std::uint64_t reached = g_opened.load() - start;
+            while (!ahead.empty() && ahead.front().first < reached) {
+                aheadBytes -= ahead.front().second;
+                ahead.pop_front();
+            }
+            if (i < reached + kFilesAhead && aheadBytes < kBytesAhead) break;
+            if (!waitForOpenings(start + reached + kWakeStep)) return;
+        }
+        const std::string& path = m_paths[i];
+        // Looked at before it is opened: only a regular file is opened.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) continue;
+        auto known = std::find_if(memoryDevices.begin(), memoryDevices.end(),
+                                  [&](const auto& d) { return d.first == st.st_dev; });
+        if (known == memoryDevices.end()) {
+            memoryDevices.emplace_back(st.st_dev, inMemory(path));
+            known = std::prev(memoryDevices.end());
+        }
+        if (known->second) continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat opened {};
+        const std::int64_t bytes = std::min<std::int64_t>(st.st_size, kFirstBytes);
+        if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
+            ::posix_fadvise(fd, 0, bytes, POSIX_FADV_WILLNEED);
+            ahead.emplace_back(i, bytes);
+            aheadBytes += bytes;
+        }
+        ::close(fd);
+    }
+}
+
+}  // namespace mv::engine

@@ -1,0 +1,99 @@
+// Reading sources ahead of their conversion where more than one core is
+// given: the next blocks of a large source on a thread of its own, so that
+// waiting for the disk and filling the page cache overlap the conversion, and
+// the next sources of a list asked of the kernel before they are opened.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mv::engine {
+
+// Whether a large source may be read ahead on a thread of its own. Off until
+// a caller that was given more than one core turns it on.
+void setReadAhead(bool on);
+bool readAheadOn();
+
+// The source readers tell each opening, so that the next sources are asked
+// for a bounded distance ahead of the conversion.
+void noteSourceOpened();
+
+// One read of up to `want` bytes into `into`, as many calls as it takes:
+// fewer bytes only at the end of the file. A short read that reaches the size
+// the file had when it was opened is its end (`offset` bytes were read
+// before), which spares a call that would only hear "nothing".
+struct BlockRead {
+    std::size_t got = 0;
+    bool ended = false;
+    int error = 0;  // errno of a failed read; `got` is then meaningless
+};
+BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                    std::int64_t openSize);
+
+// The blocks of one file, read in order on a thread of its own a bounded
+// number of blocks ahead of their use. The file is read exactly as the
+// reader would read it: the same calls in the same order, a failure handed
+// out in its place, nothing read after a failure or the end.
+class BlockReadAhead {
+public:
+    struct Block {
+        std::string bytes;
+        bool ended = false;
+        int error = 0;
+    };
+
+    BlockReadAhead(int fd, std::int64_t offset, std::int64_t openSize, std::size_t blockSize);
+    // Waits for a read in progress; the descriptor stays open.
+    ~BlockReadAhead();
+    BlockReadAhead(const BlockReadAhead&) = delete;
+    BlockReadAhead& operator=(const BlockReadAhead&) = delete;
+
+    // The next block, once it is read; `spare` is a buffer to read into later.
+    Block next(std::string&& spare);
+
+private:
+    void readLoop();
+
+    const int m_fd;
+    const std::int64_t m_openSize;
+    const std::size_t m_blockSize;
+    std::int64_t m_offset;  // of the reading thread
+    std::mutex m_mutex;
+    std::condition_variable m_filled;  // the owner: a block is waiting
+    std::condition_variable m_freed;   // the thread: there is room ahead
+    std::deque<Block> m_ready;
+    std::vector<std::string> m_spares;
+    bool m_ownerWaits = false;
+    bool m_readerWaits = false;
+    bool m_done = false;  // the thread has read its last block
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+// Asks the kernel for the first bytes of each source of a list, a bounded
+// number of sources ahead of the ones opened so far, on a thread of its own,
+// so that a source is in the page cache when its conversion opens it. Only
+// regular files are opened, never a FIFO or device. One at a time: a second
+// one made while the first lives does nothing.
+class SourcePrefetch {
+public:
+    explicit SourcePrefetch(std::vector<std::string> nativePaths);
+    ~SourcePrefetch();
+    SourcePrefetch(const SourcePrefetch&) = delete;
+    SourcePrefetch& operator=(const SourcePrefetch&) = delete;
+
+private:
+    void prefetchLoop();
+
+    std::vector<std::string> m_paths;
+    bool m_active = false;
+    std::thread m_thread;
+};
+
+}  // namespace mv::engine

@@ -71,8 +71,6 @@ void BatchRun::makeFolderFor(const Source& source, const std::u16string& into) {
 
 void BatchRun::runBatch() {
     const bool first = m_taken <= static_cast<std::int64_t>(kBatch);
-    // One file gets every worker for its chunks; several share them by file.
-    const unsigned chunkWorkers = m_batch.size() == 1 ? m_options.jobs : 1;
     // The next sources are asked of the disk while the first are converted.
     std::optional<engine::SourcePrefetch> prefetch;
     if (m_options.jobs > 1 && m_batch.size() > 1) {
@@ -91,7 +89,9 @@ void BatchRun::runBatch() {
     m_replaced.clear();
     m_notes.clear();
     run::ConversionRun conversion(host, m_fileLedger.immediate(), &m_dispatcher, &m_ledger);
-    conversion.setChunkWorkers(chunkWorkers);
+    // Every file may have every worker on its chunks: its helpers take the
+    // cores that the other files of the batch leave idle.
+    conversion.setChunkWorkers(m_options.jobs, m_parallel ? &m_parallel->cores() : nullptr);
     const run::RunOutcome outcome = conversion.PushButton7_Click();
     m_fileLedger.endRun();
     if (outcome == run::RunOutcome::NoFiles) m_end.usageError = true;

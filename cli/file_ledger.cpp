@@ -105,22 +105,24 @@ void FileLedger::submitted(const run::FileTask& task) {
 }
 
 void FileLedger::beginWork(std::int64_t index) {
-    std::u16string source;
-    {
-        std::lock_guard lock(m_mutex);
-        auto& entry = m_entries[index];
-        source = entry.record.source;
-        entry.working = true;
-        // Reports of the run's own steps came before the work began.
-        if (!entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
-    }
     // Source sizes feed the progress line and the report; a plain run does
-    // without the extra system call.
-    std::int64_t size = m_records || m_terminal.showsProgress() ? stateOf(source).size : 0;
-    std::lock_guard lock(m_mutex);
-    auto& entry = m_entries[index];
-    entry.record.bytesRead = size;
-    t_chunks = &entry.record.chunks;
+    // without the extra system call, and takes the lock once.
+    const bool sized = m_records || m_terminal.showsProgress();
+    std::unique_lock lock(m_mutex);
+    Entry* entry = &m_entries[index];
+    entry->working = true;
+    // Reports of the run's own steps came before the work began.
+    if (!entry->record.reports.empty()) entry->before = stateOf(entry->record.result);
+    std::int64_t size = 0;
+    if (sized) {
+        const std::u16string source = entry->record.source;
+        lock.unlock();
+        size = stateOf(source).size;
+        lock.lock();
+        entry = &m_entries[index];
+    }
+    entry->record.bytesRead = size;
+    t_chunks = &entry->record.chunks;
     t_ledger = this;
     t_index = index;
 }
@@ -128,29 +130,30 @@ void FileLedger::beginWork(std::int64_t index) {
 void FileLedger::endWork(std::int64_t index) {
     t_chunks = nullptr;
     t_ledger = nullptr;
-    std::u16string result;
-    bool reported = false;
-    {
-        std::lock_guard lock(m_mutex);
-        result = m_entries[index].record.result;
-        reported = !m_entries[index].record.reports.empty();
-    }
+    std::unique_lock lock(m_mutex);
+    Entry* entry = &m_entries[index];
+    const bool reported = !entry->record.reports.empty();
     // A file without a report has its result written. Otherwise it was
     // written in this run when a file stands at the result path that was
     // not there before, or is another file, or was changed.
-    FileState after = reported || m_records ? stateOf(result) : FileState{};
-    std::lock_guard lock(m_mutex);
-    auto& entry = m_entries[index];
-    const FileState& before = entry.before;
+    FileState after;
+    if (reported || m_records) {
+        const std::u16string result = entry->record.result;
+        lock.unlock();
+        after = stateOf(result);
+        lock.lock();
+        entry = &m_entries[index];
+    }
+    const FileState& before = entry->before;
     bool written = !reported || (after.exists &&
                                  (!before.exists || after.device != before.device ||
                                   after.inode != before.inode ||
                                   after.modified != before.modified || after.size != before.size));
-    entry.record.status = !written         ? FileRecord::Status::Failed
-                          : entry.replaced ? FileRecord::Status::Replaced
-                                           : FileRecord::Status::Converted;
-    entry.record.bytesWritten = written ? after.size : 0;
-    entry.ended = true;
+    entry->record.status = !written          ? FileRecord::Status::Failed
+                           : entry->replaced ? FileRecord::Status::Replaced
+                                             : FileRecord::Status::Converted;
+    entry->record.bytesWritten = written ? after.size : 0;
+    entry->ended = true;
 }
 
 void FileLedger::unchanged(std::int64_t index) {

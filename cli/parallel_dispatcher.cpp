@@ -55,10 +55,20 @@ std::vector<std::string> pathKeys(const std::u16string& path) {
 
 }  // namespace
 
+namespace {
+
+// Tasks a worker takes at once while many are ready: fewer trips to the
+// shared lock, and fewer wake-ups, per file.
+constexpr std::size_t kMostAtOnce = 8;
+
+}  // namespace
+
 ParallelDispatcher::ParallelDispatcher(unsigned jobs, FileLedger& reports)
-    : m_reports(reports), m_limit(std::max(64u, jobs * 16)) {
-    for (unsigned i = 0; i < std::max(1u, jobs); ++i)
-        m_workers.emplace_back([this] { workerLoop(); });
+    : m_reports(reports),
+      m_jobs(std::max(1u, jobs)),
+      m_cores(m_jobs),
+      m_limit(std::max(64u, jobs * 16)) {
+    for (unsigned i = 0; i < m_jobs; ++i) m_workers.emplace_back([this] { workerLoop(); });
 }
 
 ParallelDispatcher::~ParallelDispatcher() {
@@ -75,13 +85,34 @@ bool ParallelDispatcher::readyLocked(const Pending& pending) const {
                         [&](std::int64_t index) { return m_waitingOrQueued.count(index) != 0; });
 }
 
+void ParallelDispatcher::unblockLocked() {
+    for (auto it = m_blocked.begin(); it != m_blocked.end();) {
+        if (readyLocked(*it)) {
+            m_ready.push_back(std::move(*it));
+            it = m_blocked.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ParallelDispatcher::tellSubmitterLocked() {
+    // The submitter waits for half the queue to drain, not for each place.
+    if (m_submitterWaits && (queuedLocked() <= m_limit / 2 || m_waitingOrQueued.empty()))
+        m_room.notify_one();
+}
+
 void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
     std::vector<std::string> keys = pathKeys(pending.task.source);
     for (auto& key : pathKeys(pending.task.output)) keys.push_back(std::move(key));
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
-    m_room.wait(lock, [&] { return m_queue.size() < m_limit; });
+    if (queuedLocked() >= m_limit) {
+        m_submitterWaits = true;
+        m_room.wait(lock, [&] { return queuedLocked() <= m_limit / 2; });
+        m_submitterWaits = false;
+    }
     for (const auto& key : keys) {
         auto [it, fresh] = m_lastUser.try_emplace(key, pending.task.index);
         if (!fresh) {
@@ -90,9 +121,12 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
         }
     }
     m_waitingOrQueued.insert(pending.task.index);
-    bool ready = readyLocked(pending);
-    m_queue.push_back(std::move(pending));
-    if (ready) m_work.notify_one();
+    if (!readyLocked(pending)) {
+        m_blocked.push_back(std::move(pending));
+        return;
+    }
+    m_ready.push_back(std::move(pending));
+    if (m_idleWorkers > 0) m_work.notify_one();
 }
 
 report::ErrorReport& ParallelDispatcher::reportFor(std::int64_t index) {
@@ -101,32 +135,53 @@ report::ErrorReport& ParallelDispatcher::reportFor(std::int64_t index) {
 
 void ParallelDispatcher::finish() {
     std::unique_lock lock(m_mutex);
+    m_submitterWaits = true;
     m_room.wait(lock, [&] { return m_waitingOrQueued.empty(); });
+    m_submitterWaits = false;
     // The next run counts its files from 1 again.
     m_lastUser.clear();
 }
 
 void ParallelDispatcher::workerLoop() {
+    std::vector<Pending> taken;
+    bool holdsCore = false;
     std::unique_lock lock(m_mutex);
     while (true) {
-        auto ready = m_queue.end();
-        m_work.wait(lock, [&] {
-            ready = std::find_if(m_queue.begin(), m_queue.end(),
-                                 [&](const Pending& p) { return readyLocked(p); });
-            return m_stopping || ready != m_queue.end();
-        });
-        if (ready == m_queue.end()) return;  // stopping with nothing left to start
-        Pending pending = std::move(*ready);
-        m_queue.erase(ready);
-        m_room.notify_all();  // room in the queue
+        if (m_ready.empty() && holdsCore) {
+            // An idle worker's core goes to the chunk helpers of the files
+            // in hand.
+            m_cores.release();
+            holdsCore = false;
+        }
+        ++m_idleWorkers;
+        m_work.wait(lock, [&] { return m_stopping || !m_ready.empty(); });
+        --m_idleWorkers;
+        if (m_ready.empty()) return;  // stopping with nothing left to start
+        // A share of what is ready, so that the other workers find some too.
+        const std::size_t count = std::clamp<std::size_t>(m_ready.size() / m_jobs, 1, kMostAtOnce);
+        for (std::size_t i = 0; i < count; ++i) {
+            taken.push_back(std::move(m_ready.front()));
+            m_ready.pop_front();
+        }
+        tellSubmitterLocked();
         lock.unlock();
-        pending.work(pending.task, m_reports.forFile(pending.task.index));
-        m_reports.fileDone(pending.task.index);
+        if (!holdsCore) {
+            m_cores.acquire();
+            holdsCore = true;
+        }
+        for (auto& pending : taken) {
+            pending.work(pending.task, m_reports.forFile(pending.task.index));
+            m_reports.fileDone(pending.task.index);
+        }
         lock.lock();
-        m_waitingOrQueued.erase(pending.task.index);
-        // Tasks that waited for this one may start now; finish() may return.
-        m_work.notify_all();
-        if (m_waitingOrQueued.empty()) m_room.notify_all();
+        for (const auto& pending : taken) m_waitingOrQueued.erase(pending.task.index);
+        taken.clear();
+        // Tasks that waited for these may start now; finish() may return.
+        if (!m_blocked.empty()) {
+            unblockLocked();
+            if (!m_ready.empty() && m_idleWorkers > 0) m_work.notify_all();
+        }
+        tellSubmitterLocked();
     }
 }
 

@@ -1,7 +1,9 @@
 // Converts several files at once while keeping the files on disk identical to
 // a one-after-the-other run: a task waits for every earlier task that reads or
 // writes one of its paths (the same result path, or a result that is another
-// task's source).
+// task's source). The workers and the chunk helpers of the files in hand draw
+// from one budget of cores, so a large file's chunks take every core that
+// the other files leave idle.
 #pragma once
 
 #include <condition_variable>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "cli/file_ledger.h"
+#include "run/chunk_pipeline.h"
 #include "run/conversion_run.h"
 
 namespace mv::cli {
@@ -27,6 +30,8 @@ public:
     void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     report::ErrorReport& reportFor(std::int64_t index) override;
+    // The cores the files' chunk helpers share with the workers.
+    run::CoreBudget& cores() { return m_cores; }
 
 private:
     struct Pending {
@@ -36,16 +41,26 @@ private:
     };
     void workerLoop();
     bool readyLocked(const Pending& pending) const;
+    std::size_t queuedLocked() const { return m_ready.size() + m_blocked.size(); }
+    // Moves the blocked tasks that may start now to the ready ones.
+    void unblockLocked();
+    // Wakes the submitter if what it waits for has come.
+    void tellSubmitterLocked();
 
     FileLedger& m_reports;
+    const unsigned m_jobs;
+    run::CoreBudget m_cores;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
-    std::condition_variable m_work;  // workers: a task may be ready
-    std::condition_variable m_room;  // submitter: room in the queue, or all done
-    std::deque<Pending> m_queue;
+    std::condition_variable m_work;                  // workers: a task is ready
+    std::condition_variable m_room;                  // submitter: room in the queue, or all done
+    std::deque<Pending> m_ready;                     // may start now, in list order
+    std::deque<Pending> m_blocked;                   // wait for earlier tasks, in list order
     std::set<std::int64_t> m_waitingOrQueued;        // submitted, not done
     std::map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
     std::size_t m_limit;
+    unsigned m_idleWorkers = 0;
+    bool m_submitterWaits = false;
     bool m_stopping = false;
 };
 

@@ -5,6 +5,7 @@
 // read again as soon as it is written.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -30,13 +31,39 @@ std::exception_ptr failureCarriedFrom(Work&& work) noexcept {
     }
 }
 
+// The cores a run may keep busy, shared by the threads that convert whole
+// files and the helpers of each file's ring: a thread converts only while it
+// holds one, so a file's helpers take the cores that no other file is using
+// (the tail of a batch, or while the files left wait for this one).
+class CoreBudget {
+public:
+    explicit CoreBudget(unsigned cores) : m_free(cores) {}
+    CoreBudget(const CoreBudget&) = delete;
+    CoreBudget& operator=(const CoreBudget&) = delete;
+
+    void acquire();
+    // Waits for a core unless `stop` is set first; false when it was.
+    bool acquireUnless(const std::atomic<bool>& stop);
+    void release();
+    // Wakes every waiter, so that one whose stop flag was just set returns.
+    void wakeAll();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_freed;
+    unsigned m_free;
+    unsigned m_waiting = 0;
+};
+
 class ChunkPipeline {
 public:
     // convert(slot) converts what the owner put in that slot; it runs on any
     // of the threads, and what it throws is carried to the owner (failure()).
     // Without helpers the owner converts every slot itself and no thread is
     // started.
-    ChunkPipeline(unsigned helpers, std::size_t slots, std::function<void(std::size_t)> convert);
+    // With `cores`, a helper converts a slot only while it holds one of them.
+    ChunkPipeline(unsigned helpers, std::size_t slots, std::function<void(std::size_t)> convert,
+                  CoreBudget* cores = nullptr);
     // Stops the helpers once their conversions in hand are done; slots not
     // converted yet stay as they are.
     ~ChunkPipeline();
@@ -64,8 +91,14 @@ private:
     // on entry and on return.
     void convertLocked(std::unique_lock<std::mutex>& lock, std::uint64_t sequence);
 
+    // Helpers that will come back for the next slot: all of them, or with a
+    // budget those converting on a core now.
+    std::size_t readyHelpersLocked() const;
+
     const std::size_t m_slots;
     const std::function<void(std::size_t)> m_convert;
+    CoreBudget* const m_cores;
+    std::atomic<bool> m_stopping{false};  // read by helpers waiting for a core
     std::mutex m_mutex;
     std::condition_variable m_work;              // helpers: a slot waits to be converted
     std::condition_variable m_oldest;            // owner: the oldest slot is converted
@@ -77,6 +110,7 @@ private:
     std::uint64_t m_claimed = 0;
     std::uint64_t m_retired = 0;
     unsigned m_idleHelpers = 0;
+    unsigned m_armedHelpers = 0;  // holding a core and converting
     bool m_ownerWaits = false;
     bool m_stop = false;
     std::vector<std::thread> m_threads;

@@ -148,8 +148,9 @@ void ConversionRun::convertRows() {
     if (m_syncLedger == &m_ownLedger) step(188, [&] { m_ownLedger.syncAll(); });
 }
 
-void ConversionRun::setChunkWorkers(unsigned workers) {
+void ConversionRun::setChunkWorkers(unsigned workers, CoreBudget* cores) {
     m_chunks.workers = std::max(1u, workers);
+    m_chunks.cores = cores;
 }
 
 void ConversionRun::convertFile(const FileTask& task, report::ErrorReport& report) {

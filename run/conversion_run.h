@@ -84,8 +84,9 @@ public:
     void setFastPath(bool on) { m_chunks.fastPath = on; }
     // How many threads convert the chunks of one file side by side (at least
     // one; by default one per core). The result and the report lines are
-    // those of one thread.
-    void setChunkWorkers(unsigned workers);
+    // those of one thread. With `cores`, files converted at once share them
+    // (see CoreBudget).
+    void setChunkWorkers(unsigned workers, CoreBudget* cores = nullptr);
 
 private:
     void convertRows();
@@ -96,7 +97,7 @@ private:
     engine::SyncLedger m_ownLedger;
     engine::SyncLedger* m_syncLedger;
     bool m_isConverting = false;
-    ChunkSettings m_chunks{true, std::max(1u, std::thread::hardware_concurrency()), {}};
+    ChunkSettings m_chunks{true, std::max(1u, std::thread::hardware_concurrency()), {}, nullptr};
 };
 
 }  // namespace mv::run

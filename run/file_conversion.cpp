@@ -162,8 +162,9 @@ void FileConversion::convertChunks() {
 }
 
 void FileConversion::convertLaterChunks() {
-    ChunkPipeline pipeline(m_settings.workers - 1, m_slots.size(),
-                           [this](std::size_t i) { convertSlot(m_slots[i], false); });
+    ChunkPipeline pipeline(
+        m_settings.workers - 1, m_slots.size(),
+        [this](std::size_t i) { convertSlot(m_slots[i], false); }, m_settings.cores);
     pipeline.publish();  // the second chunk, in the first slot
     while (true) {
         while (m_more && !pipeline.full()) {

@@ -33,6 +33,8 @@
 
 namespace mv::run {
 
+class CoreBudget;
+
 struct FileTask {
     std::int64_t index = 0;  // the row, counted from 1
     std::u16string source;
@@ -49,6 +51,10 @@ struct ChunkSettings {
     // For tests: runs before chunk `index` (from 0) is converted, on the
     // thread that converts it, so that a test can make that conversion fail.
     std::function<void(std::int64_t index)> beforeConvert;
+    // Where several files are converted at once, the cores they share: the
+    // helpers of a file convert only on a core no file is using. Without
+    // it they convert whenever a chunk waits.
+    CoreBudget* cores = nullptr;
 };
 
 // The progress bar's value for `part` of `whole`; throws the division failure

@@ -631,6 +631,46 @@ TEST(BadInput, ParallelRunsMatchTheSequentialOneFileForFileAndReportForReport) {
     EXPECT_EQ(runs["8"].err, runs["1"].err);
 }
 
+// Files of several chunks among small ones: their chunks go to whatever
+// core the other files leave idle, and the results, the reports and the
+// records are those of one worker.
+TEST(BadInput, LargeFilesInABatchGiveTheSameOnAnyNumberOfWorkers) {
+    TempDir dir;
+    auto records = [](std::string text, std::size_t size) {
+        for (int i = 0; text.size() < size; ++i)
+            text += "<v a=\"" + std::to_string(i) + "\">x\xe9" + std::to_string(i) + "</v>\r\n";
+        return text + "</r>";
+    };
+    writeBytes(dir / "big1.xml", records("<?xml version=\"1.0\"?>\r\n<r>", 400000));
+    writeBytes(dir / "big2.xml", records("<r>\r\n", 300000) + "<broken");
+    std::vector<std::string> sources = {"big1.xml"};
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".xml";
+        writeBytes(dir / name, i % 7 == 3 ? std::string() : kNoteXml);
+        sources.push_back(name);
+    }
+    sources.insert(sources.begin() + 20, "big2.xml");
+    sources.push_back("big2.xml");
+    std::map<std::string, std::map<std::string, std::string>> files;
+    std::map<std::string, Result> runs;
+    for (const char* jobs : {"1", "2", "3"}) {
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        std::vector<std::string> args = {"convert", "-j", jobs, "-o", "out", "--report", "-"};
+        args.insert(args.end(), sources.begin(), sources.end());
+        runs[jobs] = runCli(dir.path(), args);
+        files[jobs] = snapshot(dir / "out");
+    }
+    EXPECT_EQ(files["1"].size(), 42u);
+    for (const char* jobs : {"2", "3"}) {
+        SCOPED_TRACE(std::string(jobs) + " jobs");
+        EXPECT_TRUE(files[jobs] == files["1"]);
+        EXPECT_EQ(runs[jobs].exitCode, runs["1"].exitCode);
+        EXPECT_EQ(runs[jobs].out, runs["1"].out);
+        EXPECT_EQ(runs[jobs].err, runs["1"].err);
+    }
+}
+
 TEST(BadInput, ProgressAppearsOnlyOnATerminal) {
     TempDir dir;
     writeBytes(dir / "good.xml", kNoteXml);

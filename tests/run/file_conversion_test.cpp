@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <new>
 #include <string>
 #include <thread>
@@ -139,6 +141,45 @@ TEST(ChunkPipeline, CarriesAHelperThreadsFailureToTheOwner) {
     ASSERT_TRUE(pipeline.failure(slot));
     EXPECT_THROW(std::rethrow_exception(pipeline.failure(slot)), std::bad_alloc);
     pipeline.retire();
+}
+
+// With a budget of cores, a helper converts only on a free core: with none
+// free the owner converts every chunk itself (and the ring still ends), with
+// one free a helper takes chunks beside the owner.
+TEST(ChunkPipeline, HelpersConvertOnlyOnFreeCores) {
+    for (const bool coreFree : {false, true}) {
+        SCOPED_TRACE(coreFree ? "a core free" : "no core free");
+        CoreBudget cores(1);
+        if (!coreFree) cores.acquire();
+        const std::thread::id owner = std::this_thread::get_id();
+        std::atomic<bool> helped{false};
+        std::atomic<int> converted{0};
+        {
+            ChunkPipeline pipeline(
+                2, 4,
+                [&](std::size_t) {
+                    if (std::this_thread::get_id() != owner) {
+                        helped = true;
+                    } else if (coreFree) {
+                        // The owner's chunk waits for a helper to take the next.
+                        const auto until =
+                            std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                        while (!helped && std::chrono::steady_clock::now() < until)
+                            std::this_thread::yield();
+                    }
+                    ++converted;
+                },
+                &cores);
+            int published = 0;
+            while (published < 20 || !pipeline.empty()) {
+                for (; published < 20 && !pipeline.full(); ++published) pipeline.publish();
+                pipeline.awaitOldest();
+                pipeline.retire();
+            }
+        }
+        EXPECT_EQ(converted, 20);
+        EXPECT_EQ(helped, coreFree);
+    }
 }
 
 }  // namespace

@@ -74,8 +74,7 @@ int convertListed(const ConvertOptions& options, SourceInputs& inputs, const std
                   ResultClaims& claims, Terminal& terminal, FileLedger& fileLedger) {
     OutputFolder outputFolder(options.toFolder, options.outputDir);
     PassedOver passedOver(terminal, options.quiet);
-    Listing listing;
-    listing.passedOver = [&](const std::u16string& skipped) { passedOver.note(skipped); };
+    Listing listing = passedOver.listing();
     BatchRun batches(options, folder, claims, terminal, fileLedger);
     const bool listRead =
         listSources(options, inputs, fileLedger.immediate(), listing, [&](const Source& source) {

@@ -31,8 +31,7 @@ int dryRun(const ConvertOptions& options, SourceInputs& inputs, const std::u16st
            ResultClaims& claims, Terminal& terminal, FileLedger& fileLedger) {
     OutputFolder outputFolder(options.toFolder, options.outputDir);
     PassedOver passedOver(terminal, options.quiet);
-    Listing listing;
-    listing.passedOver = [&](const std::u16string& skipped) { passedOver.note(skipped); };
+    Listing listing = passedOver.listing();
     report::ErrorReport& report = fileLedger.immediate();
     bool replaced = false;
     bool read = listSources(options, inputs, report, listing, [&](const Source& source) {

@@ -48,6 +48,12 @@ class PassedOver {
 public:
     PassedOver(Terminal& terminal, bool quiet) : m_terminal(terminal), m_quiet(quiet) {}
     void note(const std::u16string& folder);
+    // A listing that tells this object of every folder it passes over.
+    Listing listing() {
+        Listing fresh;
+        fresh.passedOver = [this](const std::u16string& folder) { note(folder); };
+        return fresh;
+    }
     void tellCount() const;
     std::int64_t count() const { return m_count; }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -49,14 +50,22 @@ bool waitForOpenings(std::uint64_t target) {
     return !g_stopPrefetch;
 }
 
-// A file system in memory has nothing to read ahead.
-bool inMemory(const std::string& path) {
-    struct statfs fs {};
-    if (statfs(path.c_str(), &fs) != 0) return false;
+bool inMemoryType(const struct statfs& fs) {
     return fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC;
 }
 
+// A file system in memory has nothing to read ahead.
+bool inMemory(const std::string& path) {
+    struct statfs fs {};
+    return statfs(path.c_str(), &fs) == 0 && inMemoryType(fs);
+}
+
 }  // namespace
+
+bool inMemory(int fd) {
+    struct statfs fs {};
+    return fstatfs(fd, &fs) == 0 && inMemoryType(fs);
+}
 
 void setReadAhead(bool on) {
     g_readAhead.store(on);
@@ -96,6 +105,42 @@ BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
             break;
         }
     }
+    return result;
+}
+
+CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                           std::int64_t openSize) {
+    // The same calls as readBlock, each told not to wait for the disk.
+    CachedRead result;
+    BlockRead& read = result.read;
+    while (read.got < want) {
+        iovec part{into + read.got, want - read.got};
+        const ssize_t n = ::preadv2(fd, &part, 1, -1, RWF_NOWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return result;
+        if (n < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
+            result.refused = true;
+            return result;
+        }
+        if (n < 0) {
+            read.error = errno;
+            result.complete = true;
+            return result;
+        }
+        if (n == 0) {
+            read.ended = true;
+            break;
+        }
+        // A short read stops where the cache does; the next call tells
+        // whether that is the end, or bytes that are not there yet.
+        const bool shortRead = static_cast<std::size_t>(n) < want - read.got;
+        read.got += static_cast<std::size_t>(n);
+        if (shortRead && offset + static_cast<std::int64_t>(read.got) == openSize) {
+            read.ended = true;
+            break;
+        }
+    }
+    result.complete = true;
     return result;
 }
 

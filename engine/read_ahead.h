@@ -36,6 +36,23 @@ struct BlockRead {
 BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
                     std::int64_t openSize);
 
+// One block read as readBlock reads it, but only while its bytes are in the
+// page cache, so that a reader can tell when a thread reading ahead would
+// start to pay. Unless `complete`, the block stopped at the first bytes not
+// in the cache (`read.got` bytes before them are kept, the file position
+// after them) or the file system cannot read without waiting (`refused`).
+struct CachedRead {
+    BlockRead read;
+    bool complete = false;
+    bool refused = false;
+};
+CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                           std::int64_t openSize);
+
+// Whether the file lives in memory (tmpfs, ramfs): there is no disk to wait
+// for, so nothing to gain from a thread reading ahead.
+bool inMemory(int fd);
+
 // The blocks of one file, read in order on a thread of its own a bounded
 // number of blocks ahead of their use. The file is read exactly as the
 // reader would read it: the same calls in the same order, a failure handed

@@ -48,6 +48,8 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_ended = other.m_ended;
         m_ahead = std::move(other.m_ahead);
         m_aheadTried = other.m_aheadTried;
+        m_fromCache = other.m_fromCache;
+        m_aheadStarted = other.m_aheadStarted;
     }
     return *this;
 }
@@ -119,10 +121,10 @@ bool TextReader::fill() {
     std::size_t want = m_format == TextFormat::Utf16 ? kReadBlock * 2 : kReadBlock;
     if (m_rawBytes && !m_aheadTried) {
         m_aheadTried = true;
-        if (readAheadOn() && m_openSize >= kSequentialFrom) {
-            m_ahead = std::make_unique<BlockReadAhead>(m_fd, m_offset, m_openSize, want);
-        }
+        // A file in memory is never waited for: it is read as with one core.
+        m_fromCache = readAheadOn() && m_openSize >= kSequentialFrom && !inMemory(m_fd);
     }
+    if (m_fromCache && fillFromCache(want)) return !m_bytes.empty();
     if (m_ahead) {
         // The same blocks as the reads below would give, read on the thread.
         BlockReadAhead::Block block = m_ahead->next(std::move(m_bytes));
@@ -131,8 +133,7 @@ bool TextReader::fill() {
         if (block.error != 0) {
             // The reads after a failure, if any, are made here as before.
             m_ahead.reset();
-            m_bytes.clear();
-            throw systemFailure(block.error, m_path);
+            failRead(block.error);
         }
         m_offset += static_cast<std::int64_t>(m_bytes.size());
         if (block.ended) {
@@ -143,12 +144,7 @@ bool TextReader::fill() {
     }
     m_bytes.resize(want);
     const BlockRead read = readBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
-    if (read.error != 0) {
-        // Nothing of a failed read is handed out later as if it were text.
-        m_bytes.clear();
-        m_pos = 0;
-        throw systemFailure(read.error, m_path);
-    }
+    if (read.error != 0) failRead(read.error);
     if (read.ended) m_ended = true;
     const std::size_t got = read.got;
     m_offset += static_cast<std::int64_t>(got);
@@ -178,6 +174,55 @@ bool TextReader::fill() {
         if (i < got) m_carry = bytes[i];  // dropped if the file ends here
     }
     return !m_text.empty();
+}
+
+void TextReader::failRead(int error) {
+    // Nothing of a failed read is handed out later as if it were text.
+    m_bytes.clear();
+    m_pos = 0;
+    throw systemFailure(error, m_path);
+}
+
+void TextReader::startReadAhead(std::size_t want) {
+    m_fromCache = false;
+    m_ahead = std::make_unique<BlockReadAhead>(m_fd, m_offset, m_openSize, want);
+    m_aheadStarted = true;
+}
+
+// Reads the next block into m_bytes while it is in the page cache, or finishes
+// one that stops short of it with the ordinary read, so that every block
+// holds the same bytes either way; the blocks after that are read ahead on a
+// thread. False when the block is left for that thread to read.
+bool TextReader::fillFromCache(std::size_t want) {
+    m_bytes.resize(want);
+    const CachedRead cached = readCachedBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
+    BlockRead read = cached.read;
+    if (!cached.complete) {
+        if (read.got == 0) {
+            startReadAhead(want);
+            return false;
+        }
+        const BlockRead rest =
+            readBlock(m_fd, m_bytes.data() + read.got, want - read.got,
+                      m_offset + static_cast<std::int64_t>(read.got), m_openSize);
+        read.error = rest.error;
+        read.ended = rest.ended;
+        read.got += rest.got;
+    }
+    if (read.error != 0) {
+        m_fromCache = false;
+        failRead(read.error);
+    }
+    m_bytes.resize(read.got);
+    m_pos = 0;
+    m_offset += static_cast<std::int64_t>(read.got);
+    if (read.ended) {
+        m_ended = true;
+        m_fromCache = false;
+    } else if (!cached.complete) {
+        startReadAhead(want);
+    }
+    return true;
 }
 
 bool TextReader::AtEndOfStream() {

@@ -56,9 +56,14 @@ public:
     void Close();
     // Characters in the file, from its size when it was opened.
     std::int64_t totalChars() const { return m_totalChars; }
+    // Whether this reading has handed its blocks to a thread reading ahead.
+    bool readAheadStarted() const { return m_aheadStarted; }
 
 private:
     bool fill();
+    bool fillFromCache(std::size_t want);
+    void startReadAhead(std::size_t want);
+    [[noreturn]] void failRead(int error);
     void requireOpen() const;
     bool changedSinceOpen() const;
     void closeDescriptor();
@@ -77,10 +82,13 @@ private:
     std::int64_t m_offset = 0;  // bytes consumed from the start of the file
     bool m_rawBytes = false;    // hands out m_bytes instead of decoding them
     bool m_ended = false;       // a read has returned nothing
-    // A large byte reading may read its next blocks on a thread of its own;
-    // tried once, and given up after a failed read.
+    // A large byte reading on disk reads its blocks itself while they are in
+    // the page cache, and from the first that is not, on a thread of its own
+    // to the end; decided once, and given up after a failed read.
     std::unique_ptr<BlockReadAhead> m_ahead;
     bool m_aheadTried = false;
+    bool m_fromCache = false;
+    bool m_aheadStarted = false;
 };
 
 }  // namespace mv::engine

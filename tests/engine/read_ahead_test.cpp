@@ -1,11 +1,19 @@
 #include "engine/read_ahead.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
+#include <linux/magic.h>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/onepass/source_probe.h"
+#include "engine/text_reader.h"
 #include "report/failure.h"
 #include "tests/support/test_support.h"
 
@@ -53,6 +61,97 @@ TEST(ReadAhead, ALargeSourceGivesTheSameChunksReadAheadOrNot) {
             EXPECT_TRUE(all == bytes);
             EXPECT_EQ(static_cast<std::int64_t>(chunks), source->expectedChunks());
         }
+    }
+}
+
+constexpr std::size_t kBlock = 65536;
+
+// Leaves only the bytes outside [from, to) of a file in the page cache, and
+// tells whether those inside are out of it. Written pages are dropped once
+// they are on disk, and the rest read back one by one without the kernel's
+// read-ahead: a range of them may share one large page that is dropped whole.
+bool evictBytes(const std::string& path, std::size_t from, std::size_t to) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    ::fdatasync(fd);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+    struct stat st {};
+    ::fstat(fd, &st);
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::string bytes(page, '\0');
+    for (std::size_t at = 0; at < size; at += page) {
+        if (at < from || at >= to) ::pread(fd, bytes.data(), page, at);
+    }
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    std::vector<unsigned char> resident((size + page - 1) / page);
+    EXPECT_EQ(::mincore(map, size, resident.data()), 0);
+    ::munmap(map, size);
+    ::close(fd);
+    for (std::size_t p = (from + page - 1) / page; p < std::min(resident.size(), to / page); ++p) {
+        if (resident[p] & 1u) return false;
+    }
+    return true;
+}
+
+bool onTmpfs(const std::string& path) {
+    struct statfs fs {};
+    return ::statfs(path.c_str(), &fs) == 0 && fs.f_type == TMPFS_MAGIC;
+}
+
+// A large source on disk is read block by block to the same bytes whichever
+// of its blocks are in the page cache; a thread reads ahead only from the
+// first block that is not, and never with one core or for a file in memory.
+TEST(ReadAhead, ALargeSourceIsReadAheadOnlyFromItsFirstBlockNotCached) {
+    constexpr std::size_t kBlocks = 40;
+    const std::string bytes = patterned(kBlocks * kBlock + 12345);
+    struct Shape {
+        const char* name;
+        bool inMemory;
+        bool on;
+        std::size_t evictFrom, evictTo;
+        bool thread;
+    };
+    const Shape shapes[] = {
+        {"all cached", false, true, 0, 0, false},
+        {"none cached", false, true, 0, bytes.size(), true},
+        // The first block not cached whole starts with cached bytes.
+        {"cached, then not", false, true, 10 * kBlock + 12288, bytes.size(), true},
+        {"cached, not, cached again", false, true, 10 * kBlock, 20 * kBlock, true},
+        {"none cached, one core", false, false, 0, bytes.size(), false},
+        {"in memory", true, true, 0, 0, false},
+    };
+    test::TempDir dir;
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        std::string path = (dir / "big.xml").string();
+        if (shape.inMemory) {
+            path = "/dev/shm/mv-read-ahead-test-" + std::to_string(::getpid()) + ".xml";
+            if (!onTmpfs("/dev/shm")) continue;
+        }
+        test::writeBytes(path, bytes);
+        if (!evictBytes(path, shape.evictFrom, shape.evictTo) && !shape.inMemory) {
+            ::unlink(path.c_str());
+            GTEST_SKIP() << "the page cache keeps " << path << " whole";
+        }
+        ReadAheadOn ahead(shape.on);
+        auto reader = TextReader::open(path, TextFormat::Ansi);
+        reader.keepBytes();
+        std::string all, block;
+        std::vector<std::size_t> sizes;
+        while (true) {
+            reader.readBytesInto(kBlock, block);
+            if (block.empty()) break;
+            sizes.push_back(block.size());
+            all += block;
+        }
+        EXPECT_NO_THROW(reader.Close());
+        EXPECT_TRUE(all == bytes);
+        ASSERT_EQ(sizes.size(), kBlocks + 1);
+        EXPECT_EQ(std::count(sizes.begin(), sizes.end(), kBlock), kBlocks);
+        EXPECT_EQ(reader.readAheadStarted(), shape.thread);
+        if (shape.inMemory) ::unlink(path.c_str());
     }
 }
 

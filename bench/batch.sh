@@ -13,7 +13,9 @@
 #           file alone, the small ones alone)
 #   cold    the page cache emptied before each run (root only): a 1 GB file
 #           with -j 2 against cat FILE, 10,000 small files with -j 2 -o OUT
-#           against cp -r TREE OUT2
+#           against cp -r TREE OUT2; and each cold conversion against the same
+#           one warm (its sources cached beforehand, the same output place),
+#           the part of the cold time that is the conversion itself
 #
 #   bench/batch.sh BIN_DIR
 #
@@ -244,13 +246,21 @@ case_cold() {
     local big tree out=$disk_scratch/out copy=$disk_scratch/copy round
     big=$(records_in "$disk_scratch" 1000)
     tree=$(tree_in "$disk_scratch" 10000)
-    local -a big_conv=() big_cat=() tree_conv=() tree_cp=()
+    local -a big_conv=() big_cat=() big_warm=() tree_conv=() tree_cp=() tree_warm=()
     cold_big_conv() {
         fresh_dir "$out"
         drop_caches
         measure "$cli" convert -q -j 2 -o "$out" "$big"
         require_results "$out" 1
         big_conv+=("$wall")
+    }
+    warm_big_conv() {
+        fresh_dir "$out"
+        cat "$big" >/dev/null
+        sync
+        measure "$cli" convert -q -j 2 -o "$out" "$big"
+        require_results "$out" 1
+        big_warm+=("$wall")
     }
     cold_big_cat() {
         drop_caches
@@ -264,6 +274,14 @@ case_cold() {
         require_results "$out" 10000
         tree_conv+=("$wall")
     }
+    warm_tree_conv() {
+        fresh_dir "$out"
+        find "$tree" -type f -exec cat {} + >/dev/null
+        sync
+        measure "$cli" convert -q -j 2 -o "$out" "$tree"
+        require_results "$out" 10000
+        tree_warm+=("$wall")
+    }
     cold_tree_cp() {
         fresh_dir "$copy"
         rmdir "$copy"
@@ -272,17 +290,21 @@ case_cold() {
         tree_cp+=("$wall")
     }
     for ((round = 0; round < repeat; round++)); do
-        in_turn "$round" cold_big_conv cold_big_cat
+        in_turn "$round" cold_big_conv cold_big_cat warm_big_conv
     done
     rm -rf "$out"
     rm -f "$big"
     for ((round = 0; round < repeat; round++)); do
-        in_turn "$round" cold_tree_conv cold_tree_cp
+        in_turn "$round" cold_tree_conv cold_tree_cp warm_tree_conv
     done
     conv=("${big_conv[@]}") ref=("${big_cat[@]}")
     row "cold: 1 GB file, -j 2" "$disk_where" "cat FILE" s ""
+    conv=("${big_conv[@]}") ref=("${big_warm[@]}")
+    row "cold: 1 GB file, -j 2" "$disk_where" "the same, warm" s ""
     conv=("${tree_conv[@]}") ref=("${tree_cp[@]}")
     row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "cp -r TREE OUT2" s ""
+    conv=("${tree_conv[@]}") ref=("${tree_warm[@]}")
+    row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "the same, warm" s ""
     rm -rf "$out" "$copy"
 }
 

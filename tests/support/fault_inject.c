@@ -2,10 +2,10 @@
 
      MV_FAULT="CALL:PATH:BYTES:ERRNO[:once]"
 
-   makes read(), write() or close() (CALL) on a descriptor whose path contains
-   PATH fail with ERRNO (a number) once BYTES bytes have gone through such
-   descriptors; with "once" only the first such call fails and later ones go
-   through, as after a transient fault. A close, syncfs, fsync or fdatasync
+   makes read() (and preadv2()), write() or close() (CALL) on a descriptor
+   whose path contains PATH fail with ERRNO (a number) once BYTES bytes have
+   gone through such descriptors; with "once" only the first such call fails
+   and later ones go through, as after a transient fault. A close, syncfs, fsync or fdatasync
    fails at once (BYTES is not used). MV_READ_DELAY_US=N makes every read
    wait N microseconds first, so that a run lasts long enough for its
    background syncs. MV_NO_TMPFILE=1 makes open() and openat() refuse
@@ -19,6 +19,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 static char g_call[16];
@@ -84,17 +85,33 @@ ssize_t write(int fd, const void* buffer, size_t count) {
     return next(fd, buffer, shortened(count));
 }
 
-ssize_t read(int fd, void* buffer, size_t count) {
-    static ssize_t (*next)(int, void*, size_t);
-    if (!next) next = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+static void readDelay(void) {
     static long long delay = -1;
     if (delay < 0) {
         const char* setting = getenv("MV_READ_DELAY_US");
         delay = setting ? atoll(setting) : 0;
     }
     if (delay > 0) usleep((useconds_t)delay);
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+    static ssize_t (*next)(int, void*, size_t);
+    if (!next) next = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+    readDelay();
     if (shouldFail("read", fd, count)) return -1;
     return next(fd, buffer, count);
+}
+
+/* Sources in the page cache are read with preadv2, as reads all the same. */
+ssize_t preadv2(int fd, const struct iovec* parts, int count, off_t offset, int flags) {
+    static ssize_t (*next)(int, const struct iovec*, int, off_t, int);
+    if (!next)
+        next = (ssize_t(*)(int, const struct iovec*, int, off_t, int))dlsym(RTLD_NEXT, "preadv2");
+    readDelay();
+    size_t bytes = 0;
+    for (int i = 0; i < count; ++i) bytes += parts[i].iov_len;
+    if (shouldFail("read", fd, bytes)) return -1;
+    return next(fd, parts, count, offset, flags);
 }
 
 int close(int fd) {

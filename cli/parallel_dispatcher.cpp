@@ -10,6 +10,18 @@
 
 namespace mv::cli {
 
+// A list's files lie in few folders: each folder is looked up once a run.
+const std::string* FolderKeys::keyOf(const std::string& folder) {
+    auto found = m_keys.find(folder);
+    if (found != m_keys.end()) return &found->second;
+    struct stat st {};
+    // A folder that is not there is looked for again: it may be made meanwhile.
+    if (stat(folder.c_str(), &st) != 0) return nullptr;
+    if (m_keys.size() >= kMostFolders) m_keys.clear();
+    std::string key = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "/";
+    return &m_keys.emplace(folder, std::move(key)).first->second;
+}
+
 namespace {
 
 // The names one file goes by, so that every spelling of it meets: the file
@@ -17,7 +29,7 @@ namespace {
 // meet there), and the folder it lies in by device and inode plus its name,
 // after following symbolic links (a result that does not exist yet meets the
 // source that names it).
-std::vector<std::string> pathKeys(const std::u16string& path) {
+std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folders) {
     std::vector<std::string> keys;
     if (path.empty()) return keys;
     std::string native = engine::toNative(path);
@@ -45,10 +57,10 @@ std::vector<std::string> pathKeys(const std::u16string& path) {
     auto slash = native.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-    if (stat(folder.c_str(), &st) != 0) {
-        keys.push_back(native);
+    if (const std::string* key = folders.keyOf(folder)) {
+        keys.push_back(*key + name);
     } else {
-        keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "/" + name);
+        keys.push_back(native);
     }
     return keys;
 }
@@ -104,8 +116,8 @@ void ParallelDispatcher::tellSubmitterLocked() {
 
 void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
-    std::vector<std::string> keys = pathKeys(pending.task.source);
-    for (auto& key : pathKeys(pending.task.output)) keys.push_back(std::move(key));
+    std::vector<std::string> keys = pathKeys(pending.task.source, m_folders);
+    for (auto& key : pathKeys(pending.task.output, m_folders)) keys.push_back(std::move(key));
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     if (queuedLocked() >= m_limit) {
@@ -138,8 +150,9 @@ void ParallelDispatcher::finish() {
     m_submitterWaits = true;
     m_room.wait(lock, [&] { return m_waitingOrQueued.empty(); });
     m_submitterWaits = false;
-    // The next run counts its files from 1 again.
+    // The next run counts its files from 1 again, and looks at its folders anew.
     m_lastUser.clear();
+    m_folders.clear();
 }
 
 void ParallelDispatcher::workerLoop() {

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/file_ledger.h"
@@ -21,6 +22,19 @@
 #include "run/conversion_run.h"
 
 namespace mv::cli {
+
+// The identity of each folder named in one run (device and inode after
+// following links), so that two spellings of a folder meet.
+class FolderKeys {
+public:
+    // Null when the folder is not there.
+    const std::string* keyOf(const std::string& folder);
+    void clear() { m_keys.clear(); }
+
+private:
+    static constexpr std::size_t kMostFolders = 4096;
+    std::unordered_map<std::string, std::string> m_keys;
+};
 
 class ParallelDispatcher : public run::Dispatcher {
 public:
@@ -58,6 +72,7 @@ private:
     std::deque<Pending> m_blocked;                   // wait for earlier tasks, in list order
     std::set<std::int64_t> m_waitingOrQueued;        // submitted, not done
     std::map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
+    FolderKeys m_folders;                            // of the submitter
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

@@ -23,7 +23,7 @@ using report::FailureKind;
 
 // Slots of the ring per worker: enough that a worker always finds a chunk
 // waiting, little enough that it holds at most a few MiB.
-constexpr std::size_t kSlotsPerWorker = 8;
+constexpr std::size_t kSlotsPerWorker = 3;
 
 }  // namespace
 

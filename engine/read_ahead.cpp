@@ -28,6 +28,10 @@ std::mutex g_wakeMutex;
 std::condition_variable g_wake;
 bool g_stopPrefetch = false;  // under g_wakeMutex
 std::atomic<bool> g_prefetching{false};
+std::atomic<bool> g_slowSeen{false};
+// The last device found in memory where reads cannot be told not to wait
+// (tmpfs on some kernels): its files are never waited for.
+std::atomic<std::uint64_t> g_memoryDevice{~std::uint64_t{0}};
 
 // Blocks read ahead of the reader: 2 MiB at 64 KiB a block, beside the
 // kernel's own read-ahead into the page cache. The thread sleeps once that
@@ -73,6 +77,36 @@ void setReadAhead(bool on) {
 
 bool readAheadOn() {
     return g_readAhead.load(std::memory_order_relaxed);
+}
+
+bool slowReadSeen() {
+    return g_slowSeen.load(std::memory_order_relaxed);
+}
+
+void noteSlowRead() {
+    if (g_slowSeen.exchange(true)) return;
+    std::lock_guard lock(g_wakeMutex);
+    g_wake.notify_all();
+}
+
+BlockRead readBlockNotingSlow(int fd, std::uint64_t device, char* into, std::size_t want,
+                              std::int64_t offset, std::int64_t openSize) {
+    if (device == g_memoryDevice.load(std::memory_order_relaxed))
+        return readBlock(fd, into, want, offset, openSize);
+    const CachedRead cached = readCachedBlock(fd, into, want, offset, openSize);
+    if (cached.complete) return cached.read;
+    if (cached.refused && inMemory(fd)) {
+        g_memoryDevice.store(device, std::memory_order_relaxed);
+    } else {
+        noteSlowRead();
+    }
+    BlockRead read = cached.read;
+    const BlockRead rest = readBlock(fd, into + read.got, want - read.got,
+                                     offset + static_cast<std::int64_t>(read.got), openSize);
+    read.error = rest.error;
+    read.ended = rest.ended;
+    read.got += rest.got;
+    return read;
 }
 
 void noteSourceOpened() {
@@ -237,11 +271,18 @@ SourcePrefetch::~SourcePrefetch() {
 
 void SourcePrefetch::prefetchLoop() {
     const std::uint64_t start = g_opened.load();
+    {
+        // Sources that are all cached, or in memory, are never asked for.
+        std::unique_lock lock(g_wakeMutex);
+        g_wake.wait(lock, [] { return g_stopPrefetch || g_slowSeen.load(); });
+        if (g_stopPrefetch) return;
+    }
     // Sources asked for and not opened yet, by their place in the list.
     std::deque<std::pair<std::uint64_t, std::int64_t>> ahead;
     std::int64_t aheadBytes = 0;
     std::vector<std::pair<dev_t, bool>> memoryDevices;
-    for (std::uint64_t i = 0; i < m_paths.size(); ++i) {
+    // The sources opened before the first slow read are behind the reader.
+    for (std::uint64_t i = g_opened.load() - start; i < m_paths.size(); ++i) {
         while (true) {
             const std::uint64_t reached = g_opened.load() - start;
             while (!ahead.empty() && ahead.front().first < reached) {

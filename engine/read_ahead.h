@@ -49,6 +49,19 @@ struct CachedRead {
 CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
                            std::int64_t openSize);
 
+// readBlock, told first to take only bytes in the page cache; where it finds
+// some that are not, or cannot tell on a file system that is not in memory,
+// it notes a slow read and reads the rest as readBlock does. The bytes, the
+// end and a failure are readBlock's. `device` is the file's.
+BlockRead readBlockNotingSlow(int fd, std::uint64_t device, char* into, std::size_t want,
+                              std::int64_t offset, std::int64_t openSize);
+
+// Whether a read has had to wait for the disk since the program started.
+// Until one has, the next sources of a list are not asked for ahead: they are
+// in memory or in the cache, and asking would only cost calls.
+bool slowReadSeen();
+void noteSlowRead();
+
 // Whether the file lives in memory (tmpfs, ramfs): there is no disk to wait
 // for, so nothing to gain from a thread reading ahead.
 bool inMemory(int fd);

@@ -49,6 +49,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
         m_ahead = std::move(other.m_ahead);
         m_aheadTried = other.m_aheadTried;
         m_fromCache = other.m_fromCache;
+        m_device = other.m_device;
         m_aheadStarted = other.m_aheadStarted;
     }
     return *this;
@@ -86,6 +87,7 @@ TextReader TextReader::open(const std::string& nativePath, TextFormat format) {
     reader.m_format = format;
     reader.m_path = nativePath;
     reader.m_openSize = st.st_size;
+    reader.m_device = st.st_dev;
     reader.m_openTime = st.st_mtim;
     // A large source is read front to back once: the kernel may read further
     // ahead. A small one is read in one call and is spared the extra one.
@@ -143,7 +145,12 @@ bool TextReader::fill() {
         return !m_bytes.empty();
     }
     m_bytes.resize(want);
-    const BlockRead read = readBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
+    // With more than one core, a read that waits for the disk sets the next
+    // sources of the list being asked for ahead.
+    const BlockRead read =
+        readAheadOn() && !slowReadSeen()
+            ? readBlockNotingSlow(m_fd, m_device, m_bytes.data(), want, m_offset, m_openSize)
+            : readBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
     if (read.error != 0) failRead(read.error);
     if (read.ended) m_ended = true;
     const std::size_t got = read.got;
@@ -198,6 +205,7 @@ bool TextReader::fillFromCache(std::size_t want) {
     const CachedRead cached = readCachedBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
     BlockRead read = cached.read;
     if (!cached.complete) {
+        noteSlowRead();
         if (read.got == 0) {
             startReadAhead(want);
             return false;

@@ -78,6 +78,7 @@ private:
     int m_carry = -1;  // odd byte of a UTF-16 reading waiting for its partner
     std::int64_t m_totalChars = 0;
     std::int64_t m_openSize = 0;
+    std::uint64_t m_device = 0;
     timespec m_openTime{};
     std::int64_t m_offset = 0;  // bytes consumed from the start of the file
     bool m_rawBytes = false;    // hands out m_bytes instead of decoding them

@@ -155,6 +155,36 @@ TEST(ReadAhead, ALargeSourceIsReadAheadOnlyFromItsFirstBlockNotCached) {
     }
 }
 
+// A small source read with more than one core gives readBlock's bytes and
+// end, and a block that has to wait for the disk wakes the prefetching of the
+// next sources.
+TEST(ReadAhead, ABlockNotCachedIsReadWholeAndNotedAsSlow) {
+    const std::string bytes = patterned(3 * kBlock + 777);
+    test::TempDir dir;
+    const std::string path = (dir / "small.xml").string();
+    test::writeBytes(path, bytes);
+    if (!evictBytes(path, kBlock + 4096, bytes.size())) GTEST_SKIP() << "the cache keeps it whole";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::string all;
+    std::int64_t offset = 0;
+    for (bool ended = false; !ended;) {
+        std::string block(kBlock, '\0');
+        const BlockRead read = readBlockNotingSlow(fd, 0, block.data(), kBlock, offset,
+                                                   static_cast<std::int64_t>(bytes.size()));
+        ASSERT_EQ(read.error, 0);
+        all.append(block, 0, read.got);
+        offset += static_cast<std::int64_t>(read.got);
+        ended = read.ended;
+        if (!ended) {
+            EXPECT_EQ(read.got, kBlock);
+        }
+    }
+    ::close(fd);
+    EXPECT_TRUE(all == bytes);
+    EXPECT_TRUE(slowReadSeen());
+}
+
 // A source that grows after it was opened is caught when it is closed, read
 // ahead or not; one left early is closed without a word, as before.
 TEST(ReadAhead, ASourceChangedWhileReadIsStillCaught) {

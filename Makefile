@@ -28,8 +28,10 @@ CLUSTER_PACKAGES := slurm-wlm munge python3-distributed
 TSAN_PACKAGES := libtsan2
 TSAN_BUILD := build-tsan
 # The tests that run chunks side by side: the ring of chunk workers, one
-# file's conversion, whole runs on several workers, and the read-ahead thread.
-TSAN_TESTS ?= ^(ChunkPipeline|FileConversion|FastRun|ReadAhead)\.
+# file's conversion, whole runs on several workers, the read-ahead thread, and
+# the CLI's own parallel runs (its dispatcher and ledgers, in the CLI process
+# the tests start, built with the same sanitizer).
+TSAN_TESTS ?= ^(ChunkPipeline|FileConversion|FastRun|ReadAhead)\.|^Cli\.Parallel|^BadInput\.(Parallel|LargeFiles)|^DataSafety\.ParallelRuns
 # Only `make tidy` needs this.
 TIDY_PACKAGES := clang-tidy
 # The layers `make tidy` checks: those that never include Qt.
@@ -89,7 +91,7 @@ tsan:
 	    cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_BUILD_GUI=OFF \
 	        -DMV_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread \
 	        -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_ARGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target run_tests engine_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target run_tests engine_tests cli_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	    ctest --output-on-failure --no-tests=error -j $(JOBS) -R '$(TSAN_TESTS)'
 

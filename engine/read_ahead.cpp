@@ -117,56 +117,23 @@ void noteSourceOpened() {
     }
 }
 
-BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
-                    std::int64_t openSize) {
-    BlockRead result;
-    while (result.got < want) {
-        const ssize_t n = ::read(fd, into + result.got, want - result.got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            result.error = errno;
-            return result;
-        }
-        if (n == 0) {
-            result.ended = true;
-            break;
-        }
-        const bool shortRead = static_cast<std::size_t>(n) < want - result.got;
-        result.got += static_cast<std::size_t>(n);
-        // A file grown or cut meanwhile is still caught when it is closed.
-        if (shortRead && offset + static_cast<std::int64_t>(result.got) == openSize) {
-            result.ended = true;
-            break;
-        }
-    }
-    return result;
-}
+namespace {
 
-CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
-                           std::int64_t openSize) {
-    // The same calls as readBlock, each told not to wait for the disk.
-    CachedRead result;
-    BlockRead& read = result.read;
+// Calls `readSome(into, count)` until the block is full or its end is met:
+// no bytes, or a short read that reaches the size at open (a file grown or
+// cut meanwhile is still caught when it is closed). The errno of a failed
+// call, EINTR retried, or 0.
+template <class ReadSome>
+int fillBlock(BlockRead& read, ReadSome readSome, char* into, std::size_t want, std::int64_t offset,
+              std::int64_t openSize) {
     while (read.got < want) {
-        iovec part{into + read.got, want - read.got};
-        const ssize_t n = ::preadv2(fd, &part, 1, -1, RWF_NOWAIT);
+        const ssize_t n = readSome(into + read.got, want - read.got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) return result;
-        if (n < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
-            result.refused = true;
-            return result;
-        }
-        if (n < 0) {
-            read.error = errno;
-            result.complete = true;
-            return result;
-        }
+        if (n < 0) return errno;
         if (n == 0) {
             read.ended = true;
             break;
         }
-        // A short read stops where the cache does; the next call tells
-        // whether that is the end, or bytes that are not there yet.
         const bool shortRead = static_cast<std::size_t>(n) < want - read.got;
         read.got += static_cast<std::size_t>(n);
         if (shortRead && offset + static_cast<std::int64_t>(read.got) == openSize) {
@@ -174,6 +141,39 @@ CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t of
             break;
         }
     }
+    return 0;
+}
+
+}  // namespace
+
+BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                    std::int64_t openSize) {
+    BlockRead result;
+    result.error = fillBlock(
+        result, [fd](char* at, std::size_t count) { return ::read(fd, at, count); }, into, want,
+        offset, openSize);
+    return result;
+}
+
+CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                           std::int64_t openSize) {
+    // The same calls as readBlock, each told not to wait for the disk: a
+    // short one stops where the cache does, and the next tells whether that
+    // is the end or bytes that are not there yet.
+    CachedRead result;
+    const int error = fillBlock(
+        result.read,
+        [fd](char* at, std::size_t count) {
+            iovec part{at, count};
+            return ::preadv2(fd, &part, 1, -1, RWF_NOWAIT);
+        },
+        into, want, offset, openSize);
+    if (error == EAGAIN) return result;
+    if (error == EOPNOTSUPP || error == EINVAL || error == ENOSYS) {
+        result.refused = true;
+        return result;
+    }
+    result.read.error = error;
     result.complete = true;
     return result;
 }

@@ -79,15 +79,11 @@ case_warm() {
         wm+=("$wall") cm+=("$cpu")
     }
     warm_j1() {
-        fresh_dir "$out"
-        measure "$cli" convert -q -j 1 -o "$out" "$file"
-        require_results "$out" 1
+        converted "$out" 1 . -j 1 "$file"
         w1+=("$wall") c1+=("$cpu")
     }
     warm_j2() {
-        fresh_dir "$out"
-        measure "$cli" convert -q -j 2 -o "$out" "$file"
-        require_results "$out" 1
+        converted "$out" 1 . -j 2 "$file"
         w2+=("$wall") c2+=("$cpu")
     }
     for ((round = 0; round < repeat; round++)); do
@@ -114,17 +110,12 @@ case_small() {
     tree=$(tree_in "$shm_scratch" 5000)
     local -a names w1=() c1=() w2=() c2=()
     mapfile -t names < <(names_in "$tree")
-    small_j() {
-        fresh_dir "$out"
-        measure -C "$tree" "$cli" convert -q -j "$1" -o "$out" "${names[@]}"
-        require_results "$out" "${#names[@]}"
-    }
     small_j1() {
-        small_j 1
+        converted "$out" "${#names[@]}" "$tree" -j 1 "${names[@]}"
         w1+=("$wall") c1+=("$cpu")
     }
     small_j2() {
-        small_j 2
+        converted "$out" "${#names[@]}" "$tree" -j 2 "${names[@]}"
         w2+=("$wall") c2+=("$cpu")
     }
     for ((round = 0; round < repeat; round++)); do
@@ -135,9 +126,7 @@ case_small() {
     conv=("${c2[@]}") ref=("${c1[@]}")
     row "small: 5,000 files, -j 2 (processor)" tmpfs "-j 1" s ""
     if [ -n "$has_strace" ]; then
-        fresh_dir "$out"
-        (cd "$tree" && strace_calls "$disk_scratch/.strace" \
-            "$cli" convert -q -j 2 -o "$out" "${names[@]}")
+        traced "$out" "$tree" -j 2 "${names[@]}"
         value "small: futex calls per file, -j 2 (strace -f -c)" tmpfs "per file" "" \
             "$(per_file "$(calls_of "$disk_scratch/.strace" futex)" "${#names[@]}")"
         value "small: system calls per file, -j 2 (strace -f -c)" tmpfs "per file" "" \
@@ -158,15 +147,11 @@ case_folder() {
     (cd "$dir" && find "$(basename "$tree")" -type f -name '*.xml' | sort) >"$list"
     local -a by_folder=() by_name=()
     folder_whole() {
-        fresh_dir "$out"
-        measure -C "$dir" "$cli" convert -q -j 1 -o "$out" "$(basename "$tree")"
-        require_results "$out" 10000
+        converted "$out" 10000 "$dir" -j 1 "$(basename "$tree")"
         by_folder+=("$wall")
     }
     folder_names() {
-        fresh_dir "$out"
-        measure -C "$dir" "$cli" convert -q -j 1 -o "$out" --files-from "$list"
-        require_results "$out" 10000
+        converted "$out" 10000 "$dir" -j 1 --files-from "$list"
         by_name+=("$wall")
     }
     for ((round = 0; round < repeat; round++)); do
@@ -175,14 +160,10 @@ case_folder() {
     conv=("${by_folder[@]}") ref=("${by_name[@]}")
     row "folder: 10,000 files given as their folder, -j 1" "$where" "--files-from LIST" s ""
     if [ -n "$has_strace" ]; then
-        fresh_dir "$out"
-        (cd "$dir" && strace_calls "$disk_scratch/.strace" \
-            "$cli" convert -q -j 1 -o "$out" "$(basename "$tree")")
+        traced "$out" "$dir" -j 1 "$(basename "$tree")"
         value "folder: system calls per file, given the folder, -j 1" "$where" "per file" "<= 11" \
             "$(per_file "$(calls_of "$disk_scratch/.strace" total)" 10000)"
-        fresh_dir "$out"
-        (cd "$dir" && strace_calls "$disk_scratch/.strace" \
-            "$cli" convert -q -j 1 -o "$out" --files-from "$list")
+        traced "$out" "$dir" -j 1 --files-from "$list"
         value "folder: system calls per file, --files-from LIST, -j 1" "$where" "per file" "<= 11" \
             "$(per_file "$(calls_of "$disk_scratch/.strace" total)" 10000)"
     else
@@ -201,25 +182,17 @@ case_mixed() {
     local -a names first=() last=() sum=()
     mapfile -t names < <(names_in "$tree")
     mixed_serial() {
-        fresh_dir "$out"
-        measure -C "$tree" "$cli" convert -q -j 1 -o "$out" "$big"
-        require_results "$out" 1
+        converted "$out" 1 "$tree" -j 1 "$big"
         local alone=$wall
-        fresh_dir "$out"
-        measure -C "$tree" "$cli" convert -q -j 1 -o "$out" "${names[@]}"
-        require_results "$out" "${#names[@]}"
+        converted "$out" "${#names[@]}" "$tree" -j 1 "${names[@]}"
         sum+=("$(awk -v a="$alone" -v b="$wall" 'BEGIN { printf "%.6f", a + b }')")
     }
     mixed_first() {
-        fresh_dir "$out"
-        measure -C "$tree" "$cli" convert -q -j 2 -o "$out" "$big" "${names[@]}"
-        require_results "$out" $((${#names[@]} + 1))
+        converted "$out" $((${#names[@]} + 1)) "$tree" -j 2 "$big" "${names[@]}"
         first+=("$wall")
     }
     mixed_last() {
-        fresh_dir "$out"
-        measure -C "$tree" "$cli" convert -q -j 2 -o "$out" "${names[@]}" "$big"
-        require_results "$out" $((${#names[@]} + 1))
+        converted "$out" $((${#names[@]} + 1)) "$tree" -j 2 "${names[@]}" "$big"
         last+=("$wall")
     }
     for ((round = 0; round < repeat; round++)); do
@@ -247,19 +220,22 @@ case_cold() {
     big=$(records_in "$disk_scratch" 1000)
     tree=$(tree_in "$disk_scratch" 10000)
     local -a big_conv=() big_cat=() big_warm=() tree_conv=() tree_cp=() tree_warm=()
+    # The warm twin of each cold run: its source read into the cache, and
+    # what is waiting to be written synced, as a cold run has it.
+    cache_big() {
+        cat "$big" >/dev/null
+        sync
+    }
+    cache_tree() {
+        find "$tree" -type f -exec cat {} + >/dev/null
+        sync
+    }
     cold_big_conv() {
-        fresh_dir "$out"
-        drop_caches
-        measure "$cli" convert -q -j 2 -o "$out" "$big"
-        require_results "$out" 1
+        converted -p drop_caches "$out" 1 . -j 2 "$big"
         big_conv+=("$wall")
     }
     warm_big_conv() {
-        fresh_dir "$out"
-        cat "$big" >/dev/null
-        sync
-        measure "$cli" convert -q -j 2 -o "$out" "$big"
-        require_results "$out" 1
+        converted -p cache_big "$out" 1 . -j 2 "$big"
         big_warm+=("$wall")
     }
     cold_big_cat() {
@@ -268,18 +244,11 @@ case_cold() {
         big_cat+=("$wall")
     }
     cold_tree_conv() {
-        fresh_dir "$out"
-        drop_caches
-        measure "$cli" convert -q -j 2 -o "$out" "$tree"
-        require_results "$out" 10000
+        converted -p drop_caches "$out" 10000 . -j 2 "$tree"
         tree_conv+=("$wall")
     }
     warm_tree_conv() {
-        fresh_dir "$out"
-        find "$tree" -type f -exec cat {} + >/dev/null
-        sync
-        measure "$cli" convert -q -j 2 -o "$out" "$tree"
-        require_results "$out" 10000
+        converted -p cache_tree "$out" 10000 . -j 2 "$tree"
         tree_warm+=("$wall")
     }
     cold_tree_cp() {

@@ -168,6 +168,31 @@ strace_calls() {
     shift
     strace -f -c -o "$out" "$@" >/dev/null
 }
+# converted [-p PREP] OUT COUNT DIR ARG...: `$cli convert -q -o OUT ARG...`
+# timed in DIR, after OUT is emptied and the command PREP (dropping or filling
+# the caches) has run; OUT must then hold COUNT results.
+converted() {
+    local prep=:
+    if [ "$1" = -p ]; then
+        prep=$2
+        shift 2
+    fi
+    local out=$1 count=$2 dir=$3
+    shift 3
+    fresh_dir "$out"
+    $prep
+    # shellcheck disable=SC2154  # each script sets cli to the build's CLI
+    measure -C "$dir" "$cli" convert -q -o "$out" "$@"
+    require_results "$out" "$count"
+}
+# traced OUT DIR ARG...: the same conversion untimed, into an emptied OUT,
+# under strace -f -c; the table goes to $disk_scratch/.strace.
+traced() {
+    local out=$1 dir=$2
+    shift 2
+    fresh_dir "$out"
+    (cd "$dir" && strace_calls "$disk_scratch/.strace" "$cli" convert -q -o "$out" "$@")
+}
 # calls_of FILE SYSCALL (or "total"): the calls column of strace -c's table.
 calls_of() { awk -v name="$2" '$NF == name { print $4; found = 1 } END { if (!found) print 0 }' "$1"; }
 

@@ -41,11 +41,7 @@ where=$disk_where
 out=$disk_scratch/out
 
 # convert_j JOBS FILE: one conversion into a fresh results folder.
-convert_j() {
-    fresh_dir "$out"
-    measure "$cli" convert -q -j "$1" -o "$out" "$2"
-    require_results "$out" 1
-}
+convert_j() { converted "$out" 1 . -j "$1" "$2"; }
 
 # Bytes read by a conversion and everything it waits for, over FILE's size.
 read_ratio() {

@@ -38,9 +38,7 @@ compare() {
     shift 2
     local -a by_cli=() runs=() processes=() paints=()
     with_cli() {
-        fresh_dir "$out"
-        measure "$cli" convert -q -j 1 -o "$out" "$@"
-        require_results "$out" "$results"
+        converted "$out" "$results" . -j 1 "$@"
         by_cli+=("$wall")
     }
     with_window() {

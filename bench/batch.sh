@@ -63,7 +63,6 @@ records_in() {
     echo "$file"
 }
 names_in() { (cd "$1" && ls); }
-per_file() { awk -v n="$1" -v d="$2" 'BEGIN { printf "%.2f", n / d }'; }
 
 case_warm() {
     if ! use_tmpfs "$GIB_KIB"; then
@@ -128,9 +127,9 @@ case_small() {
     if [ -n "$has_strace" ]; then
         traced "$out" "$tree" -j 2 "${names[@]}"
         value "small: futex calls per file, -j 2 (strace -f -c)" tmpfs "per file" "" \
-            "$(per_file "$(calls_of "$disk_scratch/.strace" futex)" "${#names[@]}")"
+            "$(traced_per_file futex "${#names[@]}")"
         value "small: system calls per file, -j 2 (strace -f -c)" tmpfs "per file" "" \
-            "$(per_file "$(calls_of "$disk_scratch/.strace" total)" "${#names[@]}")"
+            "$(traced_per_file total "${#names[@]}")"
     else
         skip "small, futex calls" "strace is missing (make bench-deps)"
     fi
@@ -162,10 +161,10 @@ case_folder() {
     if [ -n "$has_strace" ]; then
         traced "$out" "$dir" -j 1 "$(basename "$tree")"
         value "folder: system calls per file, given the folder, -j 1" "$where" "per file" "<= 11" \
-            "$(per_file "$(calls_of "$disk_scratch/.strace" total)" 10000)"
+            "$(traced_per_file total 10000)"
         traced "$out" "$dir" -j 1 --files-from "$list"
         value "folder: system calls per file, --files-from LIST, -j 1" "$where" "per file" "<= 11" \
-            "$(per_file "$(calls_of "$disk_scratch/.strace" total)" 10000)"
+            "$(traced_per_file total 10000)"
     else
         skip "folder, system calls ($where)" "strace is missing (make bench-deps)"
     fi

@@ -193,6 +193,11 @@ traced() {
     fresh_dir "$out"
     (cd "$dir" && strace_calls "$disk_scratch/.strace" "$cli" convert -q -o "$out" "$@")
 }
+# traced_per_file SYSCALL (or "total") COUNT: the calls of the last traced
+# run over COUNT files.
+traced_per_file() {
+    awk -v n="$(calls_of "$disk_scratch/.strace" "$1")" -v d="$2" 'BEGIN { printf "%.2f", n / d }'
+}
 # calls_of FILE SYSCALL (or "total"): the calls column of strace -c's table.
 calls_of() { awk -v name="$2" '$NF == name { print $4; found = 1 } END { if (!found) print 0 }' "$1"; }
 

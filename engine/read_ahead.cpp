@@ -100,7 +100,11 @@ BlockRead readBlockNotingSlow(int fd, std::uint64_t device, char* into, std::siz
     } else {
         noteSlowRead();
     }
-    BlockRead read = cached.read;
+    return finishBlock(fd, into, want, offset, openSize, cached.read);
+}
+
+BlockRead finishBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                      std::int64_t openSize, BlockRead read) {
     const BlockRead rest = readBlock(fd, into + read.got, want - read.got,
                                      offset + static_cast<std::int64_t>(read.got), openSize);
     read.error = rest.error;

@@ -49,6 +49,11 @@ struct CachedRead {
 CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
                            std::int64_t openSize);
 
+// The rest of a block that a cached read left short after `read.got` bytes,
+// read as readBlock reads it: the block as readBlock would have given it.
+BlockRead finishBlock(int fd, char* into, std::size_t want, std::int64_t offset,
+                      std::int64_t openSize, BlockRead read);
+
 // readBlock, told first to take only bytes in the page cache; where it finds
 // some that are not, or cannot tell on a file system that is not in memory,
 // it notes a slow read and reads the rest as readBlock does. The bytes, the

@@ -210,12 +210,7 @@ bool TextReader::fillFromCache(std::size_t want) {
             startReadAhead(want);
             return false;
         }
-        const BlockRead rest =
-            readBlock(m_fd, m_bytes.data() + read.got, want - read.got,
-                      m_offset + static_cast<std::int64_t>(read.got), m_openSize);
-        read.error = rest.error;
-        read.ended = rest.ended;
-        read.got += rest.got;
+        read = finishBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize, read);
     }
     if (read.error != 0) {
         m_fromCache = false;

@@ -43,6 +43,7 @@ ParallelDispatcher* BatchRun::startParallel() {
 void BatchRun::take(const Source& source) {
     m_fileLedger.listed();
     m_batch.push_back(source.path);
+    m_seen.push_back(source.seen);
     const auto row = static_cast<std::int64_t>(m_batch.size());
     const auto result = resultOf(m_options, m_folder, source, m_unheard);
     auto claim = m_claims.take(result, source.path);
@@ -83,6 +84,8 @@ void BatchRun::runBatch() {
                  std::move(m_batchFolders));
     m_batch.clear();
     m_batchFolders.clear();
+    if (m_parallel) m_parallel->knowSources(m_seen);
+    m_seen.clear();
     m_fileLedger.startRun(host.rows());
     for (auto row : m_replaced) m_fileLedger.replacedLater(row);
     for (auto& [row, line] : m_notes) m_fileLedger.addNote(row, std::move(line));

@@ -1,9 +1,11 @@
 #include "cli/parallel_dispatcher.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include "engine/native_text.h"
@@ -22,25 +24,66 @@ const std::string* FolderKeys::keyOf(const std::string& folder) {
     return &m_keys.emplace(folder, std::move(key)).first->second;
 }
 
+bool FolderListings::mayHold(const std::string& folder, const std::string& name) {
+    Listing& listing = m_listings[folder];
+    if (++listing.asks == kAsksBeforeReading && m_read < kMostListings) read(folder, listing);
+    return !listing.complete || listing.names.count(name) != 0;
+}
+
+void FolderListings::read(const std::string& folder, Listing& listing) {
+    ++m_read;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (listing.names.size() == kMostNames) break;
+        listing.names.emplace(entry->d_name);
+    }
+    listing.complete = errno == 0 && listing.names.size() < kMostNames;
+    if (!listing.complete) listing.names = {};
+    closedir(dir);
+}
+
 namespace {
+
+std::pair<std::string, std::string> folderAndName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {".", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
 
 // The names one file goes by, so that every spelling of it meets: the file
 // itself by device and inode when it exists (links and hard links to it
 // meet there), and the folder it lies in by device and inode plus its name,
 // after following symbolic links (a result that does not exist yet meets the
-// source that names it).
-std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folders) {
+// source that names it). What the listing saw of a source, or a result
+// folder's listing that lacks the name, spares the look at it.
+std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folders,
+                                  const SeenFile& seen, FolderListings* listings) {
     std::vector<std::string> keys;
     if (path.empty()) return keys;
     std::string native = engine::toNative(path);
     struct stat st {};
-    // Only a link needs a second look and its target read; a name that is
-    // not there has neither.
-    const bool found = lstat(native.c_str(), &st) == 0;
-    const bool isLink = found && S_ISLNK(st.st_mode);
-    if (found && (!isLink || stat(native.c_str(), &st) == 0)) {
-        keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino));
+    bool found = false;
+    bool isLink = false;
+    bool look = true;
+    if (seen.plain) {
+        found = true;
+        look = false;
+        st.st_dev = static_cast<dev_t>(seen.device);
+        st.st_ino = static_cast<ino_t>(seen.inode);
+    } else if (listings != nullptr) {
+        const auto [folder, name] = folderAndName(native);
+        look = listings->mayHold(folder, name);
     }
+    if (look) {
+        // Only a link needs a second look and its target read; a name that
+        // is not there has neither.
+        found = lstat(native.c_str(), &st) == 0;
+        isLink = found && S_ISLNK(st.st_mode);
+        if (isLink && stat(native.c_str(), &st) != 0) found = false;
+    }
+    if (found) keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino));
     for (int hops = 0; isLink && hops < 40; ++hops) {
         char link[4096];
         ssize_t n = readlink(native.c_str(), link, sizeof link);
@@ -54,9 +97,7 @@ std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folder
             native += target;
         }
     }
-    auto slash = native.find_last_of('/');
-    std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    const auto [folder, name] = folderAndName(native);
     if (const std::string* key = folders.keyOf(folder)) {
         keys.push_back(*key + name);
     } else {
@@ -116,8 +157,11 @@ void ParallelDispatcher::tellSubmitterLocked() {
 
 void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
-    std::vector<std::string> keys = pathKeys(pending.task.source, m_folders);
-    for (auto& key : pathKeys(pending.task.output, m_folders)) keys.push_back(std::move(key));
+    const auto row = static_cast<std::size_t>(pending.task.index - 1);
+    const SeenFile seen = row < m_seenSources.size() ? m_seenSources[row] : SeenFile{};
+    std::vector<std::string> keys = pathKeys(pending.task.source, m_folders, seen, nullptr);
+    for (auto& key : pathKeys(pending.task.output, m_folders, {}, &m_listings))
+        keys.push_back(std::move(key));
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     if (queuedLocked() >= m_limit) {
@@ -153,6 +197,8 @@ void ParallelDispatcher::finish() {
     // The next run counts its files from 1 again, and looks at its folders anew.
     m_lastUser.clear();
     m_folders.clear();
+    m_listings.clear();
+    m_seenSources.clear();
 }
 
 void ParallelDispatcher::workerLoop() {

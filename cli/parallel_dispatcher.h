@@ -15,9 +15,11 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/file_ledger.h"
+#include "cli/sources.h"
 #include "run/chunk_pipeline.h"
 #include "run/conversion_run.h"
 
@@ -36,6 +38,37 @@ private:
     std::unordered_map<std::string, std::string> m_keys;
 };
 
+// The names a result folder held when the run first looked at it in full,
+// so that a result that is not there yet costs no look of its own. Only
+// absence is taken from it: a name it holds is looked at as before. A
+// result made later by an earlier file meets that file by its name, and
+// nothing else of the run makes names.
+class FolderListings {
+public:
+    // False only when the folder's listing shows that it lacks the name.
+    bool mayHold(const std::string& folder, const std::string& name);
+    void clear() {
+        m_listings.clear();
+        m_read = 0;
+    }
+
+private:
+    // A folder is read once it has been asked for this often in a run: a
+    // few results need not pay for reading a large folder.
+    static constexpr unsigned kAsksBeforeReading = 8;
+    static constexpr std::size_t kMostNames = 4096;  // per folder; a larger one is not kept
+    static constexpr std::size_t kMostListings = 16;
+    struct Listing {
+        unsigned asks = 0;
+        bool complete = false;  // read whole, and small enough to keep
+        std::unordered_set<std::string> names;
+    };
+    void read(const std::string& folder, Listing& listing);
+
+    std::unordered_map<std::string, Listing> m_listings;
+    std::size_t m_read = 0;
+};
+
 class ParallelDispatcher : public run::Dispatcher {
 public:
     ParallelDispatcher(unsigned jobs, FileLedger& reports);
@@ -44,6 +77,8 @@ public:
     void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     report::ErrorReport& reportFor(std::int64_t index) override;
+    // What the listing saw of the sources of the next run, by row.
+    void knowSources(const std::vector<SeenFile>& seen) { m_seenSources = seen; }
     // The cores the files' chunk helpers share with the workers.
     run::CoreBudget& cores() { return m_cores; }
 
@@ -73,6 +108,8 @@ private:
     std::set<std::int64_t> m_waitingOrQueued;        // submitted, not done
     std::map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
     FolderKeys m_folders;                            // of the submitter
+    FolderListings m_listings;                       // of the submitter
+    std::vector<SeenFile> m_seenSources;             // of the run, by row
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

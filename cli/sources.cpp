@@ -1,5 +1,8 @@
 #include "cli/sources.h"
 
+#include <sys/stat.h>
+
+#include <cstring>
 #include <stdexcept>
 
 #include <filesystem>
@@ -119,7 +122,7 @@ void forEachSource(const std::string& argument, bool allFiles,
     std::u16string path;
     if (!locate(argument, report, path)) return;
     if (!paths::IsFolder(path)) {
-        take(Source{path, {}, argument});
+        take(Source{path, {}, argument, {}});
         return;
     }
     const FolderArgument folder = folderArgument(std::move(path), argument);
@@ -136,6 +139,7 @@ namespace {
 constexpr char kArgumentTag = 'a';
 constexpr char kFolderTag = 'D';
 constexpr char kFileTag = 'f';
+constexpr char kNamedTag = 'n';
 constexpr char kEventTag = 'e';
 constexpr char kEndTag = 'z';
 // The record is written and read in large pieces.
@@ -190,6 +194,17 @@ void SourceSpool::startPass() {
     }
 }
 
+void SourceSpool::openRecord() {
+    if (!m_kept || m_file != nullptr) return;
+    try {
+        m_file = unnamedTemporaryFile("the list of sources");
+        m_buffer = std::make_unique<char[]>(kRecordBuffer);
+        std::setvbuf(m_file, m_buffer.get(), _IOFBF, kRecordBuffer);
+    } catch (const std::runtime_error&) {
+        m_kept = false;  // every pass walks
+    }
+}
+
 void SourceSpool::put(char tag, const void* data, std::size_t bytes) {
     if (!m_kept) return;
     const auto size = static_cast<std::uint32_t>(bytes);
@@ -212,15 +227,7 @@ void SourceSpool::recordFolder(
     const std::string& argument, bool allFiles, const std::u16string& path,
     const std::function<void(const Source& source)>& take, report::ErrorReport& report,
     const std::function<void(const std::u16string& folder)>& passedOver) {
-    if (m_kept && m_file == nullptr) {
-        try {
-            m_file = unnamedTemporaryFile("the list of sources");
-            m_buffer = std::make_unique<char[]>(kRecordBuffer);
-            std::setvbuf(m_file, m_buffer.get(), _IOFBF, kRecordBuffer);
-        } catch (const std::runtime_error&) {
-            m_kept = false;  // every pass walks
-        }
-    }
+    openRecord();
     put(kArgumentTag, argument.data(), argument.size());
     auto keepEvent = [&](Event event) {
         m_events.push_back(std::move(event));
@@ -297,6 +304,39 @@ bool SourceSpool::replayFolder(const std::string& argument, const std::u16string
     return false;
 }
 
+namespace {
+
+// What stands at a named source: a folder, or a plain file and its identity.
+// A link is followed only to tell a folder.
+std::pair<bool, SeenFile> lookAtNamed(const std::u16string& path) {
+    const std::string native = engine::toNative(path);
+    struct stat st {};
+    if (native.empty() || lstat(native.c_str(), &st) != 0) return {false, {}};
+    if (S_ISLNK(st.st_mode)) return {paths::IsFolder(path), {}};
+    return {S_ISDIR(st.st_mode),
+            {S_ISREG(st.st_mode), static_cast<std::uint64_t>(st.st_dev),
+             static_cast<std::uint64_t>(st.st_ino)}};
+}
+
+}  // namespace
+
+// A record that cannot be read back is no longer followed: later passes walk.
+SeenFile SourceSpool::getSeen() {
+    char tag = 0;
+    std::string data;
+    SeenFile seen;
+    if (!get(tag, data) || tag != kNamedTag) {
+        m_kept = false;
+        return seen;
+    }
+    if (data.size() == 2 * sizeof(std::uint64_t)) {
+        seen.plain = true;
+        std::memcpy(&seen.device, data.data(), sizeof seen.device);
+        std::memcpy(&seen.inode, data.data() + sizeof seen.device, sizeof seen.inode);
+    }
+    return seen;
+}
+
 void SourceSpool::forEachSource(
     const std::string& argument, bool allFiles,
     const std::function<void(const Source& source)>& take, report::ErrorReport& report,
@@ -306,22 +346,36 @@ void SourceSpool::forEachSource(
         mv::cli::forEachSource(argument, allFiles, take, report, passedOver);
         return;
     }
+    if (m_pass > 1 && !m_isFolder[index]) {
+        const SeenFile seen = getSeen();
+        std::u16string path;
+        if (locate(argument, report, path)) take(Source{path, {}, argument, seen});
+        return;
+    }
     std::u16string path;
     if (!locate(argument, report, path)) {
-        if (m_pass <= 1) m_isFolder.push_back(false);
+        if (m_pass <= 1) {
+            m_isFolder.push_back(false);
+            openRecord();
+            put(kNamedTag, nullptr, 0);
+        }
         return;
     }
     if (m_pass <= 1) {
-        m_isFolder.push_back(paths::IsFolder(path));
-        if (!m_isFolder.back()) {
-            take(Source{path, {}, argument});
+        const auto [folder, seen] = lookAtNamed(path);
+        m_isFolder.push_back(folder);
+        if (!folder) {
+            openRecord();
+            if (seen.plain) {
+                const std::uint64_t identity[2] = {seen.device, seen.inode};
+                put(kNamedTag, identity, sizeof identity);
+            } else {
+                put(kNamedTag, nullptr, 0);
+            }
+            take(Source{path, {}, argument, seen});
             return;
         }
         recordFolder(argument, allFiles, path, take, report, passedOver);
-        return;
-    }
-    if (!m_isFolder[index]) {
-        take(Source{path, {}, argument});
         return;
     }
     Replayed done;

@@ -19,10 +19,19 @@
 
 namespace mv::cli {
 
+// What the first look at a named source found: a plain file (not a link)
+// and where it lies on disk, so that a later pass need not look again.
+struct SeenFile {
+    bool plain = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
 struct Source {
     std::u16string path;       // full path, as the window's rows hold it
     std::u16string subfolder;  // below the folder it was found in, "a/b/"; empty for a file
     std::string name;  // as listed: the argument, or the folder argument and the path below it
+    SeenFile seen;     // a named file's, as the first pass found it
 };
 
 // The full path of a name as given, relative to the current folder; an error
@@ -41,7 +50,8 @@ void forEachSource(const std::string& argument, bool allFiles,
 // gone over. The first pass walks the folders and keeps what it met: the
 // files taken, by folder, in an unnamed temporary file, and in memory the few
 // other things a walk meets (its reports, the sub-folders it passes over)
-// and, for each argument, whether it was a folder. A later pass, over the
+// and, for each argument, whether it was a folder. A named file's record
+// says what the first pass saw of it. A later pass, over the
 // same arguments in the same order, hands out the same sources, reports and
 // passed-over folders in the same order without looking at the disk again.
 // Where nothing can be kept (no temporary file) or the record cannot be
@@ -82,7 +92,9 @@ private:
                       report::ErrorReport& report,
                       const std::function<void(const std::u16string& folder)>& passedOver,
                       Replayed& done);
+    void openRecord();
     void put(char tag, const void* data, std::size_t bytes);
+    SeenFile getSeen();
     bool get(char& tag, std::string& data);
 
     int m_pass = 0;

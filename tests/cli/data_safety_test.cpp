@@ -257,22 +257,31 @@ TEST(DataSafety, PathsThatCannotBeWorkedOutWriteNothing) {
 }
 
 // With two jobs, files that meet through symbolic links are converted in
-// list order, as with one.
+// list order, as with one; also once the files before them have made the
+// run read the output folder's listing.
 TEST(DataSafety, ParallelRunsOrderFilesThatMeetThroughLinks) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::vector<std::string> results;
-        for (const char* jobs : {"1", "2"}) {
-            TempDir dir;
-            writeBytes(dir / "x.xml", records(4'000'000));  // slow, written through the link
-            writeBytes(dir / "y.xml", kNoteXml);            // fast, writes the link's file
-            fs::create_directory(dir / "out");
-            fs::create_symlink("y.json", dir / "out" / "x.json");
-            auto run =
-                runCli(dir.path(), {"convert", "-q", "-j", jobs, "-o", "out", "x.xml", "y.xml"});
-            EXPECT_EQ(run.exitCode, 0) << run.err;
-            results.push_back(readBytes(dir / "out" / "y.json"));
+    for (int before : {0, 12}) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            std::vector<std::string> results;
+            for (const char* jobs : {"1", "2"}) {
+                TempDir dir;
+                std::vector<std::string> args{"convert", "-q", "-j", jobs, "-o", "out"};
+                for (int i = 0; i < before; ++i) {
+                    args.push_back("f" + std::to_string(i) + ".xml");
+                    writeBytes(dir / args.back(), kNoteXml);
+                }
+                writeBytes(dir / "x.xml", records(4'000'000));  // slow, written through the link
+                writeBytes(dir / "y.xml", kNoteXml);            // fast, writes the link's file
+                fs::create_directory(dir / "out");
+                fs::create_symlink("y.json", dir / "out" / "x.json");
+                args.insert(args.end(), {"x.xml", "y.xml"});
+                auto run = runCli(dir.path(), args);
+                EXPECT_EQ(run.exitCode, 0) << run.err;
+                results.push_back(readBytes(dir / "out" / "y.json"));
+            }
+            ASSERT_TRUE(results[0] == results[1])
+                << "-j 2 left another y.json than -j 1, after " << before << " files";
         }
-        ASSERT_TRUE(results[0] == results[1]) << "-j 2 left another y.json than -j 1";
     }
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +17,8 @@ namespace fs = std::filesystem;
 using test::TempDir;
 
 struct Pass {
-    std::vector<std::string> sources;  // "name|subfolder" in the order handed out
+    // "name|subfolder" in the order handed out, and "|inode" for a plain named file
+    std::vector<std::string> sources;
     std::vector<std::string> passedOver;
     std::vector<std::string> reports;
 };
@@ -29,7 +31,9 @@ Pass goOver(SourceSpool& spool, const std::vector<std::string>& arguments) {
         spool.forEachSource(
             argument, false,
             [&](const Source& source) {
-                pass.sources.push_back(source.name + "|" + test::printable(source.subfolder));
+                pass.sources.push_back(
+                    source.name + "|" + test::printable(source.subfolder) +
+                    (source.seen.plain ? "|" + std::to_string(source.seen.inode) : ""));
             },
             report,
             [&](const std::u16string& folder) {
@@ -60,10 +64,20 @@ std::vector<std::string> makeArguments(const TempDir& dir) {
 TEST(SourceSpool, LaterPassesHandOutWhatTheFirstListedWithoutWalkingAgain) {
     TempDir dir;
     auto arguments = makeArguments(dir);
+    fs::create_symlink(dir / "one.xml", dir / "link.xml");
+    arguments.push_back((dir / "link.xml").string());
     SourceSpool spool;
     Pass first = goOver(spool, arguments);
-    ASSERT_EQ(first.sources.size(), 9u);
+    ASSERT_EQ(first.sources.size(), 10u);
     EXPECT_EQ(first.sources[0], (dir / "t").string() + "/a9.xml|");
+    // A named plain file comes with what the first look saw of it; a link
+    // and a missing name come without.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "one.xml").c_str(), &st), 0);
+    const auto inode = std::to_string(st.st_ino);
+    EXPECT_EQ(first.sources[5], (dir / "one.xml").string() + "||" + inode);
+    EXPECT_EQ(first.sources[6], (dir / "gone.xml").string() + "|");
+    EXPECT_EQ(first.sources[9], (dir / "link.xml").string() + "|");
     EXPECT_EQ(first.passedOver.size(), 1u);
     // What is gone from the disk still comes, as listed; the sources, the
     // passed-over folder and their order are those of the first pass.

@@ -113,6 +113,8 @@ namespace {
 // Tasks a worker takes at once while many are ready: fewer trips to the
 // shared lock, and fewer wake-ups, per file.
 constexpr std::size_t kMostAtOnce = 8;
+// Files ready per worker before the submitter wakes idle workers.
+constexpr std::size_t kWakeFor = 2;
 
 }  // namespace
 
@@ -165,6 +167,7 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     if (queuedLocked() >= m_limit) {
+        wakeWorkersLocked();
         m_submitterWaits = true;
         m_room.wait(lock, [&] { return queuedLocked() <= m_limit / 2; });
         m_submitterWaits = false;
@@ -182,7 +185,13 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
         return;
     }
     m_ready.push_back(std::move(pending));
-    if (m_idleWorkers > 0) m_work.notify_one();
+    // Idle workers wake for a few files at once, not for each: a worker
+    // woken for one small file takes the submitter's core from it.
+    if (m_ready.size() >= kWakeFor * m_jobs) wakeWorkersLocked();
+}
+
+void ParallelDispatcher::wakeWorkersLocked() {
+    if (m_idleWorkers > 0 && !m_ready.empty()) m_work.notify_all();
 }
 
 report::ErrorReport& ParallelDispatcher::reportFor(std::int64_t index) {
@@ -191,6 +200,7 @@ report::ErrorReport& ParallelDispatcher::reportFor(std::int64_t index) {
 
 void ParallelDispatcher::finish() {
     std::unique_lock lock(m_mutex);
+    wakeWorkersLocked();  // for the last files, however few
     m_submitterWaits = true;
     m_room.wait(lock, [&] { return m_waitingOrQueued.empty(); });
     m_submitterWaits = false;

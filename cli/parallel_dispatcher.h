@@ -93,6 +93,8 @@ private:
     std::size_t queuedLocked() const { return m_ready.size() + m_blocked.size(); }
     // Moves the blocked tasks that may start now to the ready ones.
     void unblockLocked();
+    // Wakes the idle workers if a task is ready.
+    void wakeWorkersLocked();
     // Wakes the submitter if what it waits for has come.
     void tellSubmitterLocked();
 

@@ -43,8 +43,8 @@ FileLedger::FileLedger(Terminal& terminal, bool verbose, ReportWriter* records)
     if (m_records) engine::inflight::setPublishObserver(&FileLedger::resultPublished);
 }
 
-// Runs under the lock of every publish, which a signal's clean-up holds
-// before it records what is complete.
+// Runs under the lock of every publish, shared by the publishing threads,
+// which a signal's clean-up holds alone before it records what is complete.
 void FileLedger::resultPublished() {
     if (t_ledger == nullptr) return;
     std::lock_guard lock(t_ledger->m_mutex);

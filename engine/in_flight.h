@@ -1,6 +1,7 @@
 // Named temporary files that exist only while a result is being put in place.
-// Each is created and removed or renamed under one lock, so that a process
-// leaving on a signal can remove every one of them and leave none behind.
+// Each is created and removed or renamed under one lock, shared by the
+// threads that do so and held alone by a process leaving on a signal, so
+// that it can remove every one of them and leave none behind.
 #pragma once
 
 #include <functional>
@@ -19,9 +20,10 @@ bool create(const std::string& path, const std::function<bool()>& createFile);
 // `folderFd`; the errno value of a failure, or 0.
 int renameOver(int folderFd, const std::string& path, const std::string& target);
 // Runs `publishFile` (which links a finished unnamed file in under its
-// final name and says whether it did) under the same lock as the rest.
+// final name and says whether it did) under the same lock as the rest;
+// several threads may publish at once.
 bool publish(const std::function<bool()>& publishFile);
-// Called on the publishing thread, under the lock, after each result that
+// Called on the publishing thread, under the shared lock, after each result that
 // renameOver or publish put in place: a process leaving on a signal then
 // knows every result it published.
 void setPublishObserver(void (*observer)());

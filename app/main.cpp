@@ -17,6 +17,7 @@
 #include "app/start_arguments.h"
 #include "app/startup.h"
 #include "engine/cpu/isa.h"
+#include "engine/durability.h"
 #include "ui/dialogs.h"
 #include "ui/program_folder.h"
 #include "ui/settings.h"
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    mv::engine::reserveDescriptors();  // before the first thread
     mv::app::endOnSignals();
     QApplication application(argc, argv);  // takes its own options out of argv
     const mv::app::StartArguments start = mv::app::parseStartArguments(

@@ -177,6 +177,7 @@ ScriptCommand addScriptCommand(CLI::App& app, std::string& scriptFile, const std
 }  // namespace
 
 int runMain(int argc, char** argv) {
+    engine::reserveDescriptors();  // before the first thread
     CLI::App app{"Marrowvale: converts XML files into JSON text files.", "marrowvale-cli"};
     // The second line names the vector variant the scans run on, for bug reports.
     const std::string version = std::string("marrowvale-cli ") + MV_VERSION + "\nvector scans: " +

@@ -1,6 +1,7 @@
 #include "engine/durability.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +31,9 @@ constexpr std::size_t kAlwaysSyncedAlone = 4;
 constexpr double kSyncPerFileMs = 8;
 constexpr double kSyncWholeMs = 20;
 constexpr double kWaitingMsPerMiB = 0.9;
+
+// Descriptors reserved at the start: the kept ones and room for the open ones.
+constexpr int kReservedDescriptors = static_cast<int>(kMostSyncedAlone) + 256;
 
 // Data of every process that waits to be written, in MiB.
 double waitingMiB() {
@@ -66,6 +70,21 @@ int syncFolder(const std::string& folder) {
     return error == EINVAL || error == EROFS ? 0 : error;
 }
 }  // namespace
+
+void reserveDescriptors() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    int top = kReservedDescriptors - 1;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= static_cast<rlim_t>(top)) {
+        top = static_cast<int>(limit.rlim_cur) - 1;
+    }
+    const int any = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (any < 0) return;
+    // The table grows to hold the highest descriptor; closing it keeps the room.
+    const int high = fcntl(any, F_DUPFD_CLOEXEC, top);
+    if (high >= 0) ::close(high);
+    ::close(any);
+}
 
 SyncLedger::SyncLedger() {
     forgetFolderFacts();

@@ -27,6 +27,13 @@
 
 namespace mv::engine {
 
+// Gives the process's descriptor table room for the descriptors a run keeps
+// for its sync at the end, once, while the process still has one thread:
+// each time the table of a process with threads grows, the kernel waits for
+// a grace period (milliseconds here) while every thread that opens a file
+// waits with it. Called first thing by a front-end.
+void reserveDescriptors();
+
 class SyncLedger {
 public:
     // A published result whose text may not be on disk.

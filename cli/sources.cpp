@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <stdexcept>
 
 #include <filesystem>
@@ -139,7 +138,6 @@ namespace {
 constexpr char kArgumentTag = 'a';
 constexpr char kFolderTag = 'D';
 constexpr char kFileTag = 'f';
-constexpr char kNamedTag = 'n';
 constexpr char kEventTag = 'e';
 constexpr char kEndTag = 'z';
 // The record is written and read in large pieces.
@@ -194,17 +192,6 @@ void SourceSpool::startPass() {
     }
 }
 
-void SourceSpool::openRecord() {
-    if (!m_kept || m_file != nullptr) return;
-    try {
-        m_file = unnamedTemporaryFile("the list of sources");
-        m_buffer = std::make_unique<char[]>(kRecordBuffer);
-        std::setvbuf(m_file, m_buffer.get(), _IOFBF, kRecordBuffer);
-    } catch (const std::runtime_error&) {
-        m_kept = false;  // every pass walks
-    }
-}
-
 void SourceSpool::put(char tag, const void* data, std::size_t bytes) {
     if (!m_kept) return;
     const auto size = static_cast<std::uint32_t>(bytes);
@@ -227,7 +214,15 @@ void SourceSpool::recordFolder(
     const std::string& argument, bool allFiles, const std::u16string& path,
     const std::function<void(const Source& source)>& take, report::ErrorReport& report,
     const std::function<void(const std::u16string& folder)>& passedOver) {
-    openRecord();
+    if (m_kept && m_file == nullptr) {
+        try {
+            m_file = unnamedTemporaryFile("the list of sources");
+            m_buffer = std::make_unique<char[]>(kRecordBuffer);
+            std::setvbuf(m_file, m_buffer.get(), _IOFBF, kRecordBuffer);
+        } catch (const std::runtime_error&) {
+            m_kept = false;  // every pass walks
+        }
+    }
     put(kArgumentTag, argument.data(), argument.size());
     auto keepEvent = [&](Event event) {
         m_events.push_back(std::move(event));
@@ -320,23 +315,6 @@ std::pair<bool, SeenFile> lookAtNamed(const std::u16string& path) {
 
 }  // namespace
 
-// A record that cannot be read back is no longer followed: later passes walk.
-SeenFile SourceSpool::getSeen() {
-    char tag = 0;
-    std::string data;
-    SeenFile seen;
-    if (!get(tag, data) || tag != kNamedTag) {
-        m_kept = false;
-        return seen;
-    }
-    if (data.size() == 2 * sizeof(std::uint64_t)) {
-        seen.plain = true;
-        std::memcpy(&seen.device, data.data(), sizeof seen.device);
-        std::memcpy(&seen.inode, data.data() + sizeof seen.device, sizeof seen.inode);
-    }
-    return seen;
-}
-
 void SourceSpool::forEachSource(
     const std::string& argument, bool allFiles,
     const std::function<void(const Source& source)>& take, report::ErrorReport& report,
@@ -346,36 +324,27 @@ void SourceSpool::forEachSource(
         mv::cli::forEachSource(argument, allFiles, take, report, passedOver);
         return;
     }
-    if (m_pass > 1 && !m_isFolder[index]) {
-        const SeenFile seen = getSeen();
-        std::u16string path;
-        if (locate(argument, report, path)) take(Source{path, {}, argument, seen});
-        return;
-    }
     std::u16string path;
     if (!locate(argument, report, path)) {
-        if (m_pass <= 1) {
-            m_isFolder.push_back(false);
-            openRecord();
-            put(kNamedTag, nullptr, 0);
-        }
+        if (m_pass <= 1) m_isFolder.push_back(false);
         return;
     }
     if (m_pass <= 1) {
         const auto [folder, seen] = lookAtNamed(path);
         m_isFolder.push_back(folder);
         if (!folder) {
-            openRecord();
-            if (seen.plain) {
-                const std::uint64_t identity[2] = {seen.device, seen.inode};
-                put(kNamedTag, identity, sizeof identity);
-            } else {
-                put(kNamedTag, nullptr, 0);
+            if (index < kMostSeen) {
+                m_seen.resize(index + 1);
+                m_seen[index] = seen;
             }
             take(Source{path, {}, argument, seen});
             return;
         }
         recordFolder(argument, allFiles, path, take, report, passedOver);
+        return;
+    }
+    if (!m_isFolder[index]) {
+        take(Source{path, {}, argument, index < m_seen.size() ? m_seen[index] : SeenFile{}});
         return;
     }
     Replayed done;

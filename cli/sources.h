@@ -50,8 +50,8 @@ void forEachSource(const std::string& argument, bool allFiles,
 // gone over. The first pass walks the folders and keeps what it met: the
 // files taken, by folder, in an unnamed temporary file, and in memory the few
 // other things a walk meets (its reports, the sub-folders it passes over)
-// and, for each argument, whether it was a folder. A named file's record
-// says what the first pass saw of it. A later pass, over the
+// and, for each argument, whether it was a folder and, for the first named
+// files, what the first pass saw of them. A later pass, over the
 // same arguments in the same order, hands out the same sources, reports and
 // passed-over folders in the same order without looking at the disk again.
 // Where nothing can be kept (no temporary file) or the record cannot be
@@ -92,9 +92,7 @@ private:
                       report::ErrorReport& report,
                       const std::function<void(const std::u16string& folder)>& passedOver,
                       Replayed& done);
-    void openRecord();
     void put(char tag, const void* data, std::size_t bytes);
-    SeenFile getSeen();
     bool get(char& tag, std::string& data);
 
     int m_pass = 0;
@@ -102,6 +100,8 @@ private:
     std::FILE* m_file = nullptr;
     std::unique_ptr<char[]> m_buffer;
     std::vector<bool> m_isFolder;  // by argument, as the first pass found it
+    static constexpr std::size_t kMostSeen = std::size_t{1} << 16;  // a list's first files
+    std::vector<SeenFile> m_seen;  // by argument, of the named files among the first
     std::size_t m_argument = 0;    // of the pass
     std::vector<Event> m_events;
     std::size_t m_event = 0;  // of the pass

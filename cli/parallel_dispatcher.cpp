@@ -136,8 +136,9 @@ ParallelDispatcher::~ParallelDispatcher() {
 }
 
 bool ParallelDispatcher::readyLocked(const Pending& pending) const {
-    return std::none_of(pending.after.begin(), pending.after.end(),
-                        [&](std::int64_t index) { return m_waitingOrQueued.count(index) != 0; });
+    return std::none_of(pending.after.begin(), pending.after.end(), [&](std::int64_t index) {
+        return m_open[static_cast<std::size_t>(index)];
+    });
 }
 
 void ParallelDispatcher::unblockLocked() {
@@ -153,7 +154,7 @@ void ParallelDispatcher::unblockLocked() {
 
 void ParallelDispatcher::tellSubmitterLocked() {
     // The submitter waits for half the queue to drain, not for each place.
-    if (m_submitterWaits && (queuedLocked() <= m_limit / 2 || m_waitingOrQueued.empty()))
+    if (m_submitterWaits && (queuedLocked() <= m_limit / 2 || m_openCount == 0))
         m_room.notify_one();
 }
 
@@ -179,7 +180,10 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
             it->second = pending.task.index;
         }
     }
-    m_waitingOrQueued.insert(pending.task.index);
+    const auto index = static_cast<std::size_t>(pending.task.index);
+    if (m_open.size() <= index) m_open.resize(std::max(index + 1, 2 * m_open.size()), 0);
+    m_open[index] = 1;
+    ++m_openCount;
     if (!readyLocked(pending)) {
         m_blocked.push_back(std::move(pending));
         return;
@@ -202,12 +206,12 @@ void ParallelDispatcher::finish() {
     std::unique_lock lock(m_mutex);
     wakeWorkersLocked();  // for the last files, however few
     m_submitterWaits = true;
-    m_room.wait(lock, [&] { return m_waitingOrQueued.empty(); });
+    m_room.wait(lock, [&] { return m_openCount == 0; });
     m_submitterWaits = false;
     // The next run counts its files from 1 again, and looks at its folders anew.
     m_lastUser.clear();
+    m_open.clear();
     m_folders.clear();
-    m_listings.clear();
     m_seenSources.clear();
 }
 
@@ -243,7 +247,8 @@ void ParallelDispatcher::workerLoop() {
             m_reports.fileDone(pending.task.index);
         }
         lock.lock();
-        for (const auto& pending : taken) m_waitingOrQueued.erase(pending.task.index);
+        for (const auto& pending : taken) m_open[static_cast<std::size_t>(pending.task.index)] = 0;
+        m_openCount -= taken.size();
         taken.clear();
         // Tasks that waited for these may start now; finish() may return.
         if (!m_blocked.empty()) {

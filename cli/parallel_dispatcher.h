@@ -9,9 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -38,23 +36,20 @@ private:
     std::unordered_map<std::string, std::string> m_keys;
 };
 
-// The names a result folder held when the run first looked at it in full,
-// so that a result that is not there yet costs no look of its own. Only
-// absence is taken from it: a name it holds is looked at as before. A
-// result made later by an earlier file meets that file by its name, and
-// nothing else of the run makes names.
+// The names a result folder held when the command first looked at it in
+// full, so that a result that is not there yet costs no look of its own.
+// Only absence is taken from it: a name it holds is looked at as before. A
+// result made later by an earlier file meets that file by its name (or, in
+// an earlier run of the command, is done before this run starts), and
+// nothing else of the command makes names.
 class FolderListings {
 public:
     // False only when the folder's listing shows that it lacks the name.
     bool mayHold(const std::string& folder, const std::string& name);
-    void clear() {
-        m_listings.clear();
-        m_read = 0;
-    }
 
 private:
-    // A folder is read once it has been asked for this often in a run: a
-    // few results need not pay for reading a large folder.
+    // A folder is read once it has been asked for this often: a few
+    // results need not pay for reading a large folder.
     static constexpr unsigned kAsksBeforeReading = 8;
     static constexpr std::size_t kMostNames = 4096;  // per folder; a larger one is not kept
     static constexpr std::size_t kMostListings = 16;
@@ -103,15 +98,16 @@ private:
     run::CoreBudget m_cores;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
-    std::condition_variable m_work;                  // workers: a task is ready
-    std::condition_variable m_room;                  // submitter: room in the queue, or all done
-    std::deque<Pending> m_ready;                     // may start now, in list order
-    std::deque<Pending> m_blocked;                   // wait for earlier tasks, in list order
-    std::set<std::int64_t> m_waitingOrQueued;        // submitted, not done
-    std::map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
-    FolderKeys m_folders;                            // of the submitter
-    FolderListings m_listings;                       // of the submitter
-    std::vector<SeenFile> m_seenSources;             // of the run, by row
+    std::condition_variable m_work;  // workers: a task is ready
+    std::condition_variable m_room;  // submitter: room in the queue, or all done
+    std::deque<Pending> m_ready;     // may start now, in list order
+    std::deque<Pending> m_blocked;   // wait for earlier tasks, in list order
+    std::vector<char> m_open;        // by task: submitted, not done
+    std::size_t m_openCount = 0;
+    std::unordered_map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
+    FolderKeys m_folders;                                      // of the submitter
+    FolderListings m_listings;                                 // of the submitter, for the command
+    std::vector<SeenFile> m_seenSources;                       // of the run, by row
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

@@ -12,22 +12,72 @@
 
 namespace mv::cli {
 
-// A list's files lie in few folders: each folder is looked up once a run.
-const std::string* FolderKeys::keyOf(const std::string& folder) {
-    auto found = m_keys.find(folder);
-    if (found != m_keys.end()) return &found->second;
-    struct stat st {};
-    // A folder that is not there is looked for again: it may be made meanwhile.
-    if (stat(folder.c_str(), &st) != 0) return nullptr;
-    if (m_keys.size() >= kMostFolders) m_keys.clear();
-    std::string key = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "/";
-    return &m_keys.emplace(folder, std::move(key)).first->second;
+namespace {
+
+PathKey mixed(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t x = a ^ (b + 0x9E3779B97F4A7C15ULL + (a << 6) + (a >> 2));
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
 }
 
-bool FolderListings::mayHold(const std::string& folder, const std::string& name) {
-    Listing& listing = m_listings[folder];
-    if (++listing.asks == kAsksBeforeReading && m_read < kMostListings) read(folder, listing);
-    return !listing.complete || listing.names.count(name) != 0;
+PathKey hashOf(std::string_view text, std::uint64_t seed) {
+    std::uint64_t h = 0xCBF29CE484222325ULL ^ seed;
+    for (unsigned char c : text) h = (h ^ c) * 0x100000001B3ULL;
+    return mixed(h, text.size());
+}
+
+// The kinds of key, so that a file's identity and a place meet only by chance.
+constexpr std::uint64_t kIdentity = 1;
+constexpr std::uint64_t kPlace = 2;
+constexpr std::uint64_t kWholePath = 3;
+constexpr std::uint64_t kFolder = 4;
+constexpr std::uint64_t kName = 5;
+
+PathKey identityKey(dev_t device, ino_t inode) {
+    return mixed(mixed(kIdentity, static_cast<std::uint64_t>(device)),
+                 static_cast<std::uint64_t>(inode));
+}
+
+std::pair<std::string_view, std::string_view> folderAndName(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) return {".", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+}  // namespace
+
+// A list's files lie in few folders: each folder is looked up once a run.
+bool FolderKeys::keyOf(std::string_view folder, PathKey& key) {
+    if (!m_last.empty() && folder == m_last) {
+        key = m_lastKey;
+        return true;
+    }
+    std::string name(folder);
+    auto found = m_keys.find(name);
+    if (found == m_keys.end()) {
+        struct stat st {};
+        // A folder that is not there is looked for again: it may be made meanwhile.
+        if (stat(name.c_str(), &st) != 0) return false;
+        if (m_keys.size() >= kMostFolders) m_keys.clear();
+        const PathKey made =
+            mixed(mixed(kFolder, static_cast<std::uint64_t>(st.st_dev)), st.st_ino);
+        found = m_keys.emplace(name, made).first;
+    }
+    m_last = std::move(name);
+    m_lastKey = key = found->second;
+    return true;
+}
+
+bool FolderListings::mayHold(std::string_view folder, std::string_view name) {
+    if (m_lastListing == nullptr || folder != m_last) {
+        m_last.assign(folder);
+        m_lastListing = &m_listings[m_last];
+    }
+    Listing& listing = *m_lastListing;
+    if (++listing.asks == kAsksBeforeReading && m_read < kMostListings) read(m_last, listing);
+    return !listing.complete ||
+           std::binary_search(listing.names.begin(), listing.names.end(), hashOf(name, kName));
 }
 
 void FolderListings::read(const std::string& folder, Listing& listing) {
@@ -37,20 +87,18 @@ void FolderListings::read(const std::string& folder, Listing& listing) {
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
         if (listing.names.size() == kMostNames) break;
-        listing.names.emplace(entry->d_name);
+        listing.names.push_back(hashOf(entry->d_name, kName));
     }
     listing.complete = errno == 0 && listing.names.size() < kMostNames;
-    if (!listing.complete) listing.names = {};
+    if (listing.complete) {
+        std::sort(listing.names.begin(), listing.names.end());
+    } else {
+        listing.names = {};
+    }
     closedir(dir);
 }
 
 namespace {
-
-std::pair<std::string, std::string> folderAndName(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {".", path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
-}
 
 // The names one file goes by, so that every spelling of it meets: the file
 // itself by device and inode when it exists (links and hard links to it
@@ -58,10 +106,9 @@ std::pair<std::string, std::string> folderAndName(const std::string& path) {
 // after following symbolic links (a result that does not exist yet meets the
 // source that names it). What the listing saw of a source, or a result
 // folder's listing that lacks the name, spares the look at it.
-std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folders,
-                                  const SeenFile& seen, FolderListings* listings) {
-    std::vector<std::string> keys;
-    if (path.empty()) return keys;
+void addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile& seen,
+                 FolderListings* listings, std::vector<PathKey>& keys) {
+    if (path.empty()) return;
     std::string native = engine::toNative(path);
     struct stat st {};
     bool found = false;
@@ -83,7 +130,7 @@ std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folder
         isLink = found && S_ISLNK(st.st_mode);
         if (isLink && stat(native.c_str(), &st) != 0) found = false;
     }
-    if (found) keys.push_back(std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino));
+    if (found) keys.push_back(identityKey(st.st_dev, st.st_ino));
     for (int hops = 0; isLink && hops < 40; ++hops) {
         char link[4096];
         ssize_t n = readlink(native.c_str(), link, sizeof link);
@@ -98,23 +145,21 @@ std::vector<std::string> pathKeys(const std::u16string& path, FolderKeys& folder
         }
     }
     const auto [folder, name] = folderAndName(native);
-    if (const std::string* key = folders.keyOf(folder)) {
-        keys.push_back(*key + name);
+    PathKey folderKey = 0;
+    if (folders.keyOf(folder, folderKey)) {
+        keys.push_back(mixed(mixed(kPlace, folderKey), hashOf(name, kName)));
     } else {
-        keys.push_back(native);
+        keys.push_back(hashOf(native, kWholePath));
     }
-    return keys;
 }
-
-}  // namespace
-
-namespace {
 
 // Tasks a worker takes at once while many are ready: fewer trips to the
 // shared lock, and fewer wake-ups, per file.
 constexpr std::size_t kMostAtOnce = 8;
 // Files ready per worker before the submitter wakes idle workers.
 constexpr std::size_t kWakeFor = 2;
+// Room for four keys each of a run of 4,096 files.
+constexpr std::size_t kKeysReserved = 16384;
 
 }  // namespace
 
@@ -123,6 +168,8 @@ ParallelDispatcher::ParallelDispatcher(unsigned jobs, FileLedger& reports)
       m_jobs(std::max(1u, jobs)),
       m_cores(m_jobs),
       m_limit(std::max(64u, jobs * 16)) {
+    // A run's keys fit without growing: growing holds the lock for a while.
+    m_lastUser.reserve(kKeysReserved);
     for (unsigned i = 0; i < m_jobs; ++i) m_workers.emplace_back([this] { workerLoop(); });
 }
 
@@ -162,9 +209,10 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
     const auto row = static_cast<std::size_t>(pending.task.index - 1);
     const SeenFile seen = row < m_seenSources.size() ? m_seenSources[row] : SeenFile{};
-    std::vector<std::string> keys = pathKeys(pending.task.source, m_folders, seen, nullptr);
-    for (auto& key : pathKeys(pending.task.output, m_folders, {}, &m_listings))
-        keys.push_back(std::move(key));
+    std::vector<PathKey> keys;
+    keys.reserve(4);
+    addPathKeys(pending.task.source, m_folders, seen, nullptr, keys);
+    addPathKeys(pending.task.output, m_folders, {}, &m_listings, keys);
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     if (queuedLocked() >= m_limit) {
@@ -173,7 +221,7 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
         m_room.wait(lock, [&] { return queuedLocked() <= m_limit / 2; });
         m_submitterWaits = false;
     }
-    for (const auto& key : keys) {
+    for (const PathKey key : keys) {
         auto [it, fresh] = m_lastUser.try_emplace(key, pending.task.index);
         if (!fresh) {
             if (it->second != pending.task.index) pending.after.push_back(it->second);

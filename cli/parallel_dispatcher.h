@@ -11,9 +11,9 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "cli/file_ledger.h"
@@ -23,44 +23,56 @@
 
 namespace mv::cli {
 
+// A path's keys: hashes of what names a file, so that two tasks using one
+// file share a key. Two tasks whose keys meet only by chance are converted
+// in list order without need; none that use one file are missed.
+using PathKey = std::uint64_t;
+
 // The identity of each folder named in one run (device and inode after
 // following links), so that two spellings of a folder meet.
 class FolderKeys {
 public:
-    // Null when the folder is not there.
-    const std::string* keyOf(const std::string& folder);
-    void clear() { m_keys.clear(); }
+    // False when the folder is not there.
+    bool keyOf(std::string_view folder, PathKey& key);
+    void clear() {
+        m_keys.clear();
+        m_last.clear();
+    }
 
 private:
     static constexpr std::size_t kMostFolders = 4096;
-    std::unordered_map<std::string, std::string> m_keys;
+    std::unordered_map<std::string, PathKey> m_keys;
+    std::string m_last;  // the folder asked for last, and its key: a list's files share few
+    PathKey m_lastKey = 0;
 };
 
 // The names a result folder held when the command first looked at it in
 // full, so that a result that is not there yet costs no look of its own.
-// Only absence is taken from it: a name it holds is looked at as before. A
-// result made later by an earlier file meets that file by its name (or, in
-// an earlier run of the command, is done before this run starts), and
-// nothing else of the command makes names.
+// Only absence is taken from it: a name it holds (or whose hash meets one
+// it holds) is looked at as before. A result made later by an earlier file
+// meets that file by its name (or, in an earlier run of the command, is
+// done before this run starts), and nothing else of the command makes names.
 class FolderListings {
 public:
     // False only when the folder's listing shows that it lacks the name.
-    bool mayHold(const std::string& folder, const std::string& name);
+    bool mayHold(std::string_view folder, std::string_view name);
 
 private:
     // A folder is read once it has been asked for this often: a few
     // results need not pay for reading a large folder.
     static constexpr unsigned kAsksBeforeReading = 8;
-    static constexpr std::size_t kMostNames = 4096;  // per folder; a larger one is not kept
+    static constexpr std::size_t kMostNames = 32768;  // per folder; a larger one is not kept
     static constexpr std::size_t kMostListings = 16;
     struct Listing {
         unsigned asks = 0;
-        bool complete = false;  // read whole, and small enough to keep
-        std::unordered_set<std::string> names;
+        bool complete = false;       // read whole, and small enough to keep
+        std::vector<PathKey> names;  // hashes, in order
     };
     void read(const std::string& folder, Listing& listing);
 
     std::unordered_map<std::string, Listing> m_listings;
+    std::string m_last;  // the folder asked for last, and its listing
+    Listing* m_lastListing = nullptr;
     std::size_t m_read = 0;
 };
 
@@ -104,10 +116,10 @@ private:
     std::deque<Pending> m_blocked;   // wait for earlier tasks, in list order
     std::vector<char> m_open;        // by task: submitted, not done
     std::size_t m_openCount = 0;
-    std::unordered_map<std::string, std::int64_t> m_lastUser;  // path -> last task that used it
-    FolderKeys m_folders;                                      // of the submitter
-    FolderListings m_listings;                                 // of the submitter, for the command
-    std::vector<SeenFile> m_seenSources;                       // of the run, by row
+    std::unordered_map<PathKey, std::int64_t> m_lastUser;  // path -> last task that used it
+    FolderKeys m_folders;                                  // of the submitter
+    FolderListings m_listings;                             // of the submitter, for the command
+    std::vector<SeenFile> m_seenSources;                   // of the run, by row
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

@@ -26,10 +26,10 @@ std::string reportLine(const std::string& description, const report::Location& w
 // A result by its full path, as sources are named, so that a record says
 // where its result is wherever the report is read (-o may be relative).
 std::u16string fullName(const std::u16string& path) {
-    if (path.empty()) return path;
+    if (path.empty() || path.front() == u'/') return path;
     std::error_code gone;
     auto full = fullPath(engine::toNative(path), gone);
-    return gone ? path : engine::fromNative(full.string());
+    return gone ? path : engine::fromNative(full);
 }
 
 }  // namespace

@@ -35,16 +35,23 @@ bool isJsonFile(std::u16string_view path) {
 
 // The command never changes its current folder, so one look at it serves
 // every relative name of the run; a current folder that is gone stays gone.
-std::filesystem::path fullPath(const std::string& argument, std::error_code& error) {
-    std::filesystem::path given(argument);
-    if (given.empty() || given.is_absolute()) return std::filesystem::absolute(given, error);
+// Joined as text: a name is neither split into parts nor tidied.
+std::string fullPath(const std::string& argument, std::error_code& error) {
+    if (argument.empty()) return std::filesystem::absolute(argument, error).string();
+    if (argument.front() == '/') {
+        error.clear();
+        return argument;
+    }
     static const auto current = [] {
         std::error_code failure;
         auto path = std::filesystem::current_path(failure);
-        return std::pair{path, failure};
+        return std::pair{path.string(), failure};
     }();
     error = current.second;
-    return error ? std::filesystem::path() : current.first / given;
+    if (error) return {};
+    std::string full = current.first;
+    if (full.empty() || full.back() != '/') full += '/';
+    return full += argument;
 }
 
 namespace {
@@ -66,7 +73,7 @@ bool locate(const std::string& argument, report::ErrorReport& report, std::u16st
         });
         return false;
     }
-    path = engine::fromNative(full.string());
+    path = engine::fromNative(full);
     return true;
 }
 

@@ -36,7 +36,7 @@ struct Source {
 
 // The full path of a name as given, relative to the current folder; an error
 // when the name is relative and the current folder is gone.
-std::filesystem::path fullPath(const std::string& argument, std::error_code& error);
+std::string fullPath(const std::string& argument, std::error_code& error);
 
 // `allFiles` takes every file of a folder except its .json files, whose
 // results would replace them; otherwise only *.xml. A sub-folder passed over

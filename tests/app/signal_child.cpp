@@ -4,6 +4,7 @@
 // Usage: signal_child FOLDER
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -16,6 +17,9 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
+    // The window's store goes in FOLDER, which the test removes: this
+    // process leaves on the signal, before its own clean-up.
+    setenv("TMPDIR", argv[1], 1);
     mv::app::endOnSignals();
     QApplication application(argc, argv);
     QStandardPaths::setTestModeEnabled(true);

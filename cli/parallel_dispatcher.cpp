@@ -105,10 +105,11 @@ namespace {
 // meet there), and the folder it lies in by device and inode plus its name,
 // after following symbolic links (a result that does not exist yet meets the
 // source that names it). What the listing saw of a source, or a result
-// folder's listing that lacks the name, spares the look at it.
-void addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile& seen,
+// folder's listing that lacks the name, spares the look at it; true when
+// the listing did.
+bool addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile& seen,
                  FolderListings* listings, std::vector<PathKey>& keys) {
-    if (path.empty()) return;
+    if (path.empty()) return false;
     std::string native = engine::toNative(path);
     struct stat st {};
     bool found = false;
@@ -151,6 +152,7 @@ void addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile
     } else {
         keys.push_back(hashOf(native, kWholePath));
     }
+    return listings != nullptr && !look;
 }
 
 // Tasks a worker takes at once while many are ready: fewer trips to the
@@ -212,7 +214,8 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     std::vector<PathKey> keys;
     keys.reserve(4);
     addPathKeys(pending.task.source, m_folders, seen, nullptr, keys);
-    addPathKeys(pending.task.output, m_folders, {}, &m_listings, keys);
+    const bool outputUnlisted = addPathKeys(pending.task.output, m_folders, {}, &m_listings, keys);
+    const bool claimedEarlier = row < m_claimedEarlier.size() && m_claimedEarlier[row] != 0;
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     if (queuedLocked() >= m_limit) {
@@ -228,6 +231,9 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
             it->second = pending.task.index;
         }
     }
+    // Nothing of the command writes the result before this task: its writer
+    // need not look at it again.
+    pending.task.outputSeenFree = outputUnlisted && pending.after.empty() && !claimedEarlier;
     const auto index = static_cast<std::size_t>(pending.task.index);
     if (m_open.size() <= index) m_open.resize(std::max(index + 1, 2 * m_open.size()), 0);
     m_open[index] = 1;
@@ -261,6 +267,7 @@ void ParallelDispatcher::finish() {
     m_open.clear();
     m_folders.clear();
     m_seenSources.clear();
+    m_claimedEarlier.clear();
 }
 
 void ParallelDispatcher::workerLoop() {

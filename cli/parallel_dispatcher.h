@@ -84,8 +84,12 @@ public:
     void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     report::ErrorReport& reportFor(std::int64_t index) override;
-    // What the listing saw of the sources of the next run, by row.
-    void knowSources(const std::vector<SeenFile>& seen) { m_seenSources = seen; }
+    // What the listing saw of the sources of the next run, and whether an
+    // earlier source of the command has the same result, by row.
+    void knowRows(const std::vector<SeenFile>& seen, const std::vector<char>& claimedEarlier) {
+        m_seenSources = seen;
+        m_claimedEarlier = claimedEarlier;
+    }
     // The cores the files' chunk helpers share with the workers.
     run::CoreBudget& cores() { return m_cores; }
 
@@ -120,6 +124,7 @@ private:
     FolderKeys m_folders;                                  // of the submitter
     FolderListings m_listings;                             // of the submitter, for the command
     std::vector<SeenFile> m_seenSources;                   // of the run, by row
+    std::vector<char> m_claimedEarlier;                    // of the run, by row
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

@@ -27,10 +27,10 @@ File FileSystemObject::GetFile(std::u16string_view path) const {
     return File{native};
 }
 
-TextWriter FileSystemObject::OpenTextFile(std::u16string_view path) const {
+TextWriter FileSystemObject::OpenTextFile(std::u16string_view path, bool seenFree) const {
     std::string native = toNative(path);
     if (native.empty()) throw Failure(FailureKind::BadFileName);
-    return TextWriter::create(native);
+    return TextWriter::create(native, seenFree);
 }
 
 const File& required(const std::optional<File>& file) {

@@ -26,7 +26,8 @@ public:
     // Throws "file not found" for a missing path or a folder.
     File GetFile(std::u16string_view path) const;
     // Mode 2 (writing), create when missing: the text stream of a result.
-    TextWriter OpenTextFile(std::u16string_view path) const;
+    // `seenFree`: nothing stood at the path just before (TextWriter::create).
+    TextWriter OpenTextFile(std::u16string_view path, bool seenFree = false) const;
 };
 
 // The file of an optional, or the "object not set" failure.

@@ -148,10 +148,10 @@ void TextWriter::Abandon(const std::string& reason) noexcept {
     if (!reason.empty()) m_abandonedBecause = reason;
 }
 
-TextWriter TextWriter::create(const std::string& nativePath) {
+TextWriter TextWriter::create(const std::string& nativePath, bool seenFree) {
     TextWriter writer;
     std::optional<struct stat> found;
-    writer.m_target = resolvedTarget(nativePath, found);
+    writer.m_target = seenFree ? nativePath : resolvedTarget(nativePath, found);
     const std::string& target = writer.m_target;
     if (found) {
         const struct stat& st = *found;

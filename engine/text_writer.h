@@ -30,8 +30,11 @@ public:
     // or not writable, the target is a folder or a read-only file, or it is
     // a symbolic link that the kernel's protected-symlinks rule would not
     // let us follow (a link in a sticky, world-writable folder that belongs
-    // neither to us nor to the folder's owner).
-    static TextWriter create(const std::string& nativePath);
+    // neither to us nor to the folder's owner). With `seenFree` the caller
+    // has just seen nothing at the target, and it is not looked at again: a
+    // file that appears there meanwhile is replaced, as one that appears
+    // while the text is written.
+    static TextWriter create(const std::string& nativePath, bool seenFree = false);
 
     bool isOpen() const { return m_fd >= 0; }
     // Writes the text as ANSI bytes. Throws "object not set" when not open.

@@ -126,7 +126,7 @@ void FileConversion::beginResult() {
     engine::FileSystemObject fso;
     // The file system is noted as soon as a result is begun, so that its
     // text is written out while it is converted.
-    if (steps()(158, [&] { m_output = fso.OpenTextFile(m_task.output); })) {
+    if (steps()(158, [&] { m_output = fso.OpenTextFile(m_task.output, m_task.outputSeenFree); })) {
         m_ledger.note(m_output.device(), m_output.folder());
     }
 }

@@ -39,6 +39,9 @@ struct FileTask {
     std::int64_t index = 0;  // the row, counted from 1
     std::u16string source;
     std::u16string output;
+    // The dispatcher saw no file at the output, and nothing of the run writes
+    // there before this task: the writer need not look again.
+    bool outputSeenFree = false;
 };
 
 // How the chunks of every file of a run are converted.

@@ -2,13 +2,17 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/durability.h"
 #include "engine/in_flight.h"
+#include "engine/text_writer.h"
+#include "tests/support/test_support.h"
 
 namespace mv::engine {
 namespace {
@@ -36,6 +40,28 @@ TEST(Publishing, ThreadsPublishSideBySide) {
     });
     EXPECT_TRUE(published);
     EXPECT_TRUE(first.get());
+}
+
+// A writer told that nothing stands at its result does not look again: what
+// appears there while it writes is replaced, never written through, and no
+// temporary file is left.
+TEST(Publishing, AResultSeenFreeReplacesWhatAppearsMeanwhile) {
+    namespace fs = std::filesystem;
+    for (const char* appears : {"nothing", "a file", "a link"}) {
+        SCOPED_TRACE(appears);
+        test::TempDir dir;
+        const fs::path result = dir / "r.json";
+        TextWriter writer = TextWriter::create(result.string(), true);
+        test::writeBytes(dir / "other", "kept");
+        if (std::string(appears) == "a file") test::writeBytes(result, "old");
+        if (std::string(appears) == "a link") fs::create_symlink(dir / "other", result);
+        writer.WriteBytes("new");
+        writer.Close();
+        EXPECT_FALSE(fs::is_symlink(result));
+        EXPECT_EQ(test::readBytes(result), "new");
+        EXPECT_EQ(test::readBytes(dir / "other"), "kept");
+        EXPECT_EQ(test::entryNames(dir.path()), (std::vector<std::string>{"other", "r.json"}));
+    }
 }
 
 int descriptorSlots() {

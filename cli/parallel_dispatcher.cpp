@@ -71,6 +71,9 @@ bool FolderKeys::keyOf(std::string_view folder, PathKey& key) {
 
 bool FolderListings::mayHold(std::string_view folder, std::string_view name) {
     if (m_lastListing == nullptr || folder != m_last) {
+        if (m_listings.size() >= kMostFolders) {
+            std::erase_if(m_listings, [](const auto& entry) { return !entry.second.complete; });
+        }
         m_last.assign(folder);
         m_lastListing = &m_listings[m_last];
     }

@@ -63,6 +63,8 @@ private:
     static constexpr unsigned kAsksBeforeReading = 8;
     static constexpr std::size_t kMostNames = 32768;  // per folder; a larger one is not kept
     static constexpr std::size_t kMostListings = 16;
+    // Folders counted at once; beyond, the counts of those not kept go.
+    static constexpr std::size_t kMostFolders = 4096;
     struct Listing {
         unsigned asks = 0;
         bool complete = false;       // read whole, and small enough to keep

@@ -50,8 +50,10 @@ def main():
                        for folder, _, names in os.walk(data) for name in names)
 
         started = time.monotonic()
+        # The workers' space goes with the test's folder, not into /tmp.
         with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                          dashboard_address=None) as cluster, Client(cluster):
+                          dashboard_address=None,
+                          local_directory=os.path.join(tmp, "dask")) as cluster, Client(cluster):
             bag = dask.bag.from_sequence(paths, npartitions=16)
             records = convert_bag(bag, out, parents=True, cli=cli).compute()
         seconds = time.monotonic() - started

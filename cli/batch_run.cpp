@@ -43,11 +43,10 @@ ParallelDispatcher* BatchRun::startParallel() {
 void BatchRun::take(const Source& source) {
     m_fileLedger.listed();
     m_batch.push_back(source.path);
-    m_seen.push_back(source.seen);
     const auto row = static_cast<std::int64_t>(m_batch.size());
     const auto result = resultOf(m_options, m_folder, source, m_unheard);
     auto claim = m_claims.take(result, source.path);
-    m_claimedEarlier.push_back(claim.replaces.empty() ? 0 : 1);
+    m_known.push_back({source.seen, !claim.replaces.empty()});
     if (claim.replaced) m_replaced.push_back(row);
     for (const auto& earlier : claim.replaces)
         m_notes.emplace_back(row, escapeForTerminal(replacedLine(earlier, result, source.path)));
@@ -85,9 +84,8 @@ void BatchRun::runBatch() {
                  std::move(m_batchFolders));
     m_batch.clear();
     m_batchFolders.clear();
-    if (m_parallel) m_parallel->knowRows(m_seen, m_claimedEarlier);
-    m_seen.clear();
-    m_claimedEarlier.clear();
+    if (m_parallel) m_parallel->knowRows(std::move(m_known));
+    m_known.clear();
     m_fileLedger.startRun(host.rows());
     for (auto row : m_replaced) m_fileLedger.replacedLater(row);
     for (auto& [row, line] : m_notes) m_fileLedger.addNote(row, std::move(line));

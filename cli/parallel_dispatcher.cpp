@@ -213,12 +213,11 @@ void ParallelDispatcher::tellSubmitterLocked() {
 void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     Pending pending{std::move(task), work, {}};
     const auto row = static_cast<std::size_t>(pending.task.index - 1);
-    const SeenFile seen = row < m_seenSources.size() ? m_seenSources[row] : SeenFile{};
+    const KnownRow known = row < m_known.size() ? m_known[row] : KnownRow{};
     std::vector<PathKey> keys;
     keys.reserve(4);
-    addPathKeys(pending.task.source, m_folders, seen, nullptr, keys);
+    addPathKeys(pending.task.source, m_folders, known.source, nullptr, keys);
     const bool outputUnlisted = addPathKeys(pending.task.output, m_folders, {}, &m_listings, keys);
-    const bool claimedEarlier = row < m_claimedEarlier.size() && m_claimedEarlier[row] != 0;
     std::unique_lock lock(m_mutex);
     // Keep the queue short: a list of a million files must not be held twice.
     if (queuedLocked() >= m_limit) {
@@ -236,7 +235,8 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
     }
     // Nothing of the command writes the result before this task: its writer
     // need not look at it again.
-    pending.task.outputSeenFree = outputUnlisted && pending.after.empty() && !claimedEarlier;
+    pending.task.outputSeenFree =
+        outputUnlisted && pending.after.empty() && !known.resultClaimedEarlier;
     const auto index = static_cast<std::size_t>(pending.task.index);
     if (m_open.size() <= index) m_open.resize(std::max(index + 1, 2 * m_open.size()), 0);
     m_open[index] = 1;
@@ -269,8 +269,7 @@ void ParallelDispatcher::finish() {
     m_lastUser.clear();
     m_open.clear();
     m_folders.clear();
-    m_seenSources.clear();
-    m_claimedEarlier.clear();
+    m_known.clear();
 }
 
 void ParallelDispatcher::workerLoop() {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "cli/file_ledger.h"
@@ -86,12 +87,13 @@ public:
     void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     report::ErrorReport& reportFor(std::int64_t index) override;
-    // What the listing saw of the sources of the next run, and whether an
-    // earlier source of the command has the same result, by row.
-    void knowRows(const std::vector<SeenFile>& seen, const std::vector<char>& claimedEarlier) {
-        m_seenSources = seen;
-        m_claimedEarlier = claimedEarlier;
-    }
+    // What the listing learned of a row before the run.
+    struct KnownRow {
+        SeenFile source;
+        bool resultClaimedEarlier = false;  // an earlier source of the command has the same result
+    };
+    // The rows of the next run, in order.
+    void knowRows(std::vector<KnownRow> rows) { m_known = std::move(rows); }
     // The cores the files' chunk helpers share with the workers.
     run::CoreBudget& cores() { return m_cores; }
 
@@ -125,8 +127,7 @@ private:
     std::unordered_map<PathKey, std::int64_t> m_lastUser;  // path -> last task that used it
     FolderKeys m_folders;                                  // of the submitter
     FolderListings m_listings;                             // of the submitter, for the command
-    std::vector<SeenFile> m_seenSources;                   // of the run, by row
-    std::vector<char> m_claimedEarlier;                    // of the run, by row
+    std::vector<KnownRow> m_known;                         // of the run, by row
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

@@ -59,8 +59,9 @@ namespace {
 // The full path of an argument as the window's rows hold it, or nothing,
 // reported, when it has none. Rows hold full paths, as the window's list
 // does; a relative name would otherwise put its result "beside" it in the
-// root folder.
-bool locate(const std::string& argument, report::ErrorReport& report, std::u16string& path) {
+// root folder. `native` gets the same path as the system spells it.
+bool locate(const std::string& argument, report::ErrorReport& report, std::u16string& path,
+            std::string* native = nullptr) {
     std::error_code error;
     auto full = fullPath(argument, error);
     if (error) {
@@ -74,6 +75,7 @@ bool locate(const std::string& argument, report::ErrorReport& report, std::u16st
         return false;
     }
     path = engine::fromNative(full);
+    if (native != nullptr) *native = std::move(full);
     return true;
 }
 
@@ -310,11 +312,10 @@ namespace {
 
 // What stands at a named source: a folder, or a plain file and its identity.
 // A link is followed only to tell a folder.
-std::pair<bool, SeenFile> lookAtNamed(const std::u16string& path) {
-    const std::string native = engine::toNative(path);
+std::pair<bool, SeenFile> lookAtNamed(const std::string& native) {
     struct stat st {};
     if (native.empty() || lstat(native.c_str(), &st) != 0) return {false, {}};
-    if (S_ISLNK(st.st_mode)) return {paths::IsFolder(path), {}};
+    if (S_ISLNK(st.st_mode)) return {stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode), {}};
     return {S_ISDIR(st.st_mode),
             {S_ISREG(st.st_mode), static_cast<std::uint64_t>(st.st_dev),
              static_cast<std::uint64_t>(st.st_ino)}};
@@ -332,12 +333,13 @@ void SourceSpool::forEachSource(
         return;
     }
     std::u16string path;
-    if (!locate(argument, report, path)) {
+    std::string native;
+    if (!locate(argument, report, path, &native)) {
         if (m_pass <= 1) m_isFolder.push_back(false);
         return;
     }
     if (m_pass <= 1) {
-        const auto [folder, seen] = lookAtNamed(path);
+        const auto [folder, seen] = lookAtNamed(native);
         m_isFolder.push_back(folder);
         if (!folder) {
             if (index < kMostSeen) {

@@ -15,13 +15,20 @@ SOURCE = os.environ["MV_SOURCE_DIR"]
 CLI = os.environ["MV_CLI"]
 
 
+def settings_of(resource):
+    """The settings of a Kubernetes object or pod template: its one mapping
+    beside the metadata."""
+    (settings,) = [value for key, value in resource.items()
+                   if isinstance(value, dict) and key != "metadata"]
+    return settings
+
+
 class KubernetesJobTest(unittest.TestCase):
     def setUp(self):
         with open(os.path.join(SOURCE, "packaging/kubernetes/marrowvale-job.yaml")) as manifest:
             self.job = yaml.safe_load(manifest)
-        # Kubernetes names a Job's and a pod's settings by the key "spec".
-        self.job_settings = self.job["spec"]
-        self.pod = self.job_settings["template"]["spec"]
+        self.job_settings = settings_of(self.job)
+        self.pod = settings_of(self.job_settings["template"])
         (self.container,) = self.pod["containers"]
         self.script = self.container["args"][0]
 

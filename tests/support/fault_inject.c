@@ -5,12 +5,12 @@
    makes read() (and preadv2()), write() or close() (CALL) on a descriptor
    whose path contains PATH fail with ERRNO (a number) once BYTES bytes have
    gone through such descriptors; with "once" only the first such call fails
-   and later ones go through, as after a transient fault. A close, syncfs, fsync or fdatasync
-   fails at once (BYTES is not used). MV_READ_DELAY_US=N makes every read
-   wait N microseconds first, so that a run lasts long enough for its
-   background syncs. MV_NO_TMPFILE=1 makes open() and openat() refuse
-   O_TMPFILE as NFS does, and MV_SHORT_WRITES=N makes every write move at
-   most N bytes. */
+   and later ones go through, as after a transient fault. A close, syncfs,
+   fsync or fdatasync fails at once (BYTES is not used). MV_READ_DELAY_US=N
+   makes every read wait N microseconds first, so that a run lasts long
+   enough for its background syncs. MV_NO_TMPFILE=1 makes open() and
+   openat() refuse O_TMPFILE as NFS does, and MV_SHORT_WRITES=N makes every
+   write move at most N bytes. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>

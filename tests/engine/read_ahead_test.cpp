@@ -170,26 +170,31 @@ TEST(ReadAhead, ABlockNotCachedIsReadWholeAndNotedAsSlow) {
     const std::string bytes = patterned(3 * kBlock + 777);
     test::TempDir dir;
     const std::string path = (dir / "small.xml").string();
-    test::writeBytes(path, bytes);
-    if (!evictBytes(path, kBlock + 4096, bytes.size())) GTEST_SKIP() << "the cache keeps it whole";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    std::string all;
-    std::int64_t offset = 0;
-    for (bool ended = false; !ended;) {
-        std::string block(kBlock, '\0');
-        const BlockRead read = readBlockNotingSlow(fd, 0, block.data(), kBlock, offset,
-                                                   static_cast<std::int64_t>(bytes.size()));
-        ASSERT_EQ(read.error, 0);
-        all.append(block, 0, read.got);
-        offset += static_cast<std::int64_t>(read.got);
-        ended = read.ended;
-        if (!ended) {
-            EXPECT_EQ(read.got, kBlock);
+    // As above, a disk cached by its host may answer a read told not to wait
+    // before it looks again; such a run is tried again.
+    for (int attempt = 0; attempt < 4 && !slowReadSeen(); ++attempt) {
+        test::writeBytes(path, bytes);
+        if (!evictBytes(path, kBlock + 4096, bytes.size()))
+            GTEST_SKIP() << "the cache keeps it whole";
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        std::string all;
+        std::int64_t offset = 0;
+        for (bool ended = false; !ended;) {
+            std::string block(kBlock, '\0');
+            const BlockRead read = readBlockNotingSlow(fd, 0, block.data(), kBlock, offset,
+                                                       static_cast<std::int64_t>(bytes.size()));
+            ASSERT_EQ(read.error, 0);
+            all.append(block, 0, read.got);
+            offset += static_cast<std::int64_t>(read.got);
+            ended = read.ended;
+            if (!ended) {
+                EXPECT_EQ(read.got, kBlock);
+            }
         }
+        ::close(fd);
+        EXPECT_TRUE(all == bytes);
     }
-    ::close(fd);
-    EXPECT_TRUE(all == bytes);
     EXPECT_TRUE(slowReadSeen());
 }
 

@@ -51,7 +51,9 @@ public:
     // A result was begun in `folder`, which lies on `device`. The first
     // folder of each file system is held open, so that a folder removed
     // before the end does not keep its file system from being synced.
-    void note(dev_t device, const std::string& folder);
+    // A result of `expectedBytes` or more starts the background write-out
+    // at once instead of after the run's first second.
+    void note(dev_t device, const std::string& folder, std::int64_t expectedBytes = 0);
     // Whether the next published result should hand in a descriptor of its
     // text: true while the run has published few enough for a sync per file.
     bool wantsDescriptor() const;
@@ -111,6 +113,7 @@ private:
     std::size_t m_descriptors = 0;
     std::thread m_writeBack;
     bool m_stopping = false;
+    bool m_largeBegun = false;  // the write-out need not wait for its delay
 };
 
 }  // namespace mv::engine

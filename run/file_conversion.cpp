@@ -68,7 +68,7 @@ bool FileConversion::convertOnce() {
     m_onceReport.hold();
     m_sink = &m_onceReport;
     m_reads = &m_onceReads;
-    beginResult();
+    beginResult(m_once->expectedChunks());
     // The declaration answer matters only to chunks that flatten to nothing;
     // until the first line is read it is guessed.
     m_declarationMissing = m_once->declarationGuess();
@@ -105,7 +105,7 @@ void FileConversion::convertByReference() {
         m_declarationMissing = engine::CheckFirsrStringFSO(m_task.source, kNo, kYes, m_report);
     });
     step(154, [&] { m_reader.emplace(m_task.source, m_referenceReads); });
-    beginResult();
+    beginResult(m_reader ? m_reader->expectedChunks() : 0);
     m_readable = m_reader.has_value();
     m_expected = m_reader ? m_reader->expectedChunks() : 0;
     convertChunks();
@@ -122,12 +122,13 @@ void FileConversion::convertByReference() {
     publish();
 }
 
-void FileConversion::beginResult() {
+void FileConversion::beginResult(std::int64_t expectedChunks) {
     engine::FileSystemObject fso;
     // The file system is noted as soon as a result is begun, so that its
     // text is written out while it is converted.
     if (steps()(158, [&] { m_output = fso.OpenTextFile(m_task.output, m_task.outputSeenFree); })) {
-        m_ledger.note(m_output.device(), m_output.folder());
+        m_ledger.note(m_output.device(), m_output.folder(),
+                      expectedChunks * static_cast<std::int64_t>(engine::kChunkChars));
     }
 }
 

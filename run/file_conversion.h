@@ -94,7 +94,7 @@ private:
     // The reading of the reference readers.
     void convertByReference();
     // Step 158: begins the result.
-    void beginResult();
+    void beginResult(std::int64_t expectedChunks);
     // Every chunk of the reading under way, converted and written in order.
     void convertChunks();
     // The chunks after the first, round the ring.

@@ -184,8 +184,13 @@ void SyncLedger::writeBackLoop() {
         errors.reserve(fds.size());
         for (const auto& [device, fd] : fds) errors.push_back(::syncfs(fd) == 0 ? 0 : errno);
         lock.lock();
-        // The kernel tells an error once: it is kept here for the end.
-        for (std::size_t i = 0; i < fds.size(); ++i) settleLocked(fds[i].first, serial, errors[i]);
+        // The kernel tells an error once: it is kept for the end, and no later
+        // clean sync clears it.
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            int& kept = m_handles[fds[i].first].backgroundError;
+            if (kept == 0) kept = errors[i];
+            settleLocked(fds[i].first, serial, kept);
+        }
     }
 }
 
@@ -260,6 +265,7 @@ void SyncLedger::syncFileSystemsLocked(const std::set<dev_t>& wholeSystems,
         int error = handle.openError;
         const bool whole = wholeSystems.count(device) != 0;
         if (whole && handle.fd >= 0 && ::syncfs(handle.fd) != 0) error = errno;
+        if (error == 0) error = handle.backgroundError;
         if (handle.fd >= 0) ::close(handle.fd);
         if (error == 0 || !whole) continue;
         failLocked(error, handle.folder);

@@ -73,6 +73,10 @@ private:
     struct Handle {
         int fd = -1;
         int openError = 0;
+        // A background sync of the file system failed. The kernel tells it
+        // once, and the text that failed may belong to a result not
+        // published yet, so the results published after it are judged by it.
+        int backgroundError = 0;
         std::string folder;
     };
     struct Pending {

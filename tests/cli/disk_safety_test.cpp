@@ -84,7 +84,8 @@ TEST(DiskSafety, FailedSyncsAreNeverLost) {
         int files;
         std::vector<std::string> environment;
         int exitCode;
-        bool allLost;  // else some
+        bool allLost;        // else some
+        bool large = false;  // a large file first, still written when the sync fails
     } rows[] = {
         {"a failed sync of each result", 2, {"MV_FAULT=fdatasync:/out/:0:5"}, 3, true},
         {"a failed folder sync", 2, {"MV_FAULT=fsync:/out:0:5"}, 3, true},
@@ -100,6 +101,13 @@ TEST(DiskSafety, FailedSyncsAreNeverLost) {
          {"MV_FAULT=syncfs:/out:0:5:once", "MV_READ_DELAY_US=6000"},
          3,
          false},
+        // The failure may be about a result not published yet: it is told.
+        {"a background sync failing while a large result is written",
+         300,
+         {"MV_FAULT=syncfs:/out:0:5:once", "MV_READ_DELAY_US=1000"},
+         3,
+         false,
+         true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -107,6 +115,12 @@ TEST(DiskSafety, FailedSyncsAreNeverLost) {
         fs::create_directory(dir / "out");
         std::vector<std::string> args = {"convert",  "-q",        "-j", "1",
                                          "--report", "rep.jsonl", "-o", "out"};
+        if (row.large) {
+            std::string big = "<r>";
+            while (big.size() < (std::size_t{33} << 20)) big += "<a>x</a><b>y</b>";
+            writeBytes(dir / "big.xml", big + "</r>");
+            args.push_back("big.xml");
+        }
         for (int i = 0; i < row.files; ++i) {
             std::string name = "f" + std::to_string(i) + ".xml";
             writeBytes(dir / name, kNoteXml);
@@ -123,6 +137,9 @@ TEST(DiskSafety, FailedSyncsAreNeverLost) {
             EXPECT_EQ(lost, static_cast<std::size_t>(row.files)) << run.err;
         } else {
             EXPECT_GT(lost, 0u) << run.err;
+        }
+        if (row.large) {
+            EXPECT_TRUE(contains(run.err, "big.json (may not be on disk)")) << run.err;
         }
     }
 }

@@ -68,12 +68,12 @@ bool FileConversion::convertOnce() {
     m_onceReport.hold();
     m_sink = &m_onceReport;
     m_reads = &m_onceReads;
-    beginResult(m_once->expectedChunks());
+    m_expected = m_once->expectedChunks();
+    beginResult();
     // The declaration answer matters only to chunks that flatten to nothing;
     // until the first line is read it is guessed.
     m_declarationMissing = m_once->declarationGuess();
     m_readable = true;
-    m_expected = m_once->expectedChunks();
     convertChunks();
     const bool guessedRight = !m_anyEmpty || m_once->declarationMissing() == m_declarationMissing;
     // A source that changed while it was read publishes nothing; the change
@@ -105,9 +105,9 @@ void FileConversion::convertByReference() {
         m_declarationMissing = engine::CheckFirsrStringFSO(m_task.source, kNo, kYes, m_report);
     });
     step(154, [&] { m_reader.emplace(m_task.source, m_referenceReads); });
-    beginResult(m_reader ? m_reader->expectedChunks() : 0);
-    m_readable = m_reader.has_value();
     m_expected = m_reader ? m_reader->expectedChunks() : 0;
+    beginResult();
+    m_readable = m_reader.has_value();
     convertChunks();
     if (m_reader) m_reader->close();
     // Only a source read whole gives a result: a partial one is never
@@ -122,13 +122,13 @@ void FileConversion::convertByReference() {
     publish();
 }
 
-void FileConversion::beginResult(std::int64_t expectedChunks) {
+void FileConversion::beginResult() {
     engine::FileSystemObject fso;
     // The file system is noted as soon as a result is begun, so that its
     // text is written out while it is converted.
     if (steps()(158, [&] { m_output = fso.OpenTextFile(m_task.output, m_task.outputSeenFree); })) {
         m_ledger.note(m_output.device(), m_output.folder(),
-                      expectedChunks * static_cast<std::int64_t>(engine::kChunkChars));
+                      m_expected * static_cast<std::int64_t>(engine::kChunkChars));
     }
 }
 

@@ -93,8 +93,8 @@ private:
     bool convertOnce();
     // The reading of the reference readers.
     void convertByReference();
-    // Step 158: begins the result.
-    void beginResult(std::int64_t expectedChunks);
+    // Step 158: begins the result, of m_expected chunks.
+    void beginResult();
     // Every chunk of the reading under way, converted and written in order.
     void convertChunks();
     // The chunks after the first, round the ring.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <sys/vfs.h>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace mv::engine {
 
@@ -111,6 +113,24 @@ BlockRead finishBlock(int fd, char* into, std::size_t want, std::int64_t offset,
     read.ended = rest.ended;
     read.got += rest.got;
     return read;
+}
+
+bool mostlyCached(int fd, std::int64_t offset, std::int64_t length) {
+    const auto page = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
+    if (page <= 0 || offset < 0 || length <= 0) return false;
+    const std::int64_t start = offset / page * page;
+    const auto span = static_cast<std::size_t>(offset + length - start);
+    // A mapping that is never touched reads nothing; mincore only looks.
+    void* map = ::mmap(nullptr, span, PROT_READ, MAP_SHARED, fd, start);
+    if (map == MAP_FAILED) return false;
+    std::vector<unsigned char> resident((span + static_cast<std::size_t>(page) - 1) /
+                                        static_cast<std::size_t>(page));
+    const bool known = ::mincore(map, span, resident.data()) == 0;
+    ::munmap(map, span);
+    if (!known) return false;
+    const auto cached = static_cast<std::size_t>(
+        std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }));
+    return cached * 8 >= resident.size() * 7;
 }
 
 void noteSourceOpened() {

@@ -67,6 +67,13 @@ BlockRead readBlockNotingSlow(int fd, std::uint64_t device, char* into, std::siz
 bool slowReadSeen();
 void noteSlowRead();
 
+// Whether at least seven pages in eight of the file's bytes [offset,
+// offset + length) are in the page cache, asked without reading them; false
+// where the kernel cannot tell. A reader that found a page missing looks
+// ahead with it: a page or two dropped from the cache of a file read before
+// do not make the rest of it worth a thread.
+bool mostlyCached(int fd, std::int64_t offset, std::int64_t length);
+
 // Whether the file lives in memory (tmpfs, ramfs): there is no disk to wait
 // for, so nothing to gain from a thread reading ahead.
 bool inMemory(int fd);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -23,6 +24,9 @@ namespace {
 
 constexpr std::size_t kReadBlock = 1 << 16;        // characters decoded per read
 constexpr off_t kSequentialFrom = off_t{1} << 20;  // sources read with more read-ahead
+// How far past a block not in the cache a reader looks before it starts a
+// thread to read the rest: as far as that thread reads ahead.
+constexpr std::int64_t kAheadSpan = std::int64_t{2} << 20;
 
 }  // namespace
 
@@ -204,9 +208,14 @@ bool TextReader::fillFromCache(std::size_t want) {
     m_bytes.resize(want);
     const CachedRead cached = readCachedBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
     BlockRead read = cached.read;
+    bool startAhead = false;
     if (!cached.complete) {
         noteSlowRead();
-        if (read.got == 0) {
+        // The thread pays only where the bytes after this block are missing
+        // too, not for a page or two dropped from a file read before.
+        const std::int64_t next = m_offset + static_cast<std::int64_t>(want);
+        startAhead = !mostlyCached(m_fd, next, std::min(kAheadSpan, m_openSize - next));
+        if (read.got == 0 && startAhead) {
             startReadAhead(want);
             return false;
         }
@@ -222,7 +231,7 @@ bool TextReader::fillFromCache(std::size_t want) {
     if (read.ended) {
         m_ended = true;
         m_fromCache = false;
-    } else if (!cached.complete) {
+    } else if (startAhead) {
         startReadAhead(want);
     }
     return true;

@@ -102,7 +102,8 @@ bool onTmpfs(const std::string& path) {
 
 // A large source on disk is read block by block to the same bytes whichever
 // of its blocks are in the page cache; a thread reads ahead only from the
-// first block that is not, and never with one core or for a file in memory.
+// first block that is not, if what follows it is not cached either, and
+// never with one core or for a file in memory.
 TEST(ReadAhead, ALargeSourceIsReadAheadOnlyFromItsFirstBlockNotCached) {
     constexpr std::size_t kBlocks = 40;
     const std::string bytes = patterned(kBlocks * kBlock + 12345);
@@ -119,6 +120,8 @@ TEST(ReadAhead, ALargeSourceIsReadAheadOnlyFromItsFirstBlockNotCached) {
         // The first block not cached whole starts with cached bytes.
         {"cached, then not", false, true, 10 * kBlock + 12288, bytes.size(), true},
         {"cached, not, cached again", false, true, 10 * kBlock, 20 * kBlock, true},
+        // A page dropped from a file read before: the rest is still cached.
+        {"one page not cached", false, true, 10 * kBlock + 8192, 10 * kBlock + 12288, false},
         {"none cached, one core", false, false, 0, bytes.size(), false},
         {"in memory", true, true, 0, 0, false},
     };

@@ -90,9 +90,9 @@ case_warm() {
     done
     local where="tmpfs"
     conv=("${w1[@]}") ref=("${wm[@]}")
-    row "warm: 100 MB file, -j 1 (wall)" "$where" "md5sum FILE" s "<= 1.0"
+    row "warm: 100 MB file, -j 1 (wall)" "$where" "md5sum FILE" s "<= 0.6"
     conv=("${w2[@]}")
-    row "warm: 100 MB file, -j 2 (wall)" "$where" "md5sum FILE" s "<= 0.6"
+    row "warm: 100 MB file, -j 2 (wall)" "$where" "md5sum FILE" s "<= 0.4"
     conv=("${c1[@]}") ref=("${cm[@]}")
     row "warm: 100 MB file, -j 1 (processor)" "$where" "md5sum FILE" s ""
     conv=("${c2[@]}")
@@ -121,7 +121,7 @@ case_small() {
         in_turn "$round" small_j2 small_j1
     done
     conv=("${w2[@]}") ref=("${w1[@]}")
-    row "small: 5,000 files, -j 2 (wall)" tmpfs "-j 1" s ""
+    row "small: 5,000 files, -j 2 (wall)" tmpfs "-j 1" s "<= 0.65"
     conv=("${c2[@]}") ref=("${c1[@]}")
     row "small: 5,000 files, -j 2 (processor)" tmpfs "-j 1" s ""
     if [ -n "$has_strace" ]; then
@@ -266,11 +266,11 @@ case_cold() {
         in_turn "$round" cold_tree_conv cold_tree_cp warm_tree_conv
     done
     conv=("${big_conv[@]}") ref=("${big_cat[@]}")
-    row "cold: 1 GB file, -j 2" "$disk_where" "cat FILE" s ""
+    row "cold: 1 GB file, -j 2" "$disk_where" "cat FILE" s "<= 1.5"
     conv=("${big_conv[@]}") ref=("${big_warm[@]}")
     row "cold: 1 GB file, -j 2" "$disk_where" "the same, warm" s ""
     conv=("${tree_conv[@]}") ref=("${tree_cp[@]}")
-    row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "cp -r TREE OUT2" s ""
+    row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "cp -r TREE OUT2" s "<= 0.9"
     conv=("${tree_conv[@]}") ref=("${tree_warm[@]}")
     row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "the same, warm" s ""
     rm -rf "$out" "$copy"

@@ -3,7 +3,8 @@
 # pairs (see common.sh), on disk and on tmpfs:
 #
 #   warm    a 100 MB records file in the page cache, results on tmpfs: -j 1
-#           and -j 2 against md5sum FILE (wall and processor time)
+#           and -j 2 against md5sum FILE (wall and processor time), and -j 1
+#           on each of two cores alone against md5sum there
 #   small   5,000 files of 1 to 20 KB on tmpfs: -j 2 against -j 1 (wall and
 #           processor time), and futex calls per file (strace -f -c)
 #   folder  10,000 small files given as their folder against the same given
@@ -85,8 +86,26 @@ case_warm() {
         converted "$out" 1 . -j 2 "$file"
         w2+=("$wall") c2+=("$cpu")
     }
+    # Each core alone: the cores of a virtual machine need not be equal, and
+    # -j 2 can be no faster than its two cores together.
+    local -a cpus=() p0=() m0=() p1=() m1=()
+    if command -v taskset >/dev/null; then
+        mapfile -t cpus < <(taskset -cp $$ | sed 's/.*: //' | tr ',' '\n' |
+            awk -F- '{ for (c = $1; c <= ($2 == "" ? $1 : $2); c++) print c }' | head -n 2)
+    fi
+    warm_pinned() {
+        ((${#cpus[@]} == 2)) || return 0
+        measure taskset -c "${cpus[0]}" md5sum "$file"
+        m0+=("$wall")
+        pinned="taskset -c ${cpus[0]}" converted "$out" 1 . -j 1 "$file"
+        p0+=("$wall")
+        measure taskset -c "${cpus[1]}" md5sum "$file"
+        m1+=("$wall")
+        pinned="taskset -c ${cpus[1]}" converted "$out" 1 . -j 1 "$file"
+        p1+=("$wall")
+    }
     for ((round = 0; round < repeat; round++)); do
-        in_turn "$round" warm_md5 warm_j1 warm_j2
+        in_turn "$round" warm_md5 warm_j1 warm_j2 warm_pinned
     done
     local where="tmpfs"
     conv=("${w1[@]}") ref=("${wm[@]}")
@@ -97,6 +116,14 @@ case_warm() {
     row "warm: 100 MB file, -j 1 (processor)" "$where" "md5sum FILE" s ""
     conv=("${c2[@]}")
     row "warm: 100 MB file, -j 2 (processor)" "$where" "md5sum FILE" s ""
+    if ((${#cpus[@]} == 2)); then
+        conv=("${p0[@]}") ref=("${m0[@]}")
+        row "warm: 100 MB file, -j 1 on cpu ${cpus[0]} alone (wall)" "$where" "md5sum FILE there" s ""
+        conv=("${p1[@]}") ref=("${m1[@]}")
+        row "warm: 100 MB file, -j 1 on cpu ${cpus[1]} alone (wall)" "$where" "md5sum FILE there" s ""
+    else
+        skip "warm, each core alone" "taskset is missing, or fewer than two cores"
+    fi
     rm -rf "$out"
 }
 

@@ -188,8 +188,10 @@ converted() {
     shift 3
     fresh_dir "$out"
     $prep
-    # shellcheck disable=SC2154  # each script sets cli to the build's CLI
-    measure -C "$dir" "$cli" convert -q -o "$out" "$@"
+    # Each script sets cli to the build's CLI; a case may set pinned to a
+    # command the CLI runs under (taskset), split into its words.
+    # shellcheck disable=SC2154,SC2086
+    measure -C "$dir" ${pinned:-} "$cli" convert -q -o "$out" "$@"
     require_results "$out" "$count"
 }
 # traced OUT DIR ARG...: the same conversion untimed, into an emptied OUT,

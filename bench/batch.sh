@@ -93,16 +93,18 @@ case_warm() {
         mapfile -t cpus < <(taskset -cp $$ | sed 's/.*: //' | tr ',' '\n' |
             awk -F- '{ for (c = $1; c <= ($2 == "" ? $1 : $2); c++) print c }' | head -n 2)
     fi
+    # on_core CPU MD5S CONVS: md5sum, then -j 1, on that core alone.
+    on_core() {
+        local -n md5s=$2 convs=$3
+        measure taskset -c "$1" md5sum "$file"
+        md5s+=("$wall")
+        pinned="taskset -c $1" converted "$out" 1 . -j 1 "$file"
+        convs+=("$wall")
+    }
     warm_pinned() {
         ((${#cpus[@]} == 2)) || return 0
-        measure taskset -c "${cpus[0]}" md5sum "$file"
-        m0+=("$wall")
-        pinned="taskset -c ${cpus[0]}" converted "$out" 1 . -j 1 "$file"
-        p0+=("$wall")
-        measure taskset -c "${cpus[1]}" md5sum "$file"
-        m1+=("$wall")
-        pinned="taskset -c ${cpus[1]}" converted "$out" 1 . -j 1 "$file"
-        p1+=("$wall")
+        on_core "${cpus[0]}" m0 p0
+        on_core "${cpus[1]}" m1 p1
     }
     for ((round = 0; round < repeat; round++)); do
         in_turn "$round" warm_md5 warm_j1 warm_j2 warm_pinned

@@ -3,8 +3,9 @@
 # pairs (see common.sh), on disk and on tmpfs:
 #
 #   warm    a 100 MB records file in the page cache, results on tmpfs: -j 1
-#           and -j 2 against md5sum FILE (wall and processor time), and -j 1
-#           on each of two cores alone against md5sum there
+#           and -j 2 against md5sum FILE (wall and processor time), -j 1 on
+#           each of two cores alone against md5sum there, and reading the file
+#           and writing as many bytes alone (dd) against md5sum
 #   small   5,000 files of 1 to 20 KB on tmpfs: -j 2 against -j 1 (wall and
 #           processor time), and futex calls per file (strace -f -c)
 #   folder  10,000 small files given as their folder against the same given
@@ -86,6 +87,16 @@ case_warm() {
         converted "$out" 1 . -j 2 "$file"
         w2+=("$wall") c2+=("$cpu")
     }
+    # What reading the source and writing a result of its size cost alone,
+    # in the converter's blocks: the part of its time that is not conversion.
+    local -a wi=() mi=()
+    warm_io() {
+        fresh_dir "$out"
+        measure dd if="$file" of="$out/io" bs=64K status=none
+        wi+=("$wall")
+        measure md5sum "$file"
+        mi+=("$wall")
+    }
     # Each core alone: the cores of a virtual machine need not be equal, and
     # -j 2 can be no faster than its two cores together.
     local -a cpus=() p0=() m0=() p1=() m1=()
@@ -107,13 +118,15 @@ case_warm() {
         on_core "${cpus[1]}" m1 p1
     }
     for ((round = 0; round < repeat; round++)); do
-        in_turn "$round" warm_md5 warm_j1 warm_j2 warm_pinned
+        in_turn "$round" warm_md5 warm_j1 warm_j2 warm_pinned warm_io
     done
     local where="tmpfs"
     conv=("${w1[@]}") ref=("${wm[@]}")
     row "warm: 100 MB file, -j 1 (wall)" "$where" "md5sum FILE" s "<= 0.6"
     conv=("${w2[@]}")
     row "warm: 100 MB file, -j 2 (wall)" "$where" "md5sum FILE" s "<= 0.4"
+    conv=("${wi[@]}") ref=("${mi[@]}")
+    row "warm: reading it and writing as many bytes alone (dd bs=64K)" "$where" "md5sum FILE" s ""
     conv=("${c1[@]}") ref=("${cm[@]}")
     row "warm: 100 MB file, -j 1 (processor)" "$where" "md5sum FILE" s ""
     conv=("${c2[@]}")

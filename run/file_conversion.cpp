@@ -199,6 +199,9 @@ void FileConversion::convertSlot(ChunkSlot& slot, bool first) {
     slot.out.clear();
     slot.outcome = ChunkOutcome::Declined;
     if (!m_settings.fastPath) return;
+    // The later chunks of a ring are converted on one thread and written
+    // out on another.
+    if (!first && m_slots.size() > 1) slot.out.claimRoom(slot.narrow.bytes.size());
     // Only the first chunk strips with its own root tag; the workers read
     // the file's root tag, which is set before any later chunk starts.
     const engine::onepass::ChunkJob job{&slot.narrow, first ? nullptr : &m_fileRoot,

@@ -26,6 +26,11 @@ public:
         std::memcpy(reserveMore(s.size()), s.data(), s.size());
         m_size += s.size();
     }
+    // Writes over the room for n more bytes at once. Memory that another
+    // core read last (a result written out by another thread) makes each
+    // first store of a conversion wait for that core to give its line up;
+    // one wide pass asks for all the lines together.
+    void claimRoom(std::size_t n) { std::memset(reserveMore(n), 0, n); }
     // Gives back memory beyond `keep` bytes of capacity.
     void shrinkTo(std::size_t keep) {
         if (m_capacity > keep && m_size <= keep) reallocate(keep);

@@ -119,6 +119,7 @@ std::optional<int> firstPass(const ConvertOptions& options, SourceInputs& inputs
     Listing listing;
     bool clash = false;
     const ReportWriter* records = inputs.report();
+    if (options.jobs > 1) inputs.spool.lookAhead(options.files, options.jobs);
     bool read = listSources(options, inputs, unheard, listing, [&](const Source& source) {
         const auto result = resultOf(options, folder, source, unheard);
         claims.note(result, source.path);

@@ -3,8 +3,13 @@
 #include <sys/stat.h>
 
 #include <stdexcept>
+#include <system_error>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <tuple>
 #include <utility>
 
 #include "cli/file_list_reader.h"
@@ -195,6 +200,7 @@ void SourceSpool::startPass() {
     ++m_pass;
     m_argument = 0;
     m_event = 0;
+    if (m_pass > 1) m_looked = {};  // the first pass has taken what it needed
     if (m_pass > 1 && m_file != nullptr) {
         if (std::fflush(m_file) != 0 || std::ferror(m_file) != 0) m_kept = false;
         std::rewind(m_file);
@@ -323,6 +329,40 @@ std::pair<bool, SeenFile> lookAtNamed(const std::string& native) {
 
 }  // namespace
 
+void SourceSpool::lookAhead(const std::vector<std::string>& arguments, unsigned threads) {
+    // A few names are not worth a thread, nor many threads worth more looks
+    // at once.
+    constexpr std::size_t kPerThread = 256;
+    constexpr unsigned kMostThreads = 16;
+    constexpr std::size_t kStride = 64;
+    const std::size_t count = std::min(arguments.size(), kMostSeen);
+    threads =
+        static_cast<unsigned>(std::min<std::size_t>({threads, kMostThreads, count / kPerThread}));
+    if (threads < 2) return;
+    m_looked.assign(count, {});
+    std::atomic<std::size_t> next{0};
+    auto look = [&] {
+        for (std::size_t from = next.fetch_add(kStride); from < count;
+             from = next.fetch_add(kStride)) {
+            for (std::size_t i = from; i < std::min(from + kStride, count); ++i) {
+                std::error_code error;
+                std::string native = fullPath(arguments[i], error);
+                if (error) continue;
+                std::tie(m_looked[i].folder, m_looked[i].seen) = lookAtNamed(native);
+                m_looked[i].native = std::move(native);
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    try {
+        for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(look);
+    } catch (const std::system_error&) {
+        // No more threads: those started and this one look at every name.
+    }
+    look();
+    for (auto& helper : helpers) helper.join();
+}
+
 void SourceSpool::forEachSource(
     const std::string& argument, bool allFiles,
     const std::function<void(const Source& source)>& take, report::ErrorReport& report,
@@ -339,7 +379,9 @@ void SourceSpool::forEachSource(
         return;
     }
     if (m_pass <= 1) {
-        const auto [folder, seen] = lookAtNamed(native);
+        const bool looked = index < m_looked.size() && m_looked[index].native == native;
+        const auto [folder, seen] =
+            looked ? std::pair{m_looked[index].folder, m_looked[index].seen} : lookAtNamed(native);
         m_isFolder.push_back(folder);
         if (!folder) {
             if (index < kMostSeen) {

@@ -65,6 +65,10 @@ public:
 
     // Called before every pass over the arguments.
     void startPass();
+    // Looks at the named arguments on `threads` threads at once, for the
+    // first pass, which then takes what they saw instead of looking itself:
+    // the one look at each of thousands of names is most of that pass.
+    void lookAhead(const std::vector<std::string>& arguments, unsigned threads);
     // As forEachSource, for the next argument of the pass.
     void forEachSource(const std::string& argument, bool allFiles,
                        const std::function<void(const Source& source)>& take,
@@ -102,6 +106,12 @@ private:
     std::vector<bool> m_isFolder;  // by argument, as the first pass found it
     static constexpr std::size_t kMostSeen = std::size_t{1} << 16;  // a list's first files
     std::vector<SeenFile> m_seen;  // by argument, of the named files among the first
+    struct Looked {
+        std::string native;  // the path looked at; empty where none was
+        bool folder = false;
+        SeenFile seen;
+    };
+    std::vector<Looked> m_looked;  // by argument, ahead of the first pass
     std::size_t m_argument = 0;    // of the pass
     std::vector<Event> m_events;
     std::size_t m_event = 0;  // of the pass

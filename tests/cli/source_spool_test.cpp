@@ -91,6 +91,30 @@ TEST(SourceSpool, LaterPassesHandOutWhatTheFirstListedWithoutWalkingAgain) {
     }
 }
 
+// Enough names for the first pass to look at them on several threads first:
+// it hands out what one look at a time gives, each with its own identity.
+TEST(SourceSpool, AFirstPassThatLookedAheadHandsOutTheSame) {
+    TempDir dir;
+    const auto kinds = makeArguments(dir);
+    fs::create_symlink(dir / "one.xml", dir / "link.xml");
+    std::vector<std::string> arguments;
+    for (int i = 0; arguments.size() < 700; ++i) {
+        const std::string own = (dir / ("f" + std::to_string(i) + ".xml")).string();
+        if (i % 3 == 0) touch(own);
+        arguments.push_back(own);
+        arguments.push_back(kinds[static_cast<std::size_t>(i) % kinds.size()]);
+        if (i % 50 == 0) arguments.push_back((dir / "link.xml").string());
+    }
+    SourceSpool alone;
+    const Pass expected = goOver(alone, arguments);
+    SourceSpool ahead;
+    ahead.lookAhead(arguments, 3);
+    const Pass first = goOver(ahead, arguments);
+    EXPECT_EQ(first.sources, expected.sources);
+    EXPECT_EQ(first.passedOver, expected.passedOver);
+    EXPECT_EQ(first.reports, expected.reports);
+}
+
 TEST(SourceSpool, WithoutATemporaryFileEveryPassWalks) {
     TempDir dir;
     auto arguments = makeArguments(dir);

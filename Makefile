@@ -31,7 +31,7 @@ TSAN_BUILD := build-tsan
 # file's conversion, whole runs on several workers, the read-ahead thread, and
 # the CLI's own parallel runs (its dispatcher and ledgers, in the CLI process
 # the tests start, built with the same sanitizer).
-TSAN_TESTS ?= ^(ChunkPipeline|FileConversion|FastRun|ReadAhead)\.|^Cli\.Parallel|^BadInput\.(Parallel|LargeFiles)|^DataSafety\.ParallelRuns
+TSAN_TESTS ?= ^(ChunkPipeline|FileConversion|FastRun|ReadAhead)\.|^SourceSpool\.AFirstPassThatLookedAhead|^Cli\.Parallel|^BadInput\.(Parallel|LargeFiles)|^DataSafety\.ParallelRuns
 # Only `make tidy` needs this.
 TIDY_PACKAGES := clang-tidy
 # The layers `make tidy` checks: those that never include Qt.

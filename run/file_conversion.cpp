@@ -199,16 +199,17 @@ void FileConversion::convertSlot(ChunkSlot& slot, bool first) {
     slot.out.clear();
     slot.outcome = ChunkOutcome::Declined;
     if (!m_settings.fastPath) return;
-    // The later chunks of a ring are converted on one thread and written
-    // out on another.
-    if (!first && m_slots.size() > 1) slot.out.claimRoom(slot.narrow.bytes.size());
     // Only the first chunk strips with its own root tag; the workers read
     // the file's root tag, which is set before any later chunk starts.
     const engine::onepass::ChunkJob job{&slot.narrow, first ? nullptr : &m_fileRoot,
                                         first ? kNo : kYes, kNo, m_declarationMissing.isYes()};
     // On a failure the reference procedures convert the chunk and report it.
-    if (report::failureOf(
-            [&] { slot.outcome = engine::onepass::convertChunk(job, slot.out, &slot.ownRoot); })) {
+    if (report::failureOf([&] {
+            // The later chunks of a ring are converted on one thread and
+            // written out on another.
+            if (!first && m_slots.size() > 1) slot.out.claimRoom(slot.narrow.bytes.size());
+            slot.outcome = engine::onepass::convertChunk(job, slot.out, &slot.ownRoot);
+        })) {
         slot.out.clear();
     }
     // A burst of large results must not keep its memory for later chunks.

@@ -89,13 +89,12 @@ case_warm() {
     }
     # What reading the source and writing a result of its size cost alone,
     # in the converter's blocks: the part of its time that is not conversion.
-    local -a wi=() mi=()
+    # Paired with the round's md5sum.
+    local -a wi=()
     warm_io() {
         fresh_dir "$out"
         measure dd if="$file" of="$out/io" bs=64K status=none
         wi+=("$wall")
-        measure md5sum "$file"
-        mi+=("$wall")
     }
     # Each core alone: the cores of a virtual machine need not be equal, and
     # -j 2 can be no faster than its two cores together.
@@ -125,7 +124,7 @@ case_warm() {
     row "warm: 100 MB file, -j 1 (wall)" "$where" "md5sum FILE" s "<= 0.6"
     conv=("${w2[@]}")
     row "warm: 100 MB file, -j 2 (wall)" "$where" "md5sum FILE" s "<= 0.4"
-    conv=("${wi[@]}") ref=("${mi[@]}")
+    conv=("${wi[@]}") ref=("${wm[@]}")
     row "warm: reading it and writing as many bytes alone (dd bs=64K)" "$where" "md5sum FILE" s ""
     conv=("${c1[@]}") ref=("${cm[@]}")
     row "warm: 100 MB file, -j 1 (processor)" "$where" "md5sum FILE" s ""

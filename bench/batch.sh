@@ -138,7 +138,7 @@ case_warm() {
     else
         skip "warm, each core alone" "taskset is missing, or fewer than two cores"
     fi
-    rm -rf "$out"
+    put_away "$out"
 }
 
 case_small() {
@@ -174,7 +174,7 @@ case_small() {
     else
         skip "small, futex calls" "strace is missing (make bench-deps)"
     fi
-    rm -rf "$out"
+    put_away "$out"
 }
 
 case_folder() {
@@ -209,7 +209,7 @@ case_folder() {
     else
         skip "folder, system calls ($where)" "strace is missing (make bench-deps)"
     fi
-    rm -rf "$out"
+    put_away "$out"
 }
 
 case_mixed() {
@@ -243,7 +243,7 @@ case_mixed() {
     row "mixed: 500 MB + 5,000 small, -j 2, big first" "$where" "$reference" s "<= 0.6"
     conv=("${last[@]}")
     row "mixed: 500 MB + 5,000 small, -j 2, big last" "$where" "$reference" s "<= 0.6"
-    rm -rf "$out"
+    put_away "$out"
     rm -f "$big"
 }
 
@@ -301,7 +301,7 @@ case_cold() {
     for ((round = 0; round < repeat; round++)); do
         in_turn "$round" cold_big_conv cold_big_cat warm_big_conv
     done
-    rm -rf "$out"
+    put_away "$out"
     rm -f "$big"
     for ((round = 0; round < repeat; round++)); do
         in_turn "$round" cold_tree_conv cold_tree_cp warm_tree_conv
@@ -314,7 +314,8 @@ case_cold() {
     row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "cp -r TREE OUT2" s "<= 0.9"
     conv=("${tree_conv[@]}") ref=("${tree_warm[@]}")
     row "cold: 10,000 files, -j 2 -o OUT" "$disk_where" "the same, warm" s ""
-    rm -rf "$out" "$copy"
+    put_away "$out"
+    put_away "$copy"
 }
 
 if wanted warm; then case_warm; fi

@@ -101,30 +101,35 @@ place_dir() {
     if [ "$1" = tmpfs ]; then echo "$shm_scratch"; else echo "$disk_scratch"; fi
 }
 
-# Empties the results folder $1 for the next run. Deleting thousands of small
-# files just before a timing slows it on ext4, so on disk a folder of many
-# files is set aside (its large files deleted) and goes with the scratch
-# folder at the end; tmpfs deletes at once. On disk what was deleted is
-# committed before the run, so that the run's own sync does not pay for it
-# (with the "discard" mount option, a deleted 500 MB result costs the next
-# sync about a second).
-fresh_dir() {
+# Takes the folder $1 out of the way. Deleting thousands of small files slows
+# the runs that follow on ext4 (without a journal it does not give a deleted
+# file's inode to a new file for a minute or more, and looks at each one it
+# passes over), so on disk a folder of many files is set aside (its large
+# files deleted) and goes with the scratch folder at the end; tmpfs deletes
+# at once. On disk what was deleted is committed, so that the next run's own
+# sync does not pay for it (with the "discard" mount option, a deleted 500 MB
+# result costs the next sync about a second).
+put_away() {
     local path=$1
-    if [ -e "$path" ]; then
-        if [ "$(stat -f -c %T "$path")" != tmpfs ]; then
-            if (($(find "$path" -maxdepth 2 | head -n 101 | wc -l) > 100)); then
-                find "$path" -type f -size +1M -delete
-                mkdir -p "$disk_scratch/set-aside"
-                mv "$path" "$(mktemp -d "$disk_scratch/set-aside/XXXXXX")"
-            else
-                rm -rf "$path"
-            fi
-            sync -f "$disk_scratch"
+    [ -e "$path" ] || return 0
+    if [ "$(stat -f -c %T "$path")" != tmpfs ]; then
+        if (($(find "$path" -maxdepth 2 | head -n 101 | wc -l) > 100)); then
+            find "$path" -type f -size +1M -delete
+            mkdir -p "$disk_scratch/set-aside"
+            mv "$path" "$(mktemp -d "$disk_scratch/set-aside/XXXXXX")"
         else
             rm -rf "$path"
         fi
+        sync -f "$disk_scratch"
+    else
+        rm -rf "$path"
     fi
-    mkdir -p "$path"
+}
+
+# Empties the results folder $1 for the next run.
+fresh_dir() {
+    put_away "$1"
+    mkdir -p "$1"
 }
 
 # measure [-C DIR] [-s] CMD...: standard output is dropped, or with -s kept in

@@ -47,7 +47,7 @@ void CliHost::setProgressText(const std::u16string& text) {
         m_terminal.clearProgress();
         return;
     }
-    m_terminal.setCurrent(engine::toNative(text));
+    if (m_terminal.showsProgress()) m_terminal.setCurrent(engine::toNative(text));
 }
 
 void CliHost::showMessage(const std::u16string& text) {

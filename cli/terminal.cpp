@@ -55,6 +55,9 @@ void Terminal::printLine(const std::string& line) {
 }
 
 void Terminal::setCurrent(const std::string& name) {
+    // Without a line to draw, a run of small files need not take the lock
+    // twice a file for it.
+    if (!m_showProgress) return;
     std::lock_guard lock(m_mutex);
     m_progress.current = escapeForTerminal(name);
     drawLocked(false);
@@ -62,6 +65,7 @@ void Terminal::setCurrent(const std::string& name) {
 
 void Terminal::setCounts(std::int64_t done, std::int64_t listed, bool listComplete,
                          std::int64_t bytes) {
+    if (!m_showProgress) return;
     std::lock_guard lock(m_mutex);
     m_progress.done = done;
     m_progress.listed = listed;

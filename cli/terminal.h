@@ -31,7 +31,7 @@ private:
     void eraseLocked();
 
     std::mutex m_mutex;
-    bool m_showProgress;
+    const bool m_showProgress;
     bool m_drawn = false;
     Progress m_progress;
     std::chrono::steady_clock::time_point m_lastDraw{};

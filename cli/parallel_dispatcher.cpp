@@ -101,6 +101,41 @@ void FolderListings::read(const std::string& folder, Listing& listing) {
     closedir(dir);
 }
 
+LastUsers::LastUsers(std::size_t expected) {
+    std::size_t size = 16;
+    while (size < 2 * expected) size *= 2;
+    m_slots.resize(size);
+}
+
+std::int64_t LastUsers::exchange(PathKey key, std::int64_t task) {
+    if (2 * (m_used + 1) > m_slots.size()) grow();
+    const std::size_t mask = m_slots.size() - 1;
+    for (auto i = static_cast<std::size_t>(key) & mask;; i = (i + 1) & mask) {
+        Slot& slot = m_slots[i];
+        if (slot.task == 0) {
+            slot = {key, task};
+            ++m_used;
+            return 0;
+        }
+        if (slot.key == key) return std::exchange(slot.task, task);
+    }
+}
+
+void LastUsers::grow() {
+    std::vector<Slot> old(2 * m_slots.size());
+    old.swap(m_slots);
+    m_used = 0;
+    for (const Slot& slot : old) {
+        if (slot.task != 0) exchange(slot.key, slot.task);
+    }
+}
+
+void LastUsers::clear() {
+    if (m_used == 0) return;
+    std::fill(m_slots.begin(), m_slots.end(), Slot{});
+    m_used = 0;
+}
+
 namespace {
 
 // The names one file goes by, so that every spelling of it meets: the file
@@ -163,7 +198,8 @@ bool addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile
 constexpr std::size_t kMostAtOnce = 8;
 // Files ready per worker before the submitter wakes idle workers.
 constexpr std::size_t kWakeFor = 2;
-// Room for four keys each of a run of 4,096 files.
+// Room for four keys each of a run of 4,096 files: growing holds the lock
+// for a while.
 constexpr std::size_t kKeysReserved = 16384;
 
 }  // namespace
@@ -172,9 +208,8 @@ ParallelDispatcher::ParallelDispatcher(unsigned jobs, FileLedger& reports)
     : m_reports(reports),
       m_jobs(std::max(1u, jobs)),
       m_cores(m_jobs),
+      m_lastUser(kKeysReserved),
       m_limit(std::max(64u, jobs * 16)) {
-    // A run's keys fit without growing: growing holds the lock for a while.
-    m_lastUser.reserve(kKeysReserved);
     for (unsigned i = 0; i < m_jobs; ++i) m_workers.emplace_back([this] { workerLoop(); });
 }
 
@@ -227,11 +262,8 @@ void ParallelDispatcher::submit(run::FileTask task, const Work& work) {
         m_submitterWaits = false;
     }
     for (const PathKey key : keys) {
-        auto [it, fresh] = m_lastUser.try_emplace(key, pending.task.index);
-        if (!fresh) {
-            if (it->second != pending.task.index) pending.after.push_back(it->second);
-            it->second = pending.task.index;
-        }
+        const std::int64_t last = m_lastUser.exchange(key, pending.task.index);
+        if (last != 0 && last != pending.task.index) pending.after.push_back(last);
     }
     // Nothing of the command writes the result before this task: its writer
     // need not look at it again.

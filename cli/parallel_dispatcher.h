@@ -79,6 +79,27 @@ private:
     std::size_t m_read = 0;
 };
 
+// Each path key and the last task that used it. The keys are hashes
+// already, so they index an open table directly: a run's thousands of keys
+// cost no allocation each, and a look is one cache line.
+class LastUsers {
+public:
+    explicit LastUsers(std::size_t expected);
+    // The task that used `key` last, or 0 for none; from now on `task` is.
+    std::int64_t exchange(PathKey key, std::int64_t task);
+    void clear();
+
+private:
+    struct Slot {
+        PathKey key = 0;
+        std::int64_t task = 0;  // tasks count from 1: 0 is a free slot
+    };
+    void grow();
+
+    std::vector<Slot> m_slots;  // a power of two, at most half of them used
+    std::size_t m_used = 0;
+};
+
 class ParallelDispatcher : public run::Dispatcher {
 public:
     ParallelDispatcher(unsigned jobs, FileLedger& reports);
@@ -124,10 +145,10 @@ private:
     std::deque<Pending> m_blocked;   // wait for earlier tasks, in list order
     std::vector<char> m_open;        // by task: submitted, not done
     std::size_t m_openCount = 0;
-    std::unordered_map<PathKey, std::int64_t> m_lastUser;  // path -> last task that used it
-    FolderKeys m_folders;                                  // of the submitter
-    FolderListings m_listings;                             // of the submitter, for the command
-    std::vector<KnownRow> m_known;                         // of the run, by row
+    LastUsers m_lastUser;
+    FolderKeys m_folders;           // of the submitter
+    FolderListings m_listings;      // of the submitter, for the command
+    std::vector<KnownRow> m_known;  // of the run, by row
     std::size_t m_limit;
     unsigned m_idleWorkers = 0;
     bool m_submitterWaits = false;

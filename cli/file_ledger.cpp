@@ -48,7 +48,7 @@ FileLedger::FileLedger(Terminal& terminal, bool verbose, ReportWriter* records)
 void FileLedger::resultPublished() {
     if (t_ledger == nullptr) return;
     std::lock_guard lock(t_ledger->m_mutex);
-    t_ledger->m_entries[t_index].published = true;
+    t_ledger->entryLocked(t_index).published = true;
 }
 
 void FileLedger::Sink::show(const std::string& description, const report::Location& where,
@@ -59,9 +59,20 @@ void FileLedger::Sink::show(const std::string& description, const report::Locati
     m_owner.add(m_index, std::move(report));
 }
 
+FileLedger::Entry& FileLedger::entryLocked(std::int64_t index) {
+    if (index < m_next) {
+        if (m_dropped.empty()) m_dropped.emplace_back();
+        return m_dropped.back().emplace_back(*this, index);
+    }
+    const auto at = static_cast<std::size_t>(index - m_next);
+    while (m_entries.size() <= at)
+        m_entries.emplace_back(*this, m_next + static_cast<std::int64_t>(m_entries.size()));
+    return m_entries[at];
+}
+
 report::ErrorReport& FileLedger::forFile(std::int64_t index) {
     std::lock_guard lock(m_mutex);
-    return m_sinks.try_emplace(index, *this, index).first->second;
+    return entryLocked(index).sink;
 }
 
 void FileLedger::add(std::int64_t index, FileRecord::Report report) {
@@ -71,7 +82,7 @@ void FileLedger::add(std::int64_t index, FileRecord::Report report) {
         m_terminal.printLine("marrowvale-cli: " + escapeForTerminal(report.line));
         return;
     }
-    auto& entry = m_entries[index];
+    auto& entry = entryLocked(index);
     // Nothing is published before a file's last step, so at its first report
     // the result path still holds what it held when the work began.
     if (entry.working && entry.record.reports.empty()) entry.before = stateOf(entry.record.result);
@@ -99,7 +110,7 @@ void FileLedger::startRun(const std::vector<std::u16string>& rows) {
 void FileLedger::submitted(const run::FileTask& task) {
     std::u16string result = fullName(task.output);
     std::lock_guard lock(m_mutex);
-    auto& record = m_entries[task.index].record;
+    auto& record = entryLocked(task.index).record;
     record.source = task.source;
     record.result = std::move(result);
 }
@@ -109,7 +120,7 @@ void FileLedger::beginWork(std::int64_t index) {
     // without the extra system call, and takes the lock once.
     const bool sized = m_records || m_terminal.showsProgress();
     std::unique_lock lock(m_mutex);
-    Entry* entry = &m_entries[index];
+    Entry* entry = &entryLocked(index);
     entry->working = true;
     // Reports of the run's own steps came before the work began.
     if (!entry->record.reports.empty()) entry->before = stateOf(entry->record.result);
@@ -119,7 +130,7 @@ void FileLedger::beginWork(std::int64_t index) {
         lock.unlock();
         size = stateOf(source).size;
         lock.lock();
-        entry = &m_entries[index];
+        entry = &entryLocked(index);
     }
     entry->record.bytesRead = size;
     t_chunks = &entry->record.chunks;
@@ -131,7 +142,7 @@ void FileLedger::endWork(std::int64_t index) {
     t_chunks = nullptr;
     t_ledger = nullptr;
     std::unique_lock lock(m_mutex);
-    Entry* entry = &m_entries[index];
+    Entry* entry = &entryLocked(index);
     const bool reported = !entry->record.reports.empty();
     // A file without a report has its result written. Otherwise it was
     // written in this run when a file stands at the result path that was
@@ -142,7 +153,7 @@ void FileLedger::endWork(std::int64_t index) {
         lock.unlock();
         after = stateOf(result);
         lock.lock();
-        entry = &m_entries[index];
+        entry = &entryLocked(index);
     }
     const FileState& before = entry->before;
     bool written = !reported || (after.exists &&
@@ -158,32 +169,29 @@ void FileLedger::endWork(std::int64_t index) {
 
 void FileLedger::unchanged(std::int64_t index) {
     std::lock_guard lock(m_mutex);
-    m_entries[index].record.status = FileRecord::Status::Unchanged;
+    entryLocked(index).record.status = FileRecord::Status::Unchanged;
 }
 
 void FileLedger::fileDone(std::int64_t index) {
     std::lock_guard lock(m_mutex);
-    m_entries[index].done = true;
+    entryLocked(index).done = true;
     flushLocked();
 }
 
 void FileLedger::replacedLater(std::int64_t index) {
     std::lock_guard lock(m_mutex);
-    m_entries[index].replaced = true;
+    entryLocked(index).replaced = true;
 }
 
 void FileLedger::addNote(std::int64_t index, std::string line) {
     std::lock_guard lock(m_mutex);
-    m_entries[index].notes.push_back(std::move(line));
+    entryLocked(index).notes.push_back(std::move(line));
 }
 
 void FileLedger::flushLocked() {
-    while (true) {
-        auto it = m_entries.find(m_next);
-        if (it == m_entries.end() || !it->second.done) break;
-        tellLocked(it->second.record, it->second.notes);
-        m_entries.erase(it);
-        m_sinks.erase(m_next);
+    while (!m_entries.empty() && m_entries.front().done) {
+        tellLocked(m_entries.front().record, m_entries.front().notes);
+        m_entries.pop_front();
         ++m_next;
     }
 }
@@ -192,19 +200,21 @@ void FileLedger::endRun() {
     std::lock_guard lock(m_mutex);
     std::int64_t rows = m_rows ? static_cast<std::int64_t>(m_rows->size()) : 0;
     for (; m_next <= rows; ++m_next) {
-        auto it = m_entries.find(m_next);
         FileRecord record;
         std::vector<std::string> notes;
-        if (it != m_entries.end()) {
-            record = std::move(it->second.record);
-            notes = std::move(it->second.notes);
+        bool done = false;
+        if (!m_entries.empty()) {
+            record = std::move(m_entries.front().record);
+            notes = std::move(m_entries.front().notes);
+            done = m_entries.front().done;
+            m_entries.pop_front();
         }
         if (record.source.empty()) record.source = (*m_rows)[static_cast<std::size_t>(m_next - 1)];
-        if (it == m_entries.end() || !it->second.done) record.status = FileRecord::Status::Skipped;
+        if (!done) record.status = FileRecord::Status::Skipped;
         tellLocked(record, notes);
     }
     m_entries.clear();
-    m_sinks.clear();
+    m_dropped.clear();
     m_rows = nullptr;
     m_next = 1;
 }
@@ -257,8 +267,7 @@ void FileLedger::recordLocked(const FileRecord& record) {
 
 void FileLedger::recordWhatIsComplete() {
     std::lock_guard lock(m_mutex);
-    for (auto& [index, entry] : m_entries) {
-        if (index < m_next) continue;
+    for (auto& entry : m_entries) {
         if (!entry.done && !entry.ended && !entry.published) continue;
         FileRecord record = entry.record;
         if (!entry.ended) {
@@ -267,7 +276,8 @@ void FileLedger::recordWhatIsComplete() {
         }
         recordLocked(record);
     }
-    m_entries.clear();
+    // A worker may yet report through a sink of these rows.
+    m_dropped.emplace_back().swap(m_entries);
 }
 
 void FileLedger::countsChangedLocked() {

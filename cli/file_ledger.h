@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -94,6 +95,8 @@ private:
         std::int64_t size = 0;
     };
     struct Entry {
+        Entry(FileLedger& owner, std::int64_t index) : sink(owner, index) {}
+        Sink sink;
         FileRecord record;
         FileState before;
         bool working = false;
@@ -103,6 +106,9 @@ private:
         bool replaced = false;
         std::vector<std::string> notes;
     };
+    // The entry of a row not told yet, made when first asked for; a row told
+    // already gets a dropped one, whose news goes nowhere.
+    Entry& entryLocked(std::int64_t index);
     static FileState stateOf(const std::u16string& path);
     void add(std::int64_t index, FileRecord::Report report);
     void flushLocked();
@@ -117,8 +123,12 @@ private:
     ReportWriter* m_records;
     Sink m_immediate{*this, -1};
     mutable std::mutex m_mutex;
-    std::map<std::int64_t, Sink> m_sinks;
-    std::map<std::int64_t, Entry> m_entries;
+    // The rows from m_next on, in order: a row's entry and sink stay where
+    // they are until it is told.
+    std::deque<Entry> m_entries;
+    // Entries dropped while their sinks may still be in use (a row asked for
+    // after it was told, or every row at a signal), kept until the run ends.
+    std::deque<std::deque<Entry>> m_dropped;
     const std::vector<std::u16string>* m_rows = nullptr;
     std::int64_t m_next = 1;  // the first row not told yet
     std::map<std::u16string, std::u16string> m_labels;

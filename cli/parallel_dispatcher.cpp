@@ -101,14 +101,11 @@ void FolderListings::read(const std::string& folder, Listing& listing) {
     closedir(dir);
 }
 
-LastUsers::LastUsers(std::size_t expected) {
-    std::size_t size = 16;
-    while (size < 2 * expected) size *= 2;
-    m_slots.resize(size);
-}
+LastUsers::LastUsers(std::size_t expected) : m_expected(expected) {}
 
 std::int64_t LastUsers::exchange(PathKey key, std::int64_t task) {
-    if (2 * (m_used + 1) > m_slots.size()) grow();
+    // At most three slots in four used, so that looks stay short.
+    if (4 * (m_used + 1) > 3 * m_slots.size()) grow();
     const std::size_t mask = m_slots.size() - 1;
     for (auto i = static_cast<std::size_t>(key) & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
@@ -122,7 +119,12 @@ std::int64_t LastUsers::exchange(PathKey key, std::int64_t task) {
 }
 
 void LastUsers::grow() {
-    std::vector<Slot> old(2 * m_slots.size());
+    // Made at the first key rather than with the dispatcher: its pages are
+    // touched while the workers convert, not before they start.
+    std::size_t size = std::max<std::size_t>(16, 2 * m_slots.size());
+    while (4 * m_expected > 3 * size) size *= 2;
+    m_expected = 0;
+    std::vector<Slot> old(size);
     old.swap(m_slots);
     m_used = 0;
     for (const Slot& slot : old) {
@@ -198,9 +200,9 @@ bool addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile
 constexpr std::size_t kMostAtOnce = 8;
 // Files ready per worker before the submitter wakes idle workers.
 constexpr std::size_t kWakeFor = 2;
-// Room for four keys each of a run of 4,096 files: growing holds the lock
-// for a while.
-constexpr std::size_t kKeysReserved = 16384;
+// Room for three keys each of a run of 4,096 files (a source's identity
+// and place, a new result's place): growing holds the lock for a while.
+constexpr std::size_t kKeysReserved = 12288;
 
 }  // namespace
 

@@ -96,8 +96,9 @@ private:
     };
     void grow();
 
-    std::vector<Slot> m_slots;  // a power of two, at most half of them used
+    std::vector<Slot> m_slots;  // a power of two of them, or none yet
     std::size_t m_used = 0;
+    std::size_t m_expected;  // keys the table is first made for
 };
 
 class ParallelDispatcher : public run::Dispatcher {

@@ -72,16 +72,12 @@ void BatchRun::makeFolderFor(const Source& source, const std::u16string& into) {
 
 void BatchRun::runBatch() {
     const bool first = m_taken <= static_cast<std::int64_t>(kBatch);
-    // The next sources are asked of the disk while the first are converted.
-    std::optional<engine::SourcePrefetch> prefetch;
-    if (m_options.jobs > 1 && m_batch.size() > 1) {
-        std::vector<std::string> nativePaths;
-        nativePaths.reserve(m_batch.size());
-        for (const auto& path : m_batch) nativePaths.push_back(engine::toNative(path));
-        prefetch.emplace(std::move(nativePaths));
-    }
     CliHost host(std::move(m_batch), m_options.toFolder, m_folder, m_terminal,
                  std::move(m_batchFolders));
+    // The next sources are asked of the disk while the first are converted.
+    // Made after the host, it is gone before the host's rows that it reads.
+    std::optional<engine::SourcePrefetch> prefetch;
+    if (m_options.jobs > 1 && host.rows().size() > 1) prefetch.emplace(host.rows());
     m_batch.clear();
     m_batchFolders.clear();
     if (m_parallel) m_parallel->knowRows(std::move(m_known));

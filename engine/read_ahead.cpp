@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/native_text.h"
+
 namespace mv::engine {
 
 namespace {
@@ -271,9 +273,8 @@ void BlockReadAhead::readLoop() {
     }
 }
 
-SourcePrefetch::SourcePrefetch(std::vector<std::string> nativePaths)
-    : m_paths(std::move(nativePaths)) {
-    if (m_paths.size() < 2 || g_prefetching.exchange(true)) return;
+SourcePrefetch::SourcePrefetch(const std::vector<std::u16string>& sources) : m_sources(sources) {
+    if (m_sources.size() < 2 || g_prefetching.exchange(true)) return;
     m_active = true;
     m_thread = std::thread([this] { prefetchLoop(); });
 }
@@ -306,7 +307,7 @@ void SourcePrefetch::prefetchLoop() {
     std::int64_t aheadBytes = 0;
     std::vector<std::pair<dev_t, bool>> memoryDevices;
     // The sources opened before the first slow read are behind the reader.
-    for (std::uint64_t i = g_opened.load() - start; i < m_paths.size(); ++i) {
+    for (std::uint64_t i = g_opened.load() - start; i < m_sources.size(); ++i) {
         while (true) {
             const std::uint64_t reached = g_opened.load() - start;
             while (!ahead.empty() && ahead.front().first < reached) {
@@ -316,7 +317,7 @@ void SourcePrefetch::prefetchLoop() {
             if (i < reached + kFilesAhead && aheadBytes < kBytesAhead) break;
             if (!waitForOpenings(start + reached + kWakeStep)) return;
         }
-        const std::string& path = m_paths[i];
+        const std::string path = toNative(m_sources[i]);
         // Looked at before it is opened: only a regular file is opened.
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) continue;

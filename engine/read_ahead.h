@@ -125,7 +125,10 @@ private:
 // one made while the first lives does nothing.
 class SourcePrefetch {
 public:
-    explicit SourcePrefetch(std::vector<std::string> nativePaths);
+    // `sources` must outlive the object. Each is spelt as the system spells
+    // it only when it is asked for, so a run whose sources are all cached
+    // pays nothing for the list.
+    explicit SourcePrefetch(const std::vector<std::u16string>& sources);
     ~SourcePrefetch();
     SourcePrefetch(const SourcePrefetch&) = delete;
     SourcePrefetch& operator=(const SourcePrefetch&) = delete;
@@ -133,7 +136,7 @@ public:
 private:
     void prefetchLoop();
 
-    std::vector<std::string> m_paths;
+    const std::vector<std::u16string>& m_sources;
     bool m_active = false;
     std::thread m_thread;
 };

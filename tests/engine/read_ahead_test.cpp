@@ -237,12 +237,12 @@ TEST(ReadAhead, ASourceChangedWhileReadIsStillCaught) {
 TEST(ReadAhead, APrefetchWaitingForTheConversionStopsWhenAsked) {
     test::TempDir dir;
     ASSERT_EQ(mkfifo((dir / "fifo.xml").c_str(), 0600), 0);
-    std::vector<std::string> paths{(dir / "fifo.xml").string(), dir.path().string(),
-                                   (dir / "missing.xml").string()};
+    std::vector<std::u16string> paths{(dir / "fifo.xml").u16string(), dir.path().u16string(),
+                                      (dir / "missing.xml").u16string()};
     for (int i = 0; i < 300; ++i) {
         const auto path = dir / ("s" + std::to_string(i) + ".xml");
         test::writeBytes(path, "<a>x</a>");
-        paths.push_back(path.string());
+        paths.push_back(path.u16string());
     }
     { SourcePrefetch prefetch(paths); }
     // The first one gone, a second one may start and stop again.

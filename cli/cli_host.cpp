@@ -47,7 +47,7 @@ void CliHost::setProgressText(const std::u16string& text) {
         m_terminal.clearProgress();
         return;
     }
-    if (m_terminal.showsProgress()) m_terminal.setCurrent(engine::toNative(text));
+    m_terminal.setCurrent(text);
 }
 
 void CliHost::showMessage(const std::u16string& text) {

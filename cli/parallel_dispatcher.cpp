@@ -101,11 +101,25 @@ void FolderListings::read(const std::string& folder, Listing& listing) {
     closedir(dir);
 }
 
-LastUsers::LastUsers(std::size_t expected) : m_expected(expected) {}
+namespace {
+
+// At most three slots in four used, so that looks stay short.
+bool roomFor(std::size_t keys, std::size_t slots) {
+    return 4 * keys <= 3 * slots;
+}
+
+std::size_t slotsFor(std::size_t keys) {
+    std::size_t size = 16;
+    while (!roomFor(keys, size)) size *= 2;
+    return size;
+}
+
+}  // namespace
+
+LastUsers::LastUsers(std::size_t expected) : m_firstSize(slotsFor(expected)) {}
 
 std::int64_t LastUsers::exchange(PathKey key, std::int64_t task) {
-    // At most three slots in four used, so that looks stay short.
-    if (4 * (m_used + 1) > 3 * m_slots.size()) grow();
+    if (!roomFor(m_used + 1, m_slots.size())) grow();
     const std::size_t mask = m_slots.size() - 1;
     for (auto i = static_cast<std::size_t>(key) & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
@@ -121,10 +135,7 @@ std::int64_t LastUsers::exchange(PathKey key, std::int64_t task) {
 void LastUsers::grow() {
     // Made at the first key rather than with the dispatcher: its pages are
     // touched while the workers convert, not before they start.
-    std::size_t size = std::max<std::size_t>(16, 2 * m_slots.size());
-    while (4 * m_expected > 3 * size) size *= 2;
-    m_expected = 0;
-    std::vector<Slot> old(size);
+    std::vector<Slot> old(m_slots.empty() ? m_firstSize : 2 * m_slots.size());
     old.swap(m_slots);
     m_used = 0;
     for (const Slot& slot : old) {

@@ -81,7 +81,7 @@ private:
 
 // Each path key and the last task that used it. The keys are hashes
 // already, so they index an open table directly: a run's thousands of keys
-// cost no allocation each, and a look is one cache line.
+// cost no allocation each, and a look seldom goes past one cache line.
 class LastUsers {
 public:
     explicit LastUsers(std::size_t expected);
@@ -96,9 +96,9 @@ private:
     };
     void grow();
 
-    std::vector<Slot> m_slots;  // a power of two of them, or none yet
+    const std::size_t m_firstSize;  // room for the keys expected, made at the first key
+    std::vector<Slot> m_slots;      // a power of two of them, or none yet
     std::size_t m_used = 0;
-    std::size_t m_expected;  // keys the table is first made for
 };
 
 class ParallelDispatcher : public run::Dispatcher {

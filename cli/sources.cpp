@@ -2,12 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <stdexcept>
-#include <system_error>
-
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <utility>

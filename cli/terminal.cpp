@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "cli/escape.h"
+#include "engine/native_text.h"
 
 namespace mv::cli {
 
@@ -54,12 +56,13 @@ void Terminal::printLine(const std::string& line) {
     std::fflush(stderr);
 }
 
-void Terminal::setCurrent(const std::string& name) {
-    // Without a line to draw, a run of small files need not take the lock
-    // twice a file for it.
+void Terminal::setCurrent(std::u16string_view name) {
+    // Without a line to draw, a run of small files need not spell each name
+    // nor take the lock for it.
     if (!m_showProgress) return;
+    std::string shown = escapeForTerminal(engine::toNative(name));
     std::lock_guard lock(m_mutex);
-    m_progress.current = escapeForTerminal(name);
+    m_progress.current = std::move(shown);
     drawLocked(false);
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "cli/progress_line.h"
 
@@ -20,8 +21,8 @@ public:
 
     // Prints the line as it is; callers escape names and texts.
     void printLine(const std::string& line);
-    // The file being converted (escaped here).
-    void setCurrent(const std::string& name);
+    // The file being converted (spelt for the system and escaped here).
+    void setCurrent(std::u16string_view name);
     void setCounts(std::int64_t done, std::int64_t listed, bool listComplete, std::int64_t bytes);
     void clearProgress();
     bool showsProgress() const { return m_showProgress; }

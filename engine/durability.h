@@ -51,9 +51,13 @@ public:
     // A result was begun in `folder`, which lies on `device`. The first
     // folder of each file system is held open, so that a folder removed
     // before the end does not keep its file system from being synced.
-    // A result of `expectedBytes` or more starts the background write-out
-    // at once instead of after the run's first second.
-    void note(dev_t device, const std::string& folder, std::int64_t expectedBytes = 0);
+    // A large result (of `expectedBytes`) starts the background write-out at
+    // once instead of after the run's first second, and until largeEnded()
+    // the file systems are synced again as soon as the last sync is done.
+    // Returns whether the result counts as large.
+    bool note(dev_t device, const std::string& folder, std::int64_t expectedBytes = 0);
+    // A large result is written, published or abandoned.
+    void largeEnded();
     // Whether the next published result should hand in a descriptor of its
     // text: true while the run has published few enough for a sync per file.
     bool wantsDescriptor() const;
@@ -118,6 +122,7 @@ private:
     std::thread m_writeBack;
     bool m_stopping = false;
     bool m_largeBegun = false;  // the write-out need not wait for its delay
+    unsigned m_largeWriting = 0;
 };
 
 }  // namespace mv::engine

@@ -127,9 +127,13 @@ void FileConversion::beginResult() {
     // The file system is noted as soon as a result is begun, so that its
     // text is written out while it is converted.
     if (steps()(158, [&] { m_output = fso.OpenTextFile(m_task.output, m_task.outputSeenFree); })) {
-        m_ledger.note(m_output.device(), m_output.folder(),
-                      m_expected * static_cast<std::int64_t>(engine::kChunkChars));
+        m_large = m_ledger.note(m_output.device(), m_output.folder(),
+                                m_expected * static_cast<std::int64_t>(engine::kChunkChars));
     }
+}
+
+void FileConversion::endLarge() {
+    if (std::exchange(m_large, false)) m_ledger.largeEnded();
 }
 
 void FileConversion::convertChunks() {
@@ -160,6 +164,7 @@ void FileConversion::convertChunks() {
     // there are none, and this thread converts each chunk as it reads it.
     if (m_more && readInto(m_slots[0])) convertLaterChunks();
     m_reads->release(m_lastReads);
+    endLarge();
 }
 
 void FileConversion::convertLaterChunks() {

@@ -72,6 +72,7 @@ public:
                    engine::SyncLedger& ledger, const ChunkSettings& settings);
     FileConversion(const FileConversion&) = delete;
     FileConversion& operator=(const FileConversion&) = delete;
+    ~FileConversion() { endLarge(); }
 
     // Reads, converts and writes the file; publishes the result when it is whole.
     void run();
@@ -95,6 +96,8 @@ private:
     void convertByReference();
     // Step 158: begins the result, of m_expected chunks.
     void beginResult();
+    // A large result is written: the ledger's write-out need not keep pace.
+    void endLarge();
     // Every chunk of the reading under way, converted and written in order.
     void convertChunks();
     // The chunks after the first, round the ring.
@@ -133,6 +136,7 @@ private:
     engine::Flag16 m_declarationMissing = engine::kNo;
     bool m_readable = false;
     std::int64_t m_expected = 0;
+    bool m_large = false;  // told to the ledger as large, not ended yet
 
     // The ring and the chunks so far.
     std::vector<ChunkSlot> m_slots;

@@ -52,8 +52,9 @@ public:
     // folder of each file system is held open, so that a folder removed
     // before the end does not keep its file system from being synced.
     // A large result (of `expectedBytes`) starts the background write-out at
-    // once instead of after the run's first second, and until largeEnded()
-    // the file systems are synced again as soon as the last sync is done.
+    // once instead of after the run's first second (so do more results than
+    // may be synced alone), and until largeEnded() the file systems are
+    // synced again as soon as the last sync is done.
     // Returns whether the result counts as large.
     bool note(dev_t device, const std::string& folder, std::int64_t expectedBytes = 0);
     // A large result is written, published or abandoned.
@@ -121,7 +122,8 @@ private:
     std::size_t m_descriptors = 0;
     std::thread m_writeBack;
     bool m_stopping = false;
-    bool m_largeBegun = false;  // the write-out need not wait for its delay
+    bool m_writeBackNow = false;  // the write-out need not wait for its delay
+    std::size_t m_publishedInRun = 0;
     unsigned m_largeWriting = 0;
 };
 

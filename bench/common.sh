@@ -71,7 +71,7 @@ bench_start() {
     for tool in "$@"; do
         [ -x "$bin/$tool" ] || die "$bin/$tool is missing; build first (make build)"
     done
-    [ -x /usr/bin/time ] || die "/usr/bin/time is missing (Debian package 'time')"
+    [ -x "$bin/marrowvale-timed" ] || die "$bin/marrowvale-timed is missing; build first (make build)"
     disk_scratch=$(mktemp -d "${TMPDIR:-/tmp}/$me.XXXXXX")
     trap cleanup EXIT
     trap 'exit 130' INT TERM
@@ -145,18 +145,17 @@ measure() {
         stdout=$disk_scratch/.stdout
         shift
     fi
-    local start end user system
-    start=$(date +%s%N)
-    if ! (cd "$dir" && /usr/bin/time -f '%U %S %M' -o "$disk_scratch/.time" "$@" \
+    local user system
+    # The clock is inside the timer: the subshell, the cd and the timer's own
+    # start are not counted, for the command or for its reference.
+    if ! (cd "$dir" && "$bin/marrowvale-timed" "$disk_scratch/.time" "$@" \
         >"$stdout" 2>"$disk_scratch/.err"); then
         note "failed in $dir: $*"
         cat "$disk_scratch/.err" "$disk_scratch/.time" >&2
         exit 1
     fi
-    end=$(date +%s%N)
-    read -r user system rss_kib < <(tail -n 1 "$disk_scratch/.time")
-    wall=$(awk -v ns=$((end - start)) 'BEGIN { printf "%.6f", ns / 1e9 }')
-    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
+    read -r wall user system rss_kib <"$disk_scratch/.time"
+    cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.4f", u + s }')
 }
 
 # Empties the page cache, for a cold run; fails where that is not allowed.

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/fresh_memory.h"
 #include "engine/native_text.h"
 
 namespace mv::engine {
@@ -252,7 +253,7 @@ void BlockReadAhead::readLoop() {
             m_spares.pop_back();
         }
         lock.unlock();
-        buffer.resize(m_blockSize);
+        resizeFaultedIn(buffer, m_blockSize);
         const BlockRead read = readBlock(m_fd, buffer.data(), m_blockSize, m_offset, m_openSize);
         Block block;
         if (read.error != 0) {

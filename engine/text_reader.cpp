@@ -10,6 +10,7 @@
 
 #include "engine/codepage.h"
 #include "engine/cpu/scan.h"
+#include "engine/fresh_memory.h"
 #include "engine/read_ahead.h"
 #include "engine/text.h"
 #include "report/failure.h"
@@ -148,7 +149,13 @@ bool TextReader::fill() {
         }
         return !m_bytes.empty();
     }
-    m_bytes.resize(want);
+    // A large source's blocks change hands with a ring of chunk buffers,
+    // fresh memory at first; a small one reuses what the last file freed.
+    if (m_openSize >= kSequentialFrom) {
+        resizeFaultedIn(m_bytes, want);
+    } else {
+        m_bytes.resize(want);
+    }
     // With more than one core, a read that waits for the disk sets the next
     // sources of the list being asked for ahead.
     const BlockRead read =
@@ -205,7 +212,7 @@ void TextReader::startReadAhead(std::size_t want) {
 // holds the same bytes either way; the blocks after that are read ahead on a
 // thread. False when the block is left for that thread to read.
 bool TextReader::fillFromCache(std::size_t want) {
-    m_bytes.resize(want);
+    resizeFaultedIn(m_bytes, want);
     const CachedRead cached = readCachedBlock(m_fd, m_bytes.data(), want, m_offset, m_openSize);
     BlockRead read = cached.read;
     bool startAhead = false;

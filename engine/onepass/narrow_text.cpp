@@ -2,13 +2,14 @@
 
 #include "engine/codepage.h"
 #include "engine/cpu/copy.h"
+#include "engine/fresh_memory.h"
 
 namespace mv::engine::onepass {
 
 void narrowInto(std::u16string_view chunk, NarrowText& out) {
     // A buffer of the chunk's size already (every full chunk after the
     // first) is written over without being cleared.
-    out.bytes.resize(chunk.size());
+    resizeFaultedIn(out.bytes, chunk.size());
     const cpu::NarrowNote note =
         cpu::narrowCharsNoting(chunk.data(), chunk.size(), ansiCodeTable(), out.bytes.data());
     out.foreign = note.foreign;

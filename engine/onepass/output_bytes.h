@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "engine/fresh_memory.h"
+
 namespace mv::engine::onepass {
 
 class OutputBytes {
@@ -45,6 +47,7 @@ private:
     }
     void reallocate(std::size_t capacity) {
         auto data = std::make_unique_for_overwrite<char[]>(capacity);
+        faultIn(data.get(), capacity);
         if (m_size > 0) std::memcpy(data.get(), m_data.get(), m_size);
         m_data = std::move(data);
         m_capacity = capacity;

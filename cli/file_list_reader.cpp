@@ -50,14 +50,27 @@ std::FILE* unnamedTemporaryFile(const std::string& what) {
     return file;
 }
 
+namespace {
+constexpr std::size_t kListBlock = std::size_t{64} << 10;
+
+// Before the stream's first read or write; a failure keeps its own buffer.
+std::unique_ptr<char[]> useLargeBlocks(std::FILE* stream) {
+    auto block = std::make_unique_for_overwrite<char[]>(kListBlock);
+    std::setvbuf(stream, block.get(), _IOFBF, kListBlock);
+    return block;
+}
+}  // namespace
+
 NameList::NameList(const std::string& path) : m_path(path) {
     if (path == "-") {
+        // Standard input outlives the list: it keeps its own buffer.
         m_file = stdin;
         return;
     }
     m_file = std::fopen(path.c_str(), "r");
     if (m_file == nullptr) throw std::runtime_error(path + ": " + report::systemErrorText(errno));
     m_owned = true;
+    m_fileBlock = useLargeBlocks(m_file);
 }
 
 NameList::~NameList() {
@@ -74,6 +87,7 @@ void NameList::forEach(char delimiter, const std::function<void(const std::strin
         return;
     }
     m_copy = unnamedTemporaryFile("a copy of the list");
+    m_copyBlock = useLargeBlocks(m_copy);
     bool copied = true;
     bool read = readNames(m_file, delimiter, [&](const std::string& name) {
         copied = copied && std::fwrite(name.c_str(), 1, name.size() + 1, m_copy) == name.size() + 1;

@@ -138,14 +138,9 @@ void SyncLedger::largeEnded() {
     if (m_largeWriting > 0) --m_largeWriting;
 }
 
-void SyncLedger::expectResults(std::size_t count) {
-    std::lock_guard guard(m_mutex);
-    m_expected += count;
-}
-
 bool SyncLedger::wantsDescriptor() const {
     std::lock_guard guard(m_mutex);
-    return m_descriptors < kMostSyncedAlone && m_expected <= kMostSyncedAlone;
+    return m_descriptors < kMostSyncedAlone;
 }
 
 void SyncLedger::published(dev_t device, const std::string& folder, const std::string& result,
@@ -316,7 +311,6 @@ void SyncLedger::syncAll() {
     std::vector<Pending> pending;
     pending.swap(m_pending);
     m_descriptors = 0;
-    m_expected = 0;
     leaveOwnSyncsLocked(pending);
     std::set<dev_t> wholeSystems;
     for (const auto& p : pending) {

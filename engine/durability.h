@@ -59,12 +59,8 @@ public:
     bool note(dev_t device, const std::string& folder, std::int64_t expectedBytes = 0);
     // A large result is written, published or abandoned.
     void largeEnded();
-    // A run is about to publish up to `count` results.
-    void expectResults(std::size_t count);
     // Whether the next published result should hand in a descriptor of its
-    // text: true while the run has published few enough for a sync per file,
-    // and does not expect more than that (its end is a sync of each file
-    // system then, unless most of its files fail).
+    // text: true while the run has published few enough for a sync per file.
     bool wantsDescriptor() const;
     // A result was published; `fd` (owned by the ledger from now, or -1) is
     // a descriptor of its text, opened before it was written.
@@ -124,7 +120,6 @@ private:
     std::optional<report::Failure> m_firstFailure;
     std::uint64_t m_serial = 0;
     std::size_t m_descriptors = 0;
-    std::size_t m_expected = 0;  // results expected before the next syncAll
     std::thread m_writeBack;
     bool m_stopping = false;
     bool m_writeBackNow = false;  // the write-out need not wait for its delay

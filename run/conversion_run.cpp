@@ -122,7 +122,6 @@ void ConversionRun::convertRows() {
     const Dispatcher::Work nothing = [](const FileTask&, report::ErrorReport&) {};
     std::int64_t count = 0;
     step(114, [&] { count = m_host.rowCount(); });  // fixed for the whole run
-    if (count > 0) m_syncLedger->expectResults(static_cast<std::size_t>(count));
     for (std::int64_t i = 1; i <= count; ++i) {
         FileTask task;
         task.index = i;

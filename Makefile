@@ -11,7 +11,7 @@ CMAKE_ARGS ?=
 # and its tests add Qt, fonts, a virtual display with a window manager, and a
 # second program to drag files from.
 BASE_PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-                 libcli11-dev jq time dpkg-dev file python3 python3-yaml
+                 libcli11-dev jq dpkg-dev file python3 python3-yaml
 PACKAGES := $(BASE_PACKAGES)
 GUI_PACKAGES := qt6-base-dev fonts-liberation xvfb xauth desktop-file-utils \
                 openbox xdotool python3-pyqt6 x11-utils

@@ -75,6 +75,14 @@ std::string parentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Closes a result's kept descriptor. It may be the one its text was written
+// through, so a file system that tells a failed write only at the close
+// tells it here: the errno value, or 0.
+int closeKept(int& fd) {
+    if (fd < 0) return 0;
+    return ::close(std::exchange(fd, -1)) != 0 && errno != EINTR ? errno : 0;
+}
+
 // The errno value of a failed fsync of the folder, or 0.
 int syncFolder(const std::string& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -172,7 +180,10 @@ void SyncLedger::settleLocked(dev_t device, std::uint64_t serial, int error) {
         if (error == 0) {
             // A clean sync after a failed one does not undo the failure.
             if (pending.backgroundError != 0) return false;
-            if (pending.fd >= 0) ::close(std::exchange(pending.fd, -1));
+            if (int closeError = closeKept(pending.fd)) {
+                failLocked(closeError, pending.result);
+                loseLocked(pending, closeError);
+            }
             return true;
         }
         // A result with a descriptor of its own is judged by its own sync:
@@ -247,11 +258,11 @@ void SyncLedger::leaveOwnSyncsLocked(std::vector<Pending>& pending) {
     // background sync saw already is not told again.
     for (auto& p : pending) {
         if (!p.own) continue;
-        ::close(std::exchange(p.fd, -1));
         p.own = false;
-        if (p.backgroundError != 0) {
-            failLocked(p.backgroundError, p.result);
-            loseLocked(p, p.backgroundError);
+        const int closeError = closeKept(p.fd);
+        if (int error = p.backgroundError != 0 ? p.backgroundError : closeError) {
+            failLocked(error, p.result);
+            loseLocked(p, error);
         }
     }
 }
@@ -324,7 +335,11 @@ void SyncLedger::syncAll() {
     syncFoldersLocked(folders, pending);
     syncFileSystemsLocked(wholeSystems, pending);
     for (auto& p : pending) {
-        if (p.fd >= 0) ::close(p.fd);
+        int error = closeKept(p.fd);
+        if (error != 0 && !p.lost) {
+            failLocked(error, p.result);
+            loseLocked(p, error);
+        }
     }
     if (m_firstFailure) throw *std::exchange(m_firstFailure, std::nullopt);
 }

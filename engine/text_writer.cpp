@@ -264,14 +264,6 @@ void TextWriter::Close() {
         ~DiscardOnExit() { writer.discard(); }
     } guard{*this};
     flush();
-    // A descriptor of the same open file, for the sync at the end: it tells
-    // a failed write-back of this text, and only of it.
-    struct Kept {
-        int fd;
-        ~Kept() {
-            if (fd >= 0) ::close(fd);
-        }
-    } kept{m_keepForSync ? fcntl(m_fd, F_DUPFD_CLOEXEC, 0) : -1};
     if (m_keepMode >= 0) {
         // A replaced result keeps its mode and, where we may set it, its owner.
         fchmod(m_fd, static_cast<mode_t>(m_keepMode));
@@ -283,13 +275,19 @@ void TextWriter::Close() {
         // A new result is linked in under its own name at once: it appears
         // complete, and the folder changes once instead of three times.
         if (m_keepMode < 0 && inflight::publish([&] { return linkTo(m_target); })) {
+            // The descriptor itself is kept for the sync at the end: it tells
+            // a failed write-back of this text, and only of it; its close
+            // there tells what a file system tells only at the close.
+            if (m_keepForSync) {
+                m_syncFd = std::exchange(m_fd, -1);
+                return;
+            }
             // A file system that reports a failed write only at the close
             // (none that has unnamed files does) loses the new result again.
             if (int error = closeDescriptor()) {
                 ::unlinkat(folderFd(), nameOf(m_target).c_str(), 0);
                 throw notWritten(error);
             }
-            m_syncFd = std::exchange(kept.fd, -1);
             return;
         }
         m_namedTemp = linkUnnamed();
@@ -299,6 +297,13 @@ void TextWriter::Close() {
     if (m_keepMode >= 0 && !m_ordersRenames && ::fdatasync(m_fd) != 0 && errno != EINVAL) {
         throw notWritten(errno);
     }
+    // A descriptor of the same open file, for the sync at the end.
+    struct Kept {
+        int fd;
+        ~Kept() {
+            if (fd >= 0) ::close(fd);
+        }
+    } kept{m_keepForSync ? fcntl(m_fd, F_DUPFD_CLOEXEC, 0) : -1};
     // The last word of the file system on the text comes before it is published.
     if (int error = closeDescriptor()) throw notWritten(error);
     if (int error = inflight::renameOver(folderFd(), m_namedTemp, m_target)) {

@@ -89,6 +89,8 @@ TEST(DiskSafety, FailedSyncsAreNeverLost) {
     } rows[] = {
         {"a failed sync of each result", 2, {"MV_FAULT=fdatasync:/out/:0:5"}, 3, true},
         {"a failed folder sync", 2, {"MV_FAULT=fsync:/out:0:5"}, 3, true},
+        // A result's own descriptor is the one it was written through.
+        {"a failed close of each result", 2, {"MV_FAULT=close:/out/:0:5"}, 3, true},
         {"a failing file system sync, not used for few results",
          2,
          {"MV_FAULT=syncfs:/out:0:5"},

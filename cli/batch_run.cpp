@@ -80,7 +80,14 @@ void BatchRun::runBatch() {
     if (m_options.jobs > 1 && host.rows().size() > 1) prefetch.emplace(host.rows());
     m_batch.clear();
     m_batchFolders.clear();
-    if (m_parallel) m_parallel->knowRows(std::move(m_known));
+    if (m_parallel) {
+        m_parallel->knowRows(std::move(m_known));
+    } else {
+        std::vector<bool> claimed;
+        claimed.reserve(m_known.size());
+        for (const auto& known : m_known) claimed.push_back(known.resultClaimedEarlier);
+        m_dispatcher.knowClaims(std::move(claimed));
+    }
     m_known.clear();
     m_fileLedger.startRun(host.rows());
     for (auto row : m_replaced) m_fileLedger.replacedLater(row);

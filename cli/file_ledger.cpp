@@ -354,6 +354,13 @@ void LedgerDispatcher::submit(run::FileTask task, const Work& work) {
         m_inner->submit(std::move(task), measured);
         return;
     }
+    // One after the other, an earlier file has made its result before this
+    // one starts: a result missing from its folder's listing and claimed by
+    // no earlier file is not there, and its writer need not look again.
+    const auto row = static_cast<std::size_t>(task.index - 1);
+    if (row < m_claimedEarlier.size() && !m_claimedEarlier[row]) {
+        task.outputSeenFree = !m_listings.mayHold(engine::toNative(task.output));
+    }
     measured(task, m_ledger.forFile(task.index));
     m_ledger.fileDone(task.index);
 }

@@ -16,8 +16,10 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "cli/folder_listings.h"
 #include "cli/report_writer.h"
 #include "cli/terminal.h"
 #include "report/error_report.h"
@@ -153,11 +155,18 @@ public:
     // Where the run's own steps for a file report, so that they come out in
     // file order with the file's other reports.
     report::ErrorReport& reportFor(std::int64_t index) override;
+    // Without an inner dispatcher: the rows of the next run, in order, whose
+    // result an earlier source of the command claims too.
+    void knowClaims(std::vector<bool> claimedEarlier) {
+        m_claimedEarlier = std::move(claimedEarlier);
+    }
 
 private:
     FileLedger& m_ledger;
     run::Dispatcher* m_inner;
     bool m_update;
+    std::vector<bool> m_claimedEarlier;
+    FolderListings m_listings;
 };
 
 }  // namespace mv::cli

@@ -69,38 +69,6 @@ bool FolderKeys::keyOf(std::string_view folder, PathKey& key) {
     return true;
 }
 
-bool FolderListings::mayHold(std::string_view folder, std::string_view name) {
-    if (m_lastListing == nullptr || folder != m_last) {
-        if (m_listings.size() >= kMostFolders) {
-            std::erase_if(m_listings, [](const auto& entry) { return !entry.second.complete; });
-        }
-        m_last.assign(folder);
-        m_lastListing = &m_listings[m_last];
-    }
-    Listing& listing = *m_lastListing;
-    if (++listing.asks == kAsksBeforeReading && m_read < kMostListings) read(m_last, listing);
-    return !listing.complete ||
-           std::binary_search(listing.names.begin(), listing.names.end(), hashOf(name, kName));
-}
-
-void FolderListings::read(const std::string& folder, Listing& listing) {
-    ++m_read;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return;
-    errno = 0;
-    while (const dirent* entry = readdir(dir)) {
-        if (listing.names.size() == kMostNames) break;
-        listing.names.push_back(hashOf(entry->d_name, kName));
-    }
-    listing.complete = errno == 0 && listing.names.size() < kMostNames;
-    if (listing.complete) {
-        std::sort(listing.names.begin(), listing.names.end());
-    } else {
-        listing.names = {};
-    }
-    closedir(dir);
-}
-
 namespace {
 
 // At most three slots in four used, so that looks stay short.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/file_ledger.h"
+#include "cli/folder_listings.h"
 #include "cli/sources.h"
 #include "run/chunk_pipeline.h"
 #include "run/conversion_run.h"
@@ -45,38 +46,6 @@ private:
     std::unordered_map<std::string, PathKey> m_keys;
     std::string m_last;  // the folder asked for last, and its key: a list's files share few
     PathKey m_lastKey = 0;
-};
-
-// The names a result folder held when the command first looked at it in
-// full, so that a result that is not there yet costs no look of its own.
-// Only absence is taken from it: a name it holds (or whose hash meets one
-// it holds) is looked at as before. A result made later by an earlier file
-// meets that file by its name (or, in an earlier run of the command, is
-// done before this run starts), and nothing else of the command makes names.
-class FolderListings {
-public:
-    // False only when the folder's listing shows that it lacks the name.
-    bool mayHold(std::string_view folder, std::string_view name);
-
-private:
-    // A folder is read once it has been asked for this often: a few
-    // results need not pay for reading a large folder.
-    static constexpr unsigned kAsksBeforeReading = 8;
-    static constexpr std::size_t kMostNames = 32768;  // per folder; a larger one is not kept
-    static constexpr std::size_t kMostListings = 16;
-    // Folders counted at once; beyond, the counts of those not kept go.
-    static constexpr std::size_t kMostFolders = 4096;
-    struct Listing {
-        unsigned asks = 0;
-        bool complete = false;       // read whole, and small enough to keep
-        std::vector<PathKey> names;  // hashes, in order
-    };
-    void read(const std::string& folder, Listing& listing);
-
-    std::unordered_map<std::string, Listing> m_listings;
-    std::string m_last;  // the folder asked for last, and its listing
-    Listing* m_lastListing = nullptr;
-    std::size_t m_read = 0;
 };
 
 // Each path key and the last task that used it. The keys are hashes

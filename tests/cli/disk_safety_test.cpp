@@ -167,5 +167,31 @@ TEST(DiskSafety, ReplacedModesAndReadOnlyDisks) {
     EXPECT_FALSE(contains(run.err, "Permission denied")) << run.err;
 }
 
+// What stands at a result is seen also once the files before it have made
+// the run read the output folder's listing, one job or two.
+TEST(DiskSafety, EarlierResultsAreSeenAfterTheListingIsRead) {
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(jobs);
+        TempDir dir;
+        fs::create_directory(dir / "out");
+        std::vector<std::string> args{"convert", "-q", "-j", jobs, "-o", "out"};
+        for (int i = 0; i < 12; ++i) {
+            args.push_back("f" + std::to_string(i) + ".xml");
+            writeBytes(dir / args.back(), kNoteXml);
+        }
+        writeBytes(dir / "out" / "f10.json", kOld);
+        ASSERT_EQ(chmod((dir / "out" / "f10.json").c_str(), 0600), 0);
+        fs::create_directory(dir / "out" / "f11.json");
+        auto run = runCli(dir.path(), args);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_EQ(count(run.err, "f11.json"), 1u) << run.err;
+        struct stat st {};
+        ASSERT_EQ(stat((dir / "out" / "f10.json").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_NE(readBytes(dir / "out" / "f10.json"), kOld);
+        EXPECT_TRUE(fs::is_directory(dir / "out" / "f11.json"));
+    }
+}
+
 }  // namespace
 }  // namespace mv::test

@@ -182,6 +182,33 @@ BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
     return result;
 }
 
+std::size_t readBlocks(int fd, std::span<char* const> into, std::size_t want, std::int64_t offset,
+                       std::int64_t openSize, std::span<BlockRead> reads) {
+    std::vector<iovec> parts;
+    parts.reserve(into.size());
+    for (char* block : into) parts.push_back({block, want});
+    ssize_t n = 0;
+    do {
+        n = ::preadv2(fd, parts.data(), static_cast<int>(parts.size()), -1, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        reads[0] = BlockRead{0, n == 0, n < 0 ? errno : 0};
+        return 1;
+    }
+    const auto got = static_cast<std::size_t>(n);
+    const std::size_t full = got / want;
+    for (std::size_t i = 0; i < full; ++i) reads[i] = BlockRead{want, false, 0};
+    const std::size_t rest = got % want;
+    if (rest == 0) return full;
+    // The block the call stopped in ends there if the file did, as with
+    // readBlock; otherwise the rest of it is read the same way.
+    const std::int64_t at = offset + static_cast<std::int64_t>(full * want);
+    BlockRead last{rest, at + static_cast<std::int64_t>(rest) == openSize, 0};
+    if (!last.ended) last = finishBlock(fd, into[full], want, at, openSize, last);
+    reads[full] = last;
+    return full + 1;
+}
+
 CachedRead readCachedBlock(int fd, char* into, std::size_t want, std::int64_t offset,
                            std::int64_t openSize) {
     // The same calls as readBlock, each told not to wait for the disk: a

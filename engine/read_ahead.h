@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +36,14 @@ struct BlockRead {
 };
 BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
                     std::int64_t openSize);
+
+// Up to `into.size()` blocks of `want` bytes read with one call where it
+// gives them all, each as readBlock would have read it: `reads` gets one
+// entry a block read, and the count is returned. Only the last may be short
+// (the end), hold the end of an empty read, or hold a failure; a call that
+// came back short stops at the block it reached.
+std::size_t readBlocks(int fd, std::span<char* const> into, std::size_t want, std::int64_t offset,
+                       std::int64_t openSize, std::span<BlockRead> reads);
 
 // One block read as readBlock reads it, but only while its bytes are in the
 // page cache, so that a reader can tell when a thread reading ahead would

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -62,6 +63,7 @@ public:
 private:
     bool fill();
     bool fillFromCache(std::size_t want);
+    bool fillGathered(std::size_t want);
     void startReadAhead(std::size_t want);
     [[noreturn]] void failRead(int error);
     void requireOpen() const;
@@ -90,6 +92,13 @@ private:
     bool m_aheadTried = false;
     bool m_fromCache = false;
     bool m_aheadStarted = false;
+    // A large byte reading on one core takes several blocks a call; those
+    // not handed out yet wait here, in order.
+    static constexpr std::size_t kGathered = 4;
+    std::array<std::string, kGathered> m_gathered;
+    std::array<BlockRead, kGathered> m_gatheredReads;
+    std::size_t m_gatheredNext = 0;
+    std::size_t m_gatheredCount = 0;
 };
 
 }  // namespace mv::engine

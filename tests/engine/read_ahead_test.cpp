@@ -34,11 +34,13 @@ std::string patterned(std::size_t size) {
 }
 
 // The chunks a large source gives are the same, read ahead on a thread or
-// not, around the sizes where the reading ahead starts and the last block
-// ends.
+// not (then several blocks a call), around the sizes where the reading ahead
+// starts and the last block or call ends.
 TEST(ReadAhead, ALargeSourceGivesTheSameChunksReadAheadOrNot) {
     test::TempDir dir;
-    const std::size_t sizes[] = {(1u << 20) - 1, 1u << 20, (1u << 20) + 1, 3 * 65536 * 17 + 12345};
+    const std::size_t sizes[] = {(1u << 20) - 1,         1u << 20,
+                                 (1u << 20) + 1,         (1u << 20) + 65536,
+                                 (1u << 20) + 3 * 65536, 3 * 65536 * 17 + 12345};
     for (std::size_t size : sizes) {
         const std::string bytes = patterned(size);
         const auto path = dir / ("f" + std::to_string(size));

@@ -24,7 +24,9 @@ constexpr auto kWriteBackPeriod = std::chrono::milliseconds(50);
 // The write-out syncs whole file systems, other processes' data included,
 // which a run of few results, each synced alone at the end, never waits on:
 // it begins once the run has published more results than may be synced
-// alone, or a large result is begun, or after this long.
+// alone, or a large result is begun, or a result comes this long after the
+// run's first. Its thread starts only then: a run of one small file, as a
+// script converting file by file makes, starts no thread for it.
 constexpr auto kWriteBackDelay = std::chrono::milliseconds(1000);
 // A result this large is written out as it is made anyway; syncing while it
 // is written lets the disk's cache take it step by step instead of all at
@@ -131,14 +133,23 @@ bool SyncLedger::note(dev_t device, const std::string& folder, std::int64_t expe
         if (m_largeWriting++ == 0) m_wake.notify_all();
     }
     auto [it, fresh] = m_handles.try_emplace(device);
-    if (!fresh) return large;
-    it->second.folder = folder;
-    it->second.fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (it->second.fd < 0) it->second.openError = errno;
+    if (fresh) {
+        it->second.folder = folder;
+        it->second.fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (it->second.fd < 0) it->second.openError = errno;
+    }
+    writeBackWhenDueLocked();
+    return large;
+}
+
+void SyncLedger::writeBackWhenDueLocked() {
+    if (m_writeBack.joinable()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_runBegan) m_runBegan = now;
+    if (now - *m_runBegan >= kWriteBackDelay) m_writeBackNow = true;
     // Results go on being written out while the run converts, so that the
     // sync at the end has little left to wait for.
-    if (!m_writeBack.joinable()) m_writeBack = std::thread([this] { writeBackLoop(); });
-    return large;
+    if (m_writeBackNow) m_writeBack = std::thread([this] { writeBackLoop(); });
 }
 
 void SyncLedger::largeEnded() {
@@ -156,10 +167,8 @@ void SyncLedger::published(dev_t device, const std::string& folder, const std::s
     std::lock_guard guard(m_mutex);
     if (fd >= 0) ++m_descriptors;
     m_pending.push_back({++m_serial, device, folder, result, source, fd, fd >= 0});
-    if (++m_publishedInRun == kMostSyncedAlone + 1 && !m_writeBackNow) {
-        m_writeBackNow = true;
-        m_wake.notify_all();
-    }
+    if (++m_publishedInRun > kMostSyncedAlone) m_writeBackNow = true;
+    writeBackWhenDueLocked();
 }
 
 void SyncLedger::noteMadeFolders(const std::vector<std::string>& made) {
@@ -203,9 +212,6 @@ void SyncLedger::settleLocked(dev_t device, std::uint64_t serial, int error) {
 
 void SyncLedger::writeBackLoop() {
     std::unique_lock lock(m_mutex);
-    if (m_wake.wait_for(lock, kWriteBackDelay, [&] { return m_stopping || m_writeBackNow; }) &&
-        m_stopping)
-        return;
     while (true) {
         const bool large = m_largeWriting > 0;
         // A large result begun meanwhile cuts the pause short.
@@ -244,6 +250,7 @@ void SyncLedger::stopWriteBack() {
     m_stopping = false;
     m_writeBackNow = false;
     m_publishedInRun = 0;
+    m_runBegan.reset();
 }
 
 void SyncLedger::failLocked(int error, const std::string& about) {

@@ -13,6 +13,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -52,9 +53,10 @@ public:
     // folder of each file system is held open, so that a folder removed
     // before the end does not keep its file system from being synced.
     // A large result (of `expectedBytes`) starts the background write-out at
-    // once instead of after the run's first second (so do more results than
-    // may be synced alone), and until largeEnded() the file systems are
-    // synced again as soon as the last sync is done.
+    // once instead of with a result that comes a second after the run's
+    // first (so do more results than may be synced alone), and until
+    // largeEnded() the file systems are synced again as soon as the last
+    // sync is done.
     // Returns whether the result counts as large.
     bool note(dev_t device, const std::string& folder, std::int64_t expectedBytes = 0);
     // A large result is written, published or abandoned.
@@ -95,6 +97,8 @@ private:
         bool lost = false;
         int backgroundError = 0;  // a sync of its file system failed after it came
     };
+    // Starts the write-out's thread once it is due.
+    void writeBackWhenDueLocked();
     void writeBackLoop();
     void stopWriteBack();
     // Results on `device` published up to `serial` are on disk, or not.
@@ -124,6 +128,7 @@ private:
     bool m_stopping = false;
     bool m_writeBackNow = false;  // the write-out need not wait for its delay
     std::size_t m_publishedInRun = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_runBegan;  // its first result
     unsigned m_largeWriting = 0;
 };
 

@@ -92,13 +92,17 @@ private:
     bool m_aheadTried = false;
     bool m_fromCache = false;
     bool m_aheadStarted = false;
-    // A large byte reading on one core takes several blocks a call; those
-    // not handed out yet wait here, in order.
+    // A large byte reading that nothing reads ahead for takes several blocks
+    // a call; those not handed out yet wait here, in order.
     static constexpr std::size_t kGathered = 4;
-    std::array<std::string, kGathered> m_gathered;
-    std::array<BlockRead, kGathered> m_gatheredReads;
-    std::size_t m_gatheredNext = 0;
-    std::size_t m_gatheredCount = 0;
+    struct Gathered {
+        bool on = false;
+        std::array<std::string, kGathered> blocks;
+        std::array<BlockRead, kGathered> reads;
+        std::size_t next = 0;
+        std::size_t count = 0;
+    };
+    Gathered m_gathered;
 };
 
 }  // namespace mv::engine

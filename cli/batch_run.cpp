@@ -83,10 +83,7 @@ void BatchRun::runBatch() {
     if (m_parallel) {
         m_parallel->knowRows(std::move(m_known));
     } else {
-        std::vector<bool> claimed;
-        claimed.reserve(m_known.size());
-        for (const auto& known : m_known) claimed.push_back(known.resultClaimedEarlier);
-        m_dispatcher.knowClaims(std::move(claimed));
+        m_dispatcher.knowRows(std::move(m_known));
     }
     m_known.clear();
     m_fileLedger.startRun(host.rows());

@@ -58,7 +58,7 @@ private:
     RunEnd m_end;
     std::int64_t m_taken = 0;
     std::vector<std::u16string> m_batch, m_batchFolders;
-    std::vector<ParallelDispatcher::KnownRow> m_known;  // by row of the batch
+    std::vector<KnownRow> m_known;  // by row of the batch
     // Rows of the batch whose result a later source replaces, and lines told
     // with rows that replace earlier results.
     std::vector<std::int64_t> m_replaced;

@@ -358,7 +358,7 @@ void LedgerDispatcher::submit(run::FileTask task, const Work& work) {
     // one starts: a result missing from its folder's listing and claimed by
     // no earlier file is not there, and its writer need not look again.
     const auto row = static_cast<std::size_t>(task.index - 1);
-    if (row < m_claimedEarlier.size() && !m_claimedEarlier[row]) {
+    if (row < m_known.size() && !m_known[row].resultClaimedEarlier) {
         task.outputSeenFree = !m_listings.mayHold(engine::toNative(task.output));
     }
     measured(task, m_ledger.forFile(task.index));

@@ -21,6 +21,7 @@
 
 #include "cli/folder_listings.h"
 #include "cli/report_writer.h"
+#include "cli/sources.h"
 #include "cli/terminal.h"
 #include "report/error_report.h"
 #include "run/conversion_run.h"
@@ -155,17 +156,14 @@ public:
     // Where the run's own steps for a file report, so that they come out in
     // file order with the file's other reports.
     report::ErrorReport& reportFor(std::int64_t index) override;
-    // Without an inner dispatcher: the rows of the next run, in order, whose
-    // result an earlier source of the command claims too.
-    void knowClaims(std::vector<bool> claimedEarlier) {
-        m_claimedEarlier = std::move(claimedEarlier);
-    }
+    // Without an inner dispatcher: the rows of the next run, in order.
+    void knowRows(std::vector<KnownRow> rows) { m_known = std::move(rows); }
 
 private:
     FileLedger& m_ledger;
     run::Dispatcher* m_inner;
     bool m_update;
-    std::vector<bool> m_claimedEarlier;
+    std::vector<KnownRow> m_known;
     FolderListings m_listings;
 };
 

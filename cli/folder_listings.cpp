@@ -8,7 +8,7 @@
 
 namespace mv::cli {
 
-bool FolderListings::mayHold(std::string_view folder, std::string_view name) {
+bool FolderListings::mayHoldIn(std::string_view folder, std::string_view name) {
     if (m_lastListing == nullptr || folder != m_last) {
         if (m_listings.size() >= kMostFolders) {
             std::erase_if(m_listings, [](const auto& entry) { return !entry.second.complete; });
@@ -24,8 +24,8 @@ bool FolderListings::mayHold(std::string_view folder, std::string_view name) {
 
 bool FolderListings::mayHold(std::string_view path) {
     const auto slash = path.find_last_of('/');
-    if (slash == std::string_view::npos) return mayHold(".", path);
-    return mayHold(path.substr(0, slash + 1), path.substr(slash + 1));
+    if (slash == std::string_view::npos) return mayHoldIn(".", path);
+    return mayHoldIn(path.substr(0, slash + 1), path.substr(slash + 1));
 }
 
 void FolderListings::read(const std::string& folder, Listing& listing) {

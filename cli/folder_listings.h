@@ -18,12 +18,13 @@ namespace mv::cli {
 // of the command makes names.
 class FolderListings {
 public:
-    // False only when the folder's listing shows that it lacks the name.
-    bool mayHold(std::string_view folder, std::string_view name);
-    // The same for a path: its folder, with the slash, and its last name.
+    // False only when the listing of the path's folder shows that it lacks
+    // the path's last name.
     bool mayHold(std::string_view path);
 
 private:
+    // `folder` with its slash.
+    bool mayHoldIn(std::string_view folder, std::string_view name);
     // A folder is read once it has been asked for this often: a few
     // results need not pay for reading a large folder.
     static constexpr unsigned kAsksBeforeReading = 8;

@@ -140,8 +140,7 @@ bool addPathKeys(const std::u16string& path, FolderKeys& folders, const SeenFile
         st.st_dev = static_cast<dev_t>(seen.device);
         st.st_ino = static_cast<ino_t>(seen.inode);
     } else if (listings != nullptr) {
-        const auto [folder, name] = folderAndName(native);
-        look = listings->mayHold(folder, name);
+        look = listings->mayHold(native);
     }
     if (look) {
         // Only a link needs a second look and its target read; a name that

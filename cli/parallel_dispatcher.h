@@ -78,11 +78,6 @@ public:
     void submit(run::FileTask task, const Work& work) override;
     void finish() override;
     report::ErrorReport& reportFor(std::int64_t index) override;
-    // What the listing learned of a row before the run.
-    struct KnownRow {
-        SeenFile source;
-        bool resultClaimedEarlier = false;  // an earlier source of the command has the same result
-    };
     // The rows of the next run, in order.
     void knowRows(std::vector<KnownRow> rows) { m_known = std::move(rows); }
     // The cores the files' chunk helpers share with the workers.

@@ -27,6 +27,12 @@ struct SeenFile {
     std::uint64_t inode = 0;
 };
 
+// What the listing learned of a row before the run.
+struct KnownRow {
+    SeenFile source;
+    bool resultClaimedEarlier = false;  // an earlier source of the command has the same result
+};
+
 struct Source {
     std::u16string path;       // full path, as the window's rows hold it
     std::u16string subfolder;  // below the folder it was found in, "a/b/"; empty for a file

@@ -189,10 +189,7 @@ void SyncLedger::settleLocked(dev_t device, std::uint64_t serial, int error) {
         if (error == 0) {
             // A clean sync after a failed one does not undo the failure.
             if (pending.backgroundError != 0) return false;
-            if (int closeError = closeKept(pending.fd)) {
-                failLocked(closeError, pending.result);
-                loseLocked(pending, closeError);
-            }
+            if (int closeError = closeKept(pending.fd)) failResultLocked(pending, closeError);
             return true;
         }
         // A result with a descriptor of its own is judged by its own sync:
@@ -257,6 +254,11 @@ void SyncLedger::failLocked(int error, const std::string& about) {
     if (!m_firstFailure) m_firstFailure = report::systemFailure(error, about);
 }
 
+void SyncLedger::failResultLocked(Pending& pending, int error) {
+    failLocked(error, pending.result);
+    loseLocked(pending, error);
+}
+
 void SyncLedger::leaveOwnSyncsLocked(std::vector<Pending>& pending) {
     std::size_t own = 0;
     for (const auto& p : pending) own += p.own ? 1 : 0;
@@ -268,8 +270,7 @@ void SyncLedger::leaveOwnSyncsLocked(std::vector<Pending>& pending) {
         p.own = false;
         const int closeError = closeKept(p.fd);
         if (int error = p.backgroundError != 0 ? p.backgroundError : closeError) {
-            failLocked(error, p.result);
-            loseLocked(p, error);
+            failResultLocked(p, error);
         }
     }
 }
@@ -284,9 +285,7 @@ void SyncLedger::syncOwnResultsLocked(std::vector<Pending>& pending,
     for (auto& p : pending) {
         if (p.lost || !p.own) continue;
         if (::fdatasync(p.fd) != 0) {
-            int error = errno;
-            failLocked(error, p.result);
-            loseLocked(p, error);
+            failResultLocked(p, errno);
             continue;
         }
         folders.insert(p.folder);
@@ -343,10 +342,7 @@ void SyncLedger::syncAll() {
     syncFileSystemsLocked(wholeSystems, pending);
     for (auto& p : pending) {
         int error = closeKept(p.fd);
-        if (error != 0 && !p.lost) {
-            failLocked(error, p.result);
-            loseLocked(p, error);
-        }
+        if (error != 0 && !p.lost) failResultLocked(p, error);
     }
     if (m_firstFailure) throw *std::exchange(m_firstFailure, std::nullopt);
 }

@@ -106,6 +106,8 @@ private:
     void loseLocked(Pending& pending, int error);
     // Keeps the first failure, which syncAll throws once it has tried everything.
     void failLocked(int error, const std::string& about);
+    // A result's own failure: kept as above, and the result named as lost.
+    void failResultLocked(Pending& pending, int error);
     // The steps of syncAll, in order, with the mutex held.
     // Too many results for a sync each: their file systems are synced instead.
     void leaveOwnSyncsLocked(std::vector<Pending>& pending);

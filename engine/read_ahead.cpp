@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <limits>
@@ -184,12 +185,12 @@ BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
 
 std::size_t readBlocks(int fd, std::span<char* const> into, std::size_t want, std::int64_t offset,
                        std::int64_t openSize, std::span<BlockRead> reads) {
-    std::vector<iovec> parts;
-    parts.reserve(into.size());
-    for (char* block : into) parts.push_back({block, want});
+    std::array<iovec, kMostBlocksACall> parts{};
+    const std::size_t count = std::min(into.size(), parts.size());
+    for (std::size_t i = 0; i < count; ++i) parts[i] = {into[i], want};
     ssize_t n = 0;
     do {
-        n = ::preadv2(fd, parts.data(), static_cast<int>(parts.size()), -1, 0);
+        n = ::preadv2(fd, parts.data(), static_cast<int>(count), -1, 0);
     } while (n < 0 && errno == EINTR);
     if (n <= 0) {
         reads[0] = BlockRead{0, n == 0, n < 0 ? errno : 0};

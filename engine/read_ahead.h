@@ -37,11 +37,12 @@ struct BlockRead {
 BlockRead readBlock(int fd, char* into, std::size_t want, std::int64_t offset,
                     std::int64_t openSize);
 
-// Up to `into.size()` blocks of `want` bytes read with one call where it
-// gives them all, each as readBlock would have read it: `reads` gets one
-// entry a block read, and the count is returned. Only the last may be short
-// (the end), hold the end of an empty read, or hold a failure; a call that
-// came back short stops at the block it reached.
+// Up to `into.size()` blocks (at most kMostBlocksACall) of `want` bytes
+// read with one call where it gives them all, each as readBlock would have
+// read it: `reads` gets one entry a block read, and the count is returned.
+// Only the last may be short (the end), hold the end of an empty read, or
+// hold a failure; a call that came back short stops at the block it reached.
+constexpr std::size_t kMostBlocksACall = 16;
 std::size_t readBlocks(int fd, std::span<char* const> into, std::size_t want, std::int64_t offset,
                        std::int64_t openSize, std::span<BlockRead> reads);
 

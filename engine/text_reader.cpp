@@ -252,6 +252,7 @@ bool TextReader::fillFromCache(std::size_t want) {
 }
 
 bool TextReader::fillGathered(std::size_t want) {
+    static_assert(kGathered <= kMostBlocksACall);
     Gathered& g = m_gathered;
     if (g.next == g.count) {
         std::array<char*, kGathered> into{};
